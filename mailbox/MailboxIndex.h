@@ -1,0 +1,72 @@
+// The mailbox directory of one user and the index of its messages.
+//
+// Messages are the directory's entries whose names do not begin with ".", in
+// the order the platform lists them; a message's index is its 0-based position
+// among them. Nothing is cached: every call lists the directory again.
+#pragma once
+
+#include <string>
+
+#include "platform/FileSystem.h"
+
+namespace tarnwick::mailbox {
+
+// Paths are formatted into 256-byte buffers on the target systems, so a
+// mailbox file path holds at most this many bytes.
+constexpr std::size_t kMaxPathBytes = 255;
+
+// One message opened for reading: the listing that found it stays open
+// until the view is closed, with the file mapped read-only.
+class MessageView {
+public:
+    const char* Begin() const { return file_.Begin(); }
+    const char* End() const { return file_.End(); }
+    std::uint32_t Size() const { return file_.Size(); }
+    void Close();   // unmap, close the file, end the listing; idempotent
+
+private:
+    friend class MailboxIndex;
+    platform::DirectoryListing listing_;
+    platform::MappedFile file_;
+};
+
+enum class ReadOutcome {
+    NoMessage,    // the mailbox cannot be listed or has no such index
+    Unopenable,   // the entry cannot be opened or mapped (or is empty)
+    Opened,
+};
+
+class MailboxIndex {
+public:
+    // Both are narrow texts; mailPath is used as given (it should end with a
+    // separator, since the user name is appended to it directly).
+    MailboxIndex(std::string mailPath, std::string userName);
+
+    // mailPath + userName + "\mailbox\"
+    std::string Directory() const;
+    // The listing pattern: Directory() + "*.*"
+    std::string Pattern() const;
+
+    long MailCount() const;
+
+    // Finds the entry of message nIndex, leaving the listing open in view.
+    bool FindMessageEntry(long nIndex, MessageView& view, std::string& entryName) const;
+    // Directory() + entry name; false when it would exceed kMaxPathBytes.
+    bool MailboxFilePath(const std::string& entryName, std::string& path) const;
+    // Maps the file into view; false (nothing left open but the listing) on failure.
+    static bool OpenMessageView(const std::string& path, MessageView& view);
+    static void CloseMessageView(MessageView& view) { view.Close(); }
+
+    // The common start of every reading method: find, build the path, open.
+    // On anything but Opened the view is already closed.
+    ReadOutcome OpenMessage(long nIndex, MessageView& view) const;
+
+    // Deletes message nIndex; the outcome of the deletion is not reported.
+    void DeleteMail(long nIndex) const;
+
+private:
+    std::string mailPath_;
+    std::string userName_;
+};
+
+}  // namespace tarnwick::mailbox

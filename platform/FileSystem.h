@@ -1,0 +1,74 @@
+// File-system access for the engine. Paths are narrow Windows paths (system
+// code page, backslash separators) exactly as the engine formats them; the
+// posix implementation turns each backslash into '/' before the system call.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace tarnwick::platform {
+
+// A directory listing by wildcard pattern ("D:\mail\ann\mailbox\*.*"), in the
+// order the platform enumerates entries. Only patterns whose last component
+// matches every name ("*.*" or "*") are supported by the posix side.
+class DirectoryListing {
+public:
+    DirectoryListing() = default;
+    ~DirectoryListing() { End(); }
+    DirectoryListing(const DirectoryListing&) = delete;
+    DirectoryListing& operator=(const DirectoryListing&) = delete;
+
+    // Starts the listing; false when the directory cannot be listed.
+    bool Start(const std::string& pattern);
+    // The next entry's name (including "." and ".."); false at the end.
+    bool Next(std::string& name);
+    void End();
+    bool IsOpen() const { return handle_ != nullptr; }
+
+private:
+    void* handle_ = nullptr;
+    bool pendingFirst_ = false;   // Windows: the first entry came with Start
+    std::string firstName_;
+};
+
+// A whole file mapped read-only. The file is opened for reading, shared with
+// other readers only, so it cannot be deleted or written while mapped.
+class MappedFile {
+public:
+    MappedFile() = default;
+    ~MappedFile() { Close(); }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // False when the file is missing, not a regular file, empty (an empty
+    // file cannot be mapped) or cannot be mapped; nothing stays open then.
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return data_ != nullptr; }
+    const char* Begin() const { return data_; }
+    const char* End() const { return data_ + size_; }
+    std::uint32_t Size() const { return size_; }
+
+private:
+    const char* data_ = nullptr;
+    std::uint32_t size_ = 0;
+    void* file_ = nullptr;      // Windows file handle
+    void* mapping_ = nullptr;   // Windows mapping handle
+};
+
+bool DeleteFileAt(const std::string& path);
+// Copies a file; refuses (false) when the target exists or cannot be made.
+bool CopyFileNoReplace(const std::string& from, const std::string& to);
+bool CreateDirectoryAt(const std::string& path);
+// Removes a directory; succeeds only when it is empty.
+bool RemoveDirectoryAt(const std::string& path);
+bool FileExists(const std::string& path);
+// Opens a file with the C library (mode as for fopen); null on failure.
+std::FILE* OpenStdioFile(const std::string& path, const char* mode);
+
+// The system directory for temporary files, ending with a separator, as the
+// platform reports it into a buffer of 256 bytes (at most 255 bytes).
+std::string TemporaryDirectory();
+
+}  // namespace tarnwick::platform

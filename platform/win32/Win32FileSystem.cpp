@@ -1,0 +1,104 @@
+// Windows implementation of the file-system layer: the ANSI file API, so
+// narrow paths are read in the system code page.
+#include "platform/FileSystem.h"
+
+#include <windows.h>
+
+namespace tarnwick::platform {
+
+bool DirectoryListing::Start(const std::string& pattern) {
+    End();
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    handle_ = h;
+    pendingFirst_ = true;
+    firstName_ = data.cFileName;
+    return true;
+}
+
+bool DirectoryListing::Next(std::string& name) {
+    if (!handle_) return false;
+    if (pendingFirst_) {
+        pendingFirst_ = false;
+        name = firstName_;
+        return true;
+    }
+    WIN32_FIND_DATAA data;
+    if (!FindNextFileA(static_cast<HANDLE>(handle_), &data)) return false;
+    name = data.cFileName;
+    return true;
+}
+
+void DirectoryListing::End() {
+    if (handle_) FindClose(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+    pendingFirst_ = false;
+}
+
+bool MappedFile::Open(const std::string& path) {
+    Close();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD size = GetFileSize(file, nullptr);   // the low 32 bits
+    if (size == INVALID_FILE_SIZE || size == 0) {
+        CloseHandle(file);
+        return false;
+    }
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, size, nullptr);
+    if (!mapping) {
+        CloseHandle(file);
+        return false;
+    }
+    void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    if (!view) {
+        CloseHandle(mapping);
+        CloseHandle(file);
+        return false;
+    }
+    file_ = file;
+    mapping_ = mapping;
+    data_ = static_cast<const char*>(view);
+    size_ = size;
+    return true;
+}
+
+void MappedFile::Close() {
+    if (data_) UnmapViewOfFile(data_);
+    if (mapping_) CloseHandle(static_cast<HANDLE>(mapping_));
+    if (file_) CloseHandle(static_cast<HANDLE>(file_));
+    data_ = nullptr;
+    mapping_ = nullptr;
+    file_ = nullptr;
+    size_ = 0;
+}
+
+bool DeleteFileAt(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool CopyFileNoReplace(const std::string& from, const std::string& to) {
+    return CopyFileA(from.c_str(), to.c_str(), TRUE) != 0;
+}
+
+bool CreateDirectoryAt(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+bool RemoveDirectoryAt(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::FILE* OpenStdioFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+std::string TemporaryDirectory() {
+    char buffer[256] = {};
+    DWORD n = GetTempPathA(255, buffer);
+    if (n == 0 || n > 255) return std::string();
+    return std::string(buffer, n);
+}
+
+}  // namespace tarnwick::platform

@@ -1,0 +1,134 @@
+#include "mailbox/MailboxIndex.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/unit/TestFiles.h"
+
+namespace tarnwick::mailbox {
+namespace {
+
+using test::ScratchDir;
+using test::WriteFile;
+
+class MailboxIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        box = store.Path() + "alice/mailbox/";
+        test::MakeDirs(box);
+    }
+    MailboxIndex Index() const { return MailboxIndex(store.Path(), "alice"); }
+
+    // The entry names in index order, as the index itself reports them.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        MailboxIndex index = Index();
+        for (long i = 0;; ++i) {
+            MessageView view;
+            std::string name;
+            if (!index.FindMessageEntry(i, view, name)) break;
+            names.push_back(name);
+        }
+        return names;
+    }
+
+    ScratchDir store;
+    std::string box;
+};
+
+TEST(MailboxPaths, AreConcatenatedWithoutAddingSeparators) {
+    EXPECT_EQ(MailboxIndex("D:\\mail\\", "alice").Pattern(), "D:\\mail\\alice\\mailbox\\*.*");
+    EXPECT_EQ(MailboxIndex("D:\\mail", "alice").Pattern(), "D:\\mailalice\\mailbox\\*.*");
+    EXPECT_EQ(MailboxIndex("", "").Directory(), "\\mailbox\\");
+}
+
+TEST_F(MailboxIndexTest, CountsEveryEntryNotStartingWithDot) {
+    WriteFile(box + "a.in", "From: x\r\n\r\nhi\r\n");
+    WriteFile(box + ".hidden", "x");
+    test::MakeDirs(box + "old");
+    test::MakeDirs(box + ".trash");
+    EXPECT_EQ(Index().MailCount(), 2);
+    std::vector<std::string> names = Names();
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_NE(names[0][0], '.');
+    EXPECT_NE(names[1][0], '.');
+}
+
+TEST_F(MailboxIndexTest, SubdirectoryCountsButCannotBeOpened) {
+    WriteFile(box + "a.in", "From: x\r\n\r\nhi\r\n");
+    test::MakeDirs(box + "old");
+    std::vector<std::string> names = Names();
+    ASSERT_EQ(names.size(), 2u);
+    long dirIndex = names[0] == "old" ? 0 : 1;
+    MessageView view;
+    EXPECT_EQ(Index().OpenMessage(dirIndex, view), ReadOutcome::Unopenable);
+    EXPECT_EQ(Index().OpenMessage(1 - dirIndex, view), ReadOutcome::Opened);
+    EXPECT_EQ(std::string(view.Begin(), view.End()), "From: x\r\n\r\nhi\r\n");
+    view.Close();
+}
+
+TEST_F(MailboxIndexTest, MissingMailboxHasNoMessages) {
+    MailboxIndex index(store.Path(), "nobody");
+    EXPECT_EQ(index.MailCount(), 0);
+    MessageView view;
+    EXPECT_EQ(index.OpenMessage(0, view), ReadOutcome::NoMessage);
+    index.DeleteMail(0);   // nothing to delete, nothing happens
+}
+
+TEST_F(MailboxIndexTest, IndexOutsideTheMailboxNamesNoMessage) {
+    WriteFile(box + "a.in", "x\r\n");
+    WriteFile(box + "b.in", "y\r\n");
+    MessageView view;
+    EXPECT_EQ(Index().OpenMessage(-1, view), ReadOutcome::NoMessage);
+    EXPECT_EQ(Index().OpenMessage(2, view), ReadOutcome::NoMessage);
+    EXPECT_EQ(Index().OpenMessage(1, view), ReadOutcome::Opened);
+}
+
+TEST_F(MailboxIndexTest, EmptyFileCannotBeOpened) {
+    WriteFile(box + "empty.in", "");
+    MessageView view;
+    EXPECT_EQ(Index().OpenMessage(0, view), ReadOutcome::Unopenable);
+}
+
+TEST_F(MailboxIndexTest, DeleteShiftsLaterMessagesDown) {
+    WriteFile(box + "1.in", "one\r\n");
+    WriteFile(box + "2.in", "two\r\n");
+    WriteFile(box + "3.in", "three\r\n");
+    std::vector<std::string> before = Names();
+    ASSERT_EQ(before.size(), 3u);
+    Index().DeleteMail(0);
+    EXPECT_EQ(Index().MailCount(), 2);
+    EXPECT_FALSE(test::Exists(box + before[0]));
+    std::vector<std::string> after = Names();
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after[0], before[1]);
+    EXPECT_EQ(after[1], before[2]);
+}
+
+TEST_F(MailboxIndexTest, DeletePastTheEndChangesNothing) {
+    WriteFile(box + "1.in", "one\r\n");
+    Index().DeleteMail(1);
+    Index().DeleteMail(-1);
+    EXPECT_EQ(Index().MailCount(), 1);
+}
+
+TEST_F(MailboxIndexTest, PathOverTheLimitIsNeverOpenedOrDeleted) {
+    // Directory + name must fit 255 bytes; pad the name past that limit.
+    std::string dir = Index().Directory();
+    std::string longName(kMaxPathBytes + 1 - dir.size(), 'x');
+    ASSERT_LT(longName.size(), 256u);   // still a legal file name here
+    WriteFile(box + longName, "x\r\n");
+    std::string path;
+    EXPECT_FALSE(Index().MailboxFilePath(longName, path));
+    EXPECT_TRUE(Index().MailboxFilePath(longName.substr(1), path));
+    EXPECT_EQ(path.size(), kMaxPathBytes);
+    MessageView view;
+    EXPECT_EQ(Index().OpenMessage(0, view), ReadOutcome::Unopenable);
+    Index().DeleteMail(0);
+    EXPECT_TRUE(test::Exists(box + longName));
+}
+
+}  // namespace
+}  // namespace tarnwick::mailbox
