@@ -1,0 +1,35 @@
+#include "frame/ClassTable.h"
+
+#include "Tarnwick_h.h"
+#include "hanzi/HanZi.h"
+#include "mailbox/Mail.h"
+#include "sendmail/SendMail.h"
+#include "upload/Upload.h"
+
+namespace tarnwick::frame {
+namespace {
+
+ClassFactory mailFactory(&mailbox::Mail::Create<mailbox::Mail>);
+ClassFactory hanZiFactory(&hanzi::HanZi::Create<hanzi::HanZi>);
+ClassFactory sendMailFactory(&sendmail::SendMail::Create<sendmail::SendMail>);
+ClassFactory uploadFactory(&upload::Upload::Create<upload::Upload>);
+
+const ClassEntry classTable[] = {
+    {&CLSID_Mail, "Mail", &mailFactory},
+    {&CLSID_HanZi, "HanZi", &hanZiFactory},
+    {&CLSID_SendMail, "SendMail", &sendMailFactory},
+    {&CLSID_Upload, "Upload", &uploadFactory},
+};
+
+}  // namespace
+
+const ClassEntry* ClassTableBegin() { return classTable; }
+const ClassEntry* ClassTableEnd() { return classTable + sizeof classTable / sizeof classTable[0]; }
+
+const ClassEntry* FindClass(REFCLSID clsid) {
+    for (const ClassEntry* e = ClassTableBegin(); e != ClassTableEnd(); ++e)
+        if (*e->clsid == clsid) return e;
+    return nullptr;
+}
+
+}  // namespace tarnwick::frame

@@ -1,0 +1,20 @@
+// Module-wide state of Tarnwick.dll: the lock count that decides unloading,
+// the module handle, and actions run when the module terminates.
+#pragma once
+
+#include <windows.h>
+
+namespace tarnwick::frame {
+
+// +1 for each live object, each LockServer(TRUE) and each class factory held
+// by a client beyond the module's own reference.
+void LockModule();
+void UnlockModule();
+long ModuleLockCount();
+
+HINSTANCE ModuleInstance();
+
+// Runs at module termination (process detach), latest registered first.
+void AddTerminationAction(void (*action)());
+
+}  // namespace tarnwick::frame

@@ -1,0 +1,41 @@
+// The page objects an object holds between OnStartPage and OnEndPage.
+#pragma once
+
+#include <windows.h>
+#include <asptlb.h>
+
+#include <string>
+
+#include "frame/ComPtr.h"
+
+namespace tarnwick::frame {
+
+class PageBinding {
+public:
+    ~PageBinding() { ReleaseAtDestruction(); }
+
+    // The common part of OnStartPage: asks piUnk for the scripting context
+    // and takes Request, Response, Server, Session and Application from it.
+    // An earlier binding is released first. On failure nothing stays held.
+    HRESULT Bind(IUnknown* piUnk, ComPtr<IScriptingContext>& context);
+    // OnEndPage: releases Request, Response, Server, Session, Application.
+    void Unbind();
+
+    bool IsBound() const { return static_cast<bool>(request_); }
+    IRequest* Request() const { return request_.Get(); }
+    IResponse* Response() const { return response_.Get(); }
+
+    // Writes narrow text into the page through Response.Write.
+    HRESULT WriteText(const std::string& text);
+
+private:
+    void ReleaseAtDestruction();
+
+    ComPtr<IRequest> request_;
+    ComPtr<IResponse> response_;
+    ComPtr<IServer> server_;
+    ComPtr<ISessionObject> session_;
+    ComPtr<IApplicationObject> application_;
+};
+
+}  // namespace tarnwick::frame

@@ -1,0 +1,145 @@
+#include "hanzi/HzDecoder.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tarnwick::hanzi {
+namespace {
+
+// HZ is 7-bit: the high bit of every input byte is dropped before it is looked at.
+constexpr unsigned kSevenBits = 0x7F;
+// Setting it again turns an HZ pair back into its GB2312 code.
+constexpr unsigned kHighBit = 0x80;
+
+// Lead bytes of the GB2312 rows HZ can carry (rows 1 to 87), and the range
+// of every trail byte.
+constexpr unsigned kLeadFirst = 0x21;
+constexpr unsigned kLeadLast = 0x77;
+constexpr unsigned kTrailFirst = 0x21;
+constexpr unsigned kTrailLast = 0x7E;
+// Lead bytes past the GB2312 rows; such a pair becomes the replacement below.
+constexpr unsigned kBeyondFirst = 0x78;
+constexpr unsigned kBeyondLast = 0x7D;
+
+constexpr unsigned kSpace = 0x20;
+constexpr unsigned kDelete = 0x7F;
+
+// GB2312 codes written in place of malformed pairs: a white square for a
+// lead byte beyond the table, the ideographic space for a space trail byte.
+constexpr unsigned char kReplacementLead = 0xA1;
+constexpr unsigned char kReplacementTrail = 0xF5;
+constexpr unsigned char kIdeographicSpaceLead = 0xA1;
+constexpr unsigned char kIdeographicSpaceTrail = 0xA1;
+
+// Room for the fixed text of the error line plus any int in decimal.
+constexpr std::size_t kErrorLineBytes = sizeof(kSyntaxErrorLineFormat) + 16;
+
+}  // namespace
+
+std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount) {
+    const auto* src = reinterpret_cast<const unsigned char*>(in);
+    auto* dst = reinterpret_cast<unsigned char*>(out);
+    std::size_t i = 0;
+    std::size_t o = 0;
+    long errors = 0;
+
+    // Each pass of the outer loop is one stretch of ASCII mode followed by
+    // one stretch of GB mode; the inner loops stay in their mode so that the
+    // common bytes cost one compare each.
+    while (i < n) {
+        // ASCII mode.
+        while (i < n) {
+            const unsigned c1 = src[i] & kSevenBits;
+            if (c1 != '~') {
+                dst[o++] = static_cast<unsigned char>(c1);
+                ++i;
+                continue;
+            }
+            if (i + 1 == n) {
+                // "~" and the terminating 0: "~" is kept, the 0 ends the text.
+                dst[o++] = '~';
+                ++errors;
+                ++i;
+                break;
+            }
+            const unsigned c2 = src[i + 1] & kSevenBits;
+            i += 2;
+            if (c2 == '\n') continue;   // line continuation
+            if (c2 == '{') break;       // into GB mode
+            dst[o++] = '~';
+            if (c2 != '~') {
+                dst[o++] = static_cast<unsigned char>(c2);
+                ++errors;
+            }
+        }
+
+        // GB mode; every break returns to ASCII mode.
+        while (i < n) {
+            const unsigned c1 = src[i] & kSevenBits;
+            if (c1 < kSpace || c1 == kDelete) {
+                // A control byte ends GB mode on its own (a line end left
+                // without "~}" before it).
+                dst[o++] = static_cast<unsigned char>(c1);
+                ++errors;
+                ++i;
+                break;
+            }
+            // On the last byte the second byte is the terminating 0, which is
+            // neither read nor written.
+            const bool onLast = i + 1 == n;
+            const unsigned c2 = onLast ? 0 : src[i + 1] & kSevenBits;
+            i += onLast ? 1 : 2;
+
+            if (c1 - kLeadFirst <= kLeadLast - kLeadFirst && c2 - kTrailFirst <= kTrailLast - kTrailFirst) {
+                dst[o] = static_cast<unsigned char>(c1 | kHighBit);
+                dst[o + 1] = static_cast<unsigned char>(c2 | kHighBit);
+                o += 2;
+                continue;
+            }
+            if (c1 == '~') {
+                if (c2 == '}') break;   // back to ASCII mode
+                dst[o++] = '~';
+                if (!onLast) dst[o++] = static_cast<unsigned char>(c2);
+                ++errors;
+                break;
+            }
+            ++errors;
+            if (c1 - kBeyondFirst <= kBeyondLast - kBeyondFirst && c2 - kTrailFirst <= kTrailLast - kTrailFirst) {
+                dst[o] = kReplacementLead;
+                dst[o + 1] = kReplacementTrail;
+                o += 2;
+                continue;
+            }
+            if (c1 == kSpace) {
+                if (!onLast) dst[o++] = static_cast<unsigned char>(c2);
+                continue;
+            }
+            if (c2 == kSpace) {
+                dst[o] = kIdeographicSpaceLead;
+                dst[o + 1] = kIdeographicSpaceTrail;
+                o += 2;
+                continue;
+            }
+            dst[o++] = static_cast<unsigned char>(c1);
+            if (!onLast) dst[o++] = static_cast<unsigned char>(c2);
+            break;
+        }
+    }
+    errorCount += errors;
+    return o;
+}
+
+std::string HzToGb(std::string_view hz, long& errorCount) {
+    std::string gb(hz.size(), '\0');
+    gb.resize(DecodeHz(hz.data(), hz.size(), gb.data(), errorCount));
+    gb.resize(std::strlen(gb.c_str()));   // the text ends at its first 0 byte
+    return gb;
+}
+
+std::string SyntaxErrorLine(long errorCount) {
+    char line[kErrorLineBytes];
+    int length = std::snprintf(line, sizeof line, kSyntaxErrorLineFormat, static_cast<int>(errorCount));
+    return std::string(line, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+}  // namespace tarnwick::hanzi

@@ -1,0 +1,52 @@
+// Tarnwick.Mail: read access to one user's mailbox for a page.
+#pragma once
+
+#include "Tarnwick_h.h"
+#include "frame/DispatchObject.h"
+#include "frame/PageBinding.h"
+#include "mailbox/MailboxIndex.h"
+
+namespace tarnwick::mailbox {
+
+class Mail : public frame::DispatchObject<IMail, &IID_IMail, frame::InterfaceIndex::Mail> {
+public:
+    Mail() = default;
+    ~Mail() override;
+
+    HRESULT STDMETHODCALLTYPE OnStartPage(IUnknown* piUnk) override;
+    HRESULT STDMETHODCALLTYPE OnEndPage() override;
+    HRESULT STDMETHODCALLTYPE GetTitleInfo(long nIndex, BSTR* saTitleInfo) override;
+    HRESULT STDMETHODCALLTYPE get_sUserName(BSTR* pVal) override;
+    HRESULT STDMETHODCALLTYPE put_sUserName(BSTR newVal) override;
+    HRESULT STDMETHODCALLTYPE get_sPassWord(BSTR* pVal) override;
+    HRESULT STDMETHODCALLTYPE put_sPassWord(BSTR newVal) override;
+    HRESULT STDMETHODCALLTYPE get_sMailPath(BSTR* pVal) override;
+    HRESULT STDMETHODCALLTYPE put_sMailPath(BSTR newVal) override;
+    HRESULT STDMETHODCALLTYPE GetBody(long nIndex, BSTR* sReturnBody) override;
+    HRESULT STDMETHODCALLTYPE GetAllFileName(long nIndex, BSTR* sListFile) override;
+    HRESULT STDMETHODCALLTYPE GetFile(long nIndex, BSTR sFileName, long* bSucceed) override;
+    HRESULT STDMETHODCALLTYPE get_bDebug(long* pVal) override;
+    HRESULT STDMETHODCALLTYPE put_bDebug(long newVal) override;
+    HRESULT STDMETHODCALLTYPE get_MailCount(long* pVal) override;
+    HRESULT STDMETHODCALLTYPE Encode(BSTR bsOriginalText, BSTR* bsOutEncodeText) override;
+    HRESULT STDMETHODCALLTYPE Decode(BSTR bsEncodeText, BSTR* bsOriginalText) override;
+    HRESULT STDMETHODCALLTYPE Login(long* bLoginSucceed) override;
+    HRESULT STDMETHODCALLTYPE About() override;
+    HRESULT STDMETHODCALLTYPE ChangePassWD(BSTR bsOldPassWD, BSTR bsNewPassWd, BSTR bsCheck,
+                                           long* nReturn) override;
+    HRESULT STDMETHODCALLTYPE AddUser(BSTR bsUserID, BSTR bsPassWD, BSTR bsCheck,
+                                      long* nReturn) override;
+    HRESULT STDMETHODCALLTYPE DelUser(BSTR bsUserID, long bDelUserOnly, long* nReturn) override;
+    HRESULT STDMETHODCALLTYPE DeleteMail(long nIndex) override;
+
+private:
+    MailboxIndex Index() const;
+
+    frame::PageBinding page_;
+    BSTR mailPath_ = nullptr;
+    BSTR passWord_ = nullptr;
+    BSTR userName_ = nullptr;
+    long debug_ = 0;
+};
+
+}  // namespace tarnwick::mailbox

@@ -1,0 +1,94 @@
+// Transfer codecs (spec Part 3.3): the system's own base64 encoder and
+// decoder (RFC 2045 alphabet) and its quoted-printable decoder.
+//
+// All functions are stateless, work on caller-owned memory, allocate nothing
+// (Base64EncodeRange appends to the caller's string), write no terminating
+// zero byte and report no errors.
+//
+// Base64 output layout (both encoders, byte-identical): groups of four
+// characters; after every 18th complete group of a line (72 characters) a
+// CR LF; a padded final group ("x==" or "xx=") gets no line break after it;
+// input that ends exactly after an 18th group ends the output with CR LF;
+// empty input gives no output.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace tarnwick::mime {
+
+// Complete groups of four characters per output line (72 characters).
+constexpr std::size_t kBase64GroupsPerLine = 18;
+constexpr std::size_t kBase64LineChars = 4 * kBase64GroupsPerLine;
+
+// Results of Base64SymbolValue besides the symbol values 0 to 63.
+constexpr int kBase64Pad = -1;    // '='
+constexpr int kBase64Skip = -2;   // any byte outside the alphabet
+
+// The decoder's classification of one character, taken as a signed byte
+// (bytes 128 to 255 are outside every range): 0..63 for the alphabet,
+// kBase64Pad for '=', kBase64Skip for anything else (NUL included).
+int Base64SymbolValue(char c);
+
+// Characters Base64EncodeString / Base64EncodeRange produce for n input bytes:
+// 4 * ceil(n / 3) + 2 * floor(floor(n / 3) / 18).
+std::size_t Base64EncodedSize(std::size_t n);
+
+// Encodes the zero-terminated bytes of in (up to, not including, the first
+// zero byte) into out; returns the number of characters written. out must
+// hold Base64EncodedSize(strlen(in)) characters; no terminator is written.
+std::size_t Base64EncodeString(const char* in, char* out);
+
+// Encodes the range [begin, end) (zero bytes are data) to stream with the same
+// layout; returns 1. Write errors are not looked at. The characters are
+// produced in a local block buffer and written with fwrite, one call per
+// block, never one call per character.
+int Base64EncodeToStream(const char* begin, const char* end, std::FILE* stream);
+
+// Appends the encoding of [begin, end) (zero bytes are data) to out, with the
+// identical layout: the in-memory form used by the message composer.
+void Base64EncodeRange(const char* begin, const char* end, std::string& out);
+
+// Decodes the zero-terminated characters of in into out; returns the number
+// of bytes written. Characters outside the alphabet are skipped; decoding ends
+// at the terminator or after a pad character. Ending rules ("String" column of
+// Part 3.3): a partial quadruple contributes nothing, '=' as symbol 3 adds one
+// byte, '=' as symbol 4 two bytes. out must hold 3 bytes per 4 alphabet
+// characters of in.
+std::size_t Base64DecodeString(const char* in, char* out);
+
+// Base64DecodeString's rules over [begin, end): decoding ends at end or at the
+// first zero byte, whichever comes first; nothing at or after end is read.
+// Used for RFC 2047 B-encoded words, whose text is bounded by its field value.
+std::size_t Base64DecodeStringRange(const char* begin, const char* end, char* out);
+
+// Decodes [begin, end) into out ("Range" column of Part 3.3): returns the
+// number of bytes the caller is to take, which is 0 when the input breaks off
+// inside a quadruple or has '=' as symbol 1 or 2, although the bytes of the
+// complete quadruples before were written. Zero bytes in the range are
+// skipped like any other character outside the alphabet. Reads only inside
+// [begin, end); out must hold 3 bytes per 4 alphabet characters.
+std::size_t Base64DecodeRange(const char* begin, const char* end, char* out);
+
+// Decodes quoted-printable [begin, end) into out; returns the number of bytes
+// written (at most end - begin, the size out must have).
+//   - a byte other than '=' is copied;
+//   - '=' CR LF (a soft line break) is dropped;
+//   - any other '=': the following bytes are read as sscanf's "%2x" would
+//     (white space skipped, then at most two hexadecimal digits), but never at
+//     or beyond end. A nonzero number: its byte is written and '=' plus the
+//     two bytes after it are consumed (fewer when end comes first). Zero, or
+//     nothing readable: a line feed is written and only the '=' is consumed.
+// So an '=' among the last two bytes of the range never reads past end: "=A"
+// at the end gives byte 0x0A and ends decoding, a lone '=' at the end gives a
+// line feed.
+std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out);
+
+// The "%2x" reading rule shared by quoted-printable and RFC 2047 Q decoding:
+// skips white space (space, \t, \n, \v, \f, \r) starting at p, then reads at
+// most two hexadecimal digits of either case, never touching end or beyond.
+// Returns the number read (0 when no digit could be read).
+unsigned ReadHex2(const char* p, const char* end);
+
+}  // namespace tarnwick::mime

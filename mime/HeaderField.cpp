@@ -1,0 +1,223 @@
+// MIME header fields and parameters (spec Part 3.1). See HeaderField.h.
+#include "mime/HeaderField.h"
+
+#include <cstring>
+#include <new>
+
+#include "mime/Codecs.h"
+#include "mime/MimePart.h"
+
+namespace tarnwick::mime {
+
+const char KnownFieldNames[kKnownFieldCount][kNameBytes] = {
+    "Content-Disposition",
+    "Message-ID",
+    "From",
+    "To",
+    "Subject",
+    "Date",
+    "MIME-Version",
+    "Content-Type",
+    "X-Priority",
+    "X-MSMail-Priority",
+    "X-Mailer",
+    "X-MimeOLE",
+    "Content-Transfer-Encoding",
+    "charset",
+    "boundary",
+    "name",
+    "filename",
+};
+
+namespace {
+
+// The white space that the line reader and the header parser skip.
+inline bool IsLineSpace(char c) {
+    return c == '\t' || c == ' ' || c == '\r' || c == '\n';
+}
+
+// Length of a zero-terminated text, looking at no more than limit bytes.
+std::size_t BoundedLength(const char* s, std::size_t limit) {
+    std::size_t n = 0;
+    while (n < limit && s[n] != 0) ++n;
+    return n;
+}
+
+const char* FindChar(const char* p, const char* end, char c) {
+    for (; p < end; ++p)
+        if (*p == c) return p;
+    return nullptr;
+}
+
+// The first two-byte sequence a b in [p, end), or null.
+const char* FindPair(const char* p, const char* end, char a, char b) {
+    for (; end - p >= 2; ++p)
+        if (p[0] == a && p[1] == b) return p;
+    return nullptr;
+}
+
+// Appends to a 255-byte value buffer: at most 254 bytes; a zero byte ends the
+// value, and nothing is written after it.
+class ValueWriter {
+public:
+    explicit ValueWriter(char (&buffer)[kValueBytes]) : buffer_(buffer) {}
+    void Put(char c) {
+        if (ended_ || size_ >= kMaxTextBytes) return;
+        if (c == 0) {
+            ended_ = true;
+            return;
+        }
+        buffer_[size_++] = c;
+    }
+    void Append(const char* p, const char* end) {
+        for (; p < end && !ended_ && size_ < kMaxTextBytes; ++p) Put(*p);
+    }
+
+private:
+    char (&buffer_)[kValueBytes];
+    std::size_t size_ = 0;
+    bool ended_ = false;
+};
+
+// The quoting rule: a value that begins with a double quote starts after it
+// and ends at the next double quote (or its text's end); the text is cut in
+// place, inside the caller's line buffer.
+char* Unquote(char* value) {
+    if (*value != '"') return value;
+    ++value;
+    if (char* close = std::strchr(value, '"')) *close = 0;
+    return value;
+}
+
+void Append(MimePart& part, const char* name, const char* value) {
+    std::unique_ptr<HeaderField> field = HeaderField::Create(name, value);
+    if (field) part.fields.push_back(std::move(field));
+}
+
+}  // namespace
+
+bool ReadLine(const char*& cursor, const char* end, char (&line)[kLineBytes]) {
+    if (cursor == nullptr) return false;
+    std::memset(line, 0, kLineBytes);
+    const char* lf = nullptr;
+    if (cursor < end)
+        lf = static_cast<const char*>(std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor)));
+    if (lf == nullptr) {   // no further complete line; text after the last LF is dropped
+        cursor = nullptr;
+        return false;
+    }
+    const char* p = cursor;
+    while (p < lf && IsLineSpace(*p)) ++p;
+    const std::size_t n = static_cast<std::size_t>(lf - p);
+    if (n > kMaxTextBytes) {
+        std::memcpy(line, p, kMaxTextBytes);   // the rest of the line is lost; no CR cut
+    } else if (n > 0) {
+        std::memcpy(line, p, n);
+        if (char* cr = static_cast<char*>(std::memchr(line, '\r', n))) *cr = 0;
+    }
+    cursor = lf + 1;
+    return true;
+}
+
+bool HeaderField::IsKnownName(const char* name) {
+    for (const auto& slot : KnownFieldNames)
+        if (std::strcmp(slot, name) == 0) return true;
+    return false;
+}
+
+std::unique_ptr<HeaderField> HeaderField::Create(const char* name, const char* value) {
+    if (!IsKnownName(name)) return nullptr;
+    std::unique_ptr<HeaderField> field(new (std::nothrow) HeaderField);
+    if (!field) return nullptr;   // a field that cannot be allocated is skipped
+    std::strncpy(field->name_, name, kMaxTextBytes);   // known names are short
+    DecodeEncodedWord(value, field->value_);
+    return field;
+}
+
+void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]) {
+    std::memset(stored, 0, kValueBytes);
+    const char* const end = value + BoundedLength(value, kMaxTextBytes);
+    ValueWriter out(stored);
+
+    const char* open = FindPair(value, end, '=', '?');
+    if (open == nullptr) {
+        out.Append(value, end);
+        return;
+    }
+    // "=?" charset "?" letter ... "?" text "?="; any missing piece: unchanged.
+    const char* charsetEnd = FindChar(open + 2, end, '?');
+    const char* letterEnd = charsetEnd && charsetEnd + 1 < end ? FindChar(charsetEnd + 1, end, '?') : nullptr;
+    const char* text = letterEnd ? letterEnd + 1 : nullptr;
+    const char* close = text ? FindPair(text, end, '?', '=') : nullptr;
+    if (close == nullptr) {
+        out.Append(value, end);
+        return;
+    }
+    const char letter = charsetEnd[1];
+
+    out.Append(value, open);   // the prefix, white space before the word included
+    if (letter == 'B' || letter == 'b') {
+        char decoded[kValueBytes];   // at most 3/4 of 254 bytes
+        const std::size_t n = Base64DecodeStringRange(text, end, decoded);
+        for (std::size_t i = 0; i < n; ++i) out.Put(decoded[i]);
+        // The tail follows the first "?=" of the whole value (which exists: close).
+        out.Append(FindPair(value, end, '?', '=') + 2, end);
+    } else if (letter == 'Q' || letter == 'q') {
+        const char* p = text;
+        while (p < end && *p != '?') {
+            if (*p == '=') {
+                out.Put(static_cast<char>(ReadHex2(p + 1, end) & 0xFF));   // zero when unreadable
+                p += end - p < 3 ? end - p : 3;
+            } else {
+                out.Put(*p++);   // '_' included
+            }
+        }
+        out.Append(close + 2, end);
+    }
+    // Any other letter: the prefix only.
+}
+
+void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end) {
+    char line[kLineBytes];
+    for (;;) {
+        if (!ReadLine(cursor, end, line)) return;   // ran to the end of the range
+        char* s = line;
+        while (IsLineSpace(*s)) ++s;
+        if (*s == 0) return;   // the empty line that ends the block
+
+        // The first ';' ends the first segment; the rest is the parameter text.
+        char* params = nullptr;
+        if (char* semi = std::strchr(s, ';')) {
+            *semi = 0;
+            params = semi + 1;
+        }
+        if (char* colon = std::strstr(s, ": ")) {
+            *colon = 0;
+            Append(part, s, colon + 2);
+            if (params != nullptr) {
+                while (IsLineSpace(*params)) ++params;
+                if (char* eq = std::strchr(params, '=')) {
+                    *eq = 0;
+                    Append(part, params, Unquote(eq + 1));
+                }
+            }
+        } else if (char* eq = std::strchr(s, '=')) {
+            // A parameter on a line of its own (or any "name=value" line);
+            // parameter text after a ';' is not examined.
+            *eq = 0;
+            Append(part, s, Unquote(eq + 1));
+        }
+    }
+}
+
+bool GetField(const MimePart& part, const char* name, char* out) {
+    for (const auto& field : part.fields) {
+        if (std::strcmp(field->Name(), name) == 0) {
+            std::memcpy(out, field->ValueBuffer(), kValueBytes);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace tarnwick::mime

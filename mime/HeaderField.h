@@ -1,0 +1,101 @@
+// MIME header fields and parameters (spec Part 3.1): the line reader, the
+// header-block parser, the known-name table, RFC 2047 encoded-word decoding
+// and the field look-up.
+//
+// Every name, value and line lives in a fixed 255-byte buffer: a text of at
+// most 254 bytes and its terminating zero. All copying into these buffers is
+// bounded; longer text is cut.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+namespace tarnwick::mime {
+
+class MimePart;
+
+// One line as ReadLine delivers it: at most 254 bytes and a terminating zero.
+constexpr std::size_t kLineBytes = 255;
+// A field's name and value buffers, same limit.
+constexpr std::size_t kNameBytes = 255;
+constexpr std::size_t kValueBytes = 255;
+// The longest text a 255-byte buffer holds.
+constexpr std::size_t kMaxTextBytes = kLineBytes - 1;
+
+// The 17 names a field may have, each in a 255-byte slot (zero-padded), in
+// the order of the spec's table. Header and parameter names share the table.
+constexpr std::size_t kKnownFieldCount = 17;
+extern const char KnownFieldNames[kKnownFieldCount][kNameBytes];
+
+// Reads the next line of [cursor, end) into line (zero-filled first):
+// leading tab, space, CR and LF skipped; at most 254 bytes copied; a line of
+// at most 254 bytes is cut at its first CR. Returns true with cursor just past
+// the line's LF. Returns false, with cursor set to null, when cursor is null
+// or no LF lies in [cursor, end).
+//
+// Our choice for the open point of Part 3.1: text after the last LF of a
+// range is NOT delivered as a line. Stored messages end every line with
+// CR LF; a final line without LF (such as a closing delimiter at the very end
+// of a file) is ignored.
+bool ReadLine(const char*& cursor, const char* end, char (&line)[kLineBytes]);
+
+// One stored header field or parameter. Only names of KnownFieldNames are
+// ever stored: the factory returns null for any other name (and when the
+// object cannot be allocated). Never changed after construction.
+class HeaderField {
+public:
+    // name and value are zero-terminated; the value is stored through
+    // DecodeEncodedWord.
+    static std::unique_ptr<HeaderField> Create(const char* name, const char* value);
+    // Exact, case-sensitive byte comparison with the 17 slots, nothing trimmed.
+    static bool IsKnownName(const char* name);
+
+    virtual ~HeaderField() = default;
+    HeaderField(const HeaderField&) = delete;
+    HeaderField& operator=(const HeaderField&) = delete;
+
+    const char* Name() const { return name_; }
+    const char* Value() const { return value_; }
+    // The whole 255-byte value buffer (what GetField copies).
+    const char (&ValueBuffer() const)[kValueBytes] { return value_; }
+
+private:
+    HeaderField() = default;
+    char name_[kNameBytes] = {};
+    char value_[kValueBytes] = {};
+};
+
+// Stores value in stored (zero-filled first), decoding the value's first
+// RFC 2047 encoded word ("=?charset?X?text?="), charset ignored:
+//   - no "=?" in the value: the value unchanged;
+//   - letter B/b: prefix, Base64 of the text (Base64DecodeString rules,
+//     bounded by the value's end), then the text after the first "?=" of the
+//     whole value;
+//   - letter Q/q: prefix, the text walked up to its first '?' with "=XX"
+//     read by the "%2x" rule (bounded by the value's end; '_' kept), then the
+//     text after the first "?=" at or after the start of the encoded text;
+//   - any other letter: the prefix only.
+//   - Our choice for the open point of Part 3.1: a word that lacks its '?'
+//     after the charset, its encoding letter, its '?' after the letter, or a
+//     closing "?=" at or after the start of its encoded text is no encoded
+//     word: the value is stored unchanged.
+// A zero byte produced by decoding ends the stored value (the rest of the
+// buffer stays zero); the stored text is cut at 254 bytes. The value is read
+// up to its terminator but at most 254 bytes (the parser never passes more).
+void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]);
+
+// Reads lines from cursor up to and including the first empty (or white
+// space only) line and appends the stored fields to part.fields: a header
+// "name: value" (value up to the line's first ';'), its first parameter
+// "name=value" after that ';', or a line "name=value" on its own; quoted
+// values end at the next double quote. Afterwards cursor points just past the
+// empty line, or is null when the range ended first.
+void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end);
+
+// Finds the first field of part (its own list only) whose name equals name
+// exactly and copies its whole 255-byte value buffer into out, which must
+// hold at least kValueBytes bytes. Returns false, out unchanged, when there
+// is no such field.
+bool GetField(const MimePart& part, const char* name, char* out);
+
+}  // namespace tarnwick::mime

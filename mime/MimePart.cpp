@@ -1,0 +1,119 @@
+// The MIME part tree (spec Part 3.2). See MimePart.h.
+#include "mime/MimePart.h"
+
+#include <cstring>
+#include <new>
+
+#include "mime/Codecs.h"
+
+namespace tarnwick::mime {
+namespace {
+
+// "--" and a boundary of at most 254 bytes, and the terminating zero.
+constexpr std::size_t kDelimiterBytes = 2 + kMaxTextBytes + 1;
+
+bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        char x = *a, y = *b;
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+        if (x == 0) return true;
+    }
+}
+
+}  // namespace
+
+MimePart::MimePart(const char* begin, const char* end) : MimePart(begin, end, 0) {}
+
+MimePart::MimePart(const char* begin, const char* end, int depth) {
+    Parse(begin, end, depth);
+}
+
+MimePart::~MimePart() {
+    fields.clear();
+    children.clear();
+}
+
+void MimePart::Parse(const char* begin, const char* end, int depth) {
+    const char* cursor = begin;
+    ParseHeaderBlock(*this, cursor, end);
+    SplitMultipart(cursor, end, depth);
+}
+
+void MimePart::SplitMultipart(const char* cursor, const char* end, int depth) {
+    char boundary[kValueBytes];
+    if (!GetField(*this, "boundary", boundary) || depth >= kMaxNestingDepth) {
+        // A leaf: the body is the rest of the range (empty when the header
+        // block ran to the end). Beyond the nesting limit a boundary is ignored.
+        bodyBegin = cursor != nullptr ? cursor : end;
+        bodyEnd = end;
+        return;
+    }
+    bodyBegin = nullptr;
+    bodyEnd = nullptr;
+
+    char delimiter[kDelimiterBytes] = "--";
+    std::strcat(delimiter, boundary);   // boundary holds at most 254 bytes
+    const std::size_t delimiterLength = std::strlen(delimiter);
+
+    // Preamble: up to the first line that equals the delimiter exactly.
+    char line[kLineBytes];
+    for (;;) {
+        if (!ReadLine(cursor, end, line)) return;   // no first delimiter: no children
+        if (std::strcmp(line, delimiter) == 0) break;
+    }
+    // Every later line that begins with the delimiter closes the current child;
+    // reading goes on after the closing delimiter, and the epilogue (text after
+    // the last delimiter line) becomes no part.
+    const char* childBegin = cursor;
+    for (;;) {
+        const char* lineBegin = cursor;
+        if (!ReadLine(cursor, end, line)) return;
+        if (std::strncmp(line, delimiter, delimiterLength) == 0) {
+            std::unique_ptr<MimePart> child(new (std::nothrow) MimePart(childBegin, lineBegin, depth + 1));
+            if (child) children.push_back(std::move(child));   // a child that cannot be allocated is skipped
+            childBegin = cursor;
+        }
+    }
+}
+
+const MimePart* FindPart(const MimePart& root, bool& passed, const MimePart* after, const char* name,
+                         const char* value) {
+    if (after == nullptr) passed = true;
+    if (passed) {
+        char stored[kValueBytes];
+        if (GetField(root, name, stored) && std::strcmp(stored, value) == 0) return &root;
+    } else if (&root == after) {
+        passed = true;   // the part itself is not tested
+    }
+    for (const auto& child : root.children)
+        if (const MimePart* found = FindPart(*child, passed, after, name, value)) return found;
+    return nullptr;
+}
+
+const MimePart* FindAttachment(const MimePart& root, bool& passed, const MimePart* after) {
+    return FindPart(root, passed, after, "Content-Disposition", "attachment");
+}
+
+DecodedBody DecodeBody(const MimePart& part) {
+    DecodedBody result;
+    const std::size_t n = part.bodyBegin != nullptr ? part.BodySize() : 0;
+    result.bytes.assign(n, 0);
+    if (n == 0) return result;
+
+    char encoding[kValueBytes];
+    const bool hasEncoding = GetField(part, "Content-Transfer-Encoding", encoding);
+    if (hasEncoding && EqualsIgnoringAsciiCase(encoding, "base64")) {
+        result.count = Base64DecodeRange(part.bodyBegin, part.bodyEnd, result.bytes.data());
+    } else if (hasEncoding && EqualsIgnoringAsciiCase(encoding, "quoted-printable")) {
+        result.count = QuotedPrintableDecodeRange(part.bodyBegin, part.bodyEnd, result.bytes.data());
+    } else {
+        std::memcpy(result.bytes.data(), part.bodyBegin, n);
+        result.bytes[n - 1] = 0;
+        result.count = n;
+    }
+    return result;
+}
+
+}  // namespace tarnwick::mime

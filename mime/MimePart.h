@@ -1,0 +1,77 @@
+// The MIME part tree (spec Part 3.2): a stored message read as a tree of
+// MimePart nodes over the caller's bytes, the search for parts by field value,
+// and the decoding of one part's body.
+//
+// The tree copies nothing of the message but header lines: bodies are
+// pointers into the caller's bytes, which must outlive the tree. Nothing is
+// ever read outside the range a part was built over.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "mime/HeaderField.h"
+
+namespace tarnwick::mime {
+
+// Nesting limit for hostile input. The spec splits parts "to any depth"; a
+// message nested thousands of levels deep would then exhaust the stack (the
+// construction recurses once per level, and so do FindPart and destruction).
+// A part at this depth below the root (the root is depth 0) is not split even
+// when it has a "boundary" field: it becomes a leaf whose body runs from the
+// end of its header block to the end of its range, like a part without a
+// boundary. Real mail nests a handful of levels.
+constexpr int kMaxNestingDepth = 64;
+
+class MimePart {
+public:
+    // Parses [begin, end) completely: the header block, then the split into
+    // children when the part has a "boundary" field.
+    MimePart(const char* begin, const char* end);
+    // Destroys the fields, then the children.
+    virtual ~MimePart();
+    MimePart(const MimePart&) = delete;
+    MimePart& operator=(const MimePart&) = delete;
+
+    // The header fields and parameters in line order (Part 3.1).
+    std::vector<std::unique_ptr<HeaderField>> fields;
+    // The parts of a multipart body, in order.
+    std::vector<std::unique_ptr<MimePart>> children;
+    // The body: from the byte after the header block's empty line to the end
+    // of the part's range. Both null for a part that was split (its content
+    // lives in its children); both equal to the range end when the header
+    // block ran to the end of the range.
+    const char* bodyBegin = nullptr;
+    const char* bodyEnd = nullptr;
+
+    std::size_t BodySize() const { return static_cast<std::size_t>(bodyEnd - bodyBegin); }
+
+private:
+    MimePart(const char* begin, const char* end, int depth);
+    void Parse(const char* begin, const char* end, int depth);
+    void SplitMultipart(const char* cursor, const char* end, int depth);
+};
+
+// The first part at or below root, in depth-first pre-order, whose field
+// name exists and equals value exactly (whole stored value, case-sensitive);
+// when after is given, only parts after it in pre-order count. passed is the
+// caller's flag: clear it before a search with after set. Null when none.
+const MimePart* FindPart(const MimePart& root, bool& passed, const MimePart* after, const char* name,
+                         const char* value);
+
+// FindPart with "Content-Disposition" and "attachment".
+const MimePart* FindAttachment(const MimePart& root, bool& passed, const MimePart* after);
+
+struct DecodedBody {
+    std::vector<char> bytes;   // always the body's size, zero-filled, count bytes first
+    std::size_t count = 0;     // the bytes the caller is to use
+};
+
+// Decodes the part's body by its "Content-Transfer-Encoding" (compared
+// ignoring ASCII case): "base64" through Base64DecodeRange,
+// "quoted-printable" through QuotedPrintableDecodeRange, anything else (or no
+// field) copied with its last byte set to zero and count = body size.
+DecodedBody DecodeBody(const MimePart& part);
+
+}  // namespace tarnwick::mime

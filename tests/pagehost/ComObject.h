@@ -1,0 +1,140 @@
+// Shared base of every object in the test host: reference counting, interface
+// look-up for IUnknown, IDispatch and one own interface, and a hand-written
+// IDispatch over a static name table (no type library).
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <new>
+
+#include "Module.h"
+#include "Variants.h"
+
+namespace pagehost {
+
+enum class Access { Get, GetPut };
+
+struct Member {
+    const wchar_t* name;
+    DISPID id;
+    Access access;
+};
+
+struct MemberTable {
+    const Member* members;
+    size_t count;
+};
+
+template <size_t N>
+constexpr MemberTable TableOf(const Member (&members)[N]) {
+    return MemberTable{members, N};
+}
+
+template <class Itf, const IID* OwnIid>
+class ComObject : public Itf {
+public:
+    ComObject(const ComObject&) = delete;
+    ComObject& operator=(const ComObject&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, *OwnIid)) {
+            *ppv = static_cast<Itf*>(this);
+            this->AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info) *info = nullptr;
+        return DISP_E_BADINDEX;
+    }
+    // Script engines pass names as the script wrote them, so the match ignores case.
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (!names || !ids) return E_POINTER;
+        HRESULT hr = S_OK;
+        for (UINT i = 0; i < count; ++i) {
+            ids[i] = DISPID_UNKNOWN;
+            const Member* m = i == 0 ? Find(names[i]) : nullptr;
+            if (m) {
+                ids[i] = m->id;
+            } else {
+                hr = DISP_E_UNKNOWNNAME;
+            }
+        }
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* excep, UINT* argErr) override {
+        if (argErr) *argErr = 0;
+        const Member* m = FindId(id);
+        if (!m) return DISP_E_MEMBERNOTFOUND;
+        const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+        if (put) {
+            if (m->access != Access::GetPut) return DISP_E_MEMBERNOTFOUND;
+            if (!params || params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+        } else {
+            if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
+            if (params && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+        }
+        VARIANT scratch;
+        VariantInit(&scratch);
+        VARIANT* out = result ? result : &scratch;
+        if (result) VariantInit(result);
+        HRESULT hr;
+        try {
+            hr = Call(id, put, Args(params), out, excep);
+        } catch (const std::bad_alloc&) {
+            hr = E_OUTOFMEMORY;
+        } catch (...) {
+            hr = E_UNEXPECTED;
+        }
+        if (FAILED(hr)) VariantClear(out);
+        VariantClear(&scratch);
+        return hr;
+    }
+
+    LONG RefCount() const { return refs_; }
+
+protected:
+    ComObject() { ModuleLock(); }
+    virtual ~ComObject() { ModuleUnlock(); }
+
+    virtual MemberTable Members() const = 0;
+    // One script-visible member; `put` is set for property assignment, whose
+    // value is argument 0. `result` is never null and starts out empty.
+    virtual HRESULT Call(DISPID id, bool put, const Args& args, VARIANT* result, EXCEPINFO* excep) = 0;
+
+private:
+    const Member* Find(const wchar_t* name) const {
+        if (!name) return nullptr;
+        MemberTable t = Members();
+        for (size_t i = 0; i < t.count; ++i)
+            if (lstrcmpiW(t.members[i].name, name) == 0) return &t.members[i];
+        return nullptr;
+    }
+    const Member* FindId(DISPID id) const {
+        MemberTable t = Members();
+        for (size_t i = 0; i < t.count; ++i)
+            if (t.members[i].id == id) return &t.members[i];
+        return nullptr;
+    }
+
+    LONG refs_ = 1;
+};
+
+}  // namespace pagehost

@@ -1,0 +1,219 @@
+#include "Variants.h"
+
+#include <oleauto.h>
+
+#include <cstring>
+#include <cwctype>
+#include <vector>
+
+#include "Owners.h"
+
+namespace pagehost {
+
+namespace {
+
+// Conversions for the host's own helpers are locale-neutral (US English), so a
+// number or boolean argument turns into the same text on every system.
+constexpr LCID kConversionLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+
+int HexDigit(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+
+// Converts a copy of the argument with every indirection removed.
+HRESULT Coerce(const VARIANT* arg, VARTYPE vt, VARIANT* out) {
+    VariantOwner plain;
+    HRESULT hr = VariantCopyInd(plain.Get(), const_cast<VARIANT*>(arg));
+    if (FAILED(hr)) return hr;
+    return VariantChangeTypeEx(out, plain.Get(), kConversionLocale, 0, vt);
+}
+
+}  // namespace
+
+const VARIANT* Deref(const VARIANT* v) {
+    while (v && V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
+    return v;
+}
+
+VARIANT* Args::Raw(UINT index) const {
+    if (index >= Count()) return nullptr;
+    return const_cast<VARIANT*>(Deref(&p_->rgvarg[p_->cArgs - 1 - index]));
+}
+
+HRESULT Args::String(UINT index, std::wstring& out) const {
+    const VARIANT* v = Raw(index);
+    if (!v) return DISP_E_BADPARAMCOUNT;
+    VariantOwner converted;
+    HRESULT hr = Coerce(v, VT_BSTR, converted.Get());
+    if (FAILED(hr)) return hr;
+    BSTR s = V_BSTR(&*converted);
+    out.assign(s ? s : L"", s ? SysStringLen(s) : 0);
+    return S_OK;
+}
+
+HRESULT Args::Long(UINT index, long& out) const {
+    const VARIANT* v = Raw(index);
+    if (!v) return DISP_E_BADPARAMCOUNT;
+    VariantOwner converted;
+    HRESULT hr = Coerce(v, VT_I4, converted.Get());
+    if (FAILED(hr)) return hr;
+    out = V_I4(&*converted);
+    return S_OK;
+}
+
+HRESULT SetString(VARIANT* result, const std::wstring& s) {
+    BSTR b = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    if (!b) return E_OUTOFMEMORY;
+    V_VT(result) = VT_BSTR;
+    V_BSTR(result) = b;
+    return S_OK;
+}
+
+void SetLong(VARIANT* result, long value) {
+    V_VT(result) = VT_I4;
+    V_I4(result) = value;
+}
+
+std::wstring BytesToHex(const std::string& bytes) {
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 15]);
+    }
+    return out;
+}
+
+bool HexToBytes(const std::wstring& hex, std::string& out) {
+    out.clear();
+    int high = -1;
+    for (wchar_t c : hex) {
+        if (IsSpace(c)) continue;
+        int d = HexDigit(c);
+        if (d < 0) return false;
+        if (high < 0) {
+            high = d;
+        } else {
+            out.push_back(static_cast<char>(high * 16 + d));
+            high = -1;
+        }
+    }
+    return high < 0;
+}
+
+std::wstring WideHex(const std::wstring& s) {
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring out;
+    out.reserve(s.size() * 4);
+    for (wchar_t c : s) {
+        unsigned u = static_cast<unsigned short>(c);
+        for (int shift = 12; shift >= 0; shift -= 4) out.push_back(digits[(u >> shift) & 15]);
+    }
+    return out;
+}
+
+bool FromWideHex(const std::wstring& hex, std::wstring& out) {
+    out.clear();
+    unsigned unit = 0;
+    int digits = 0;
+    for (wchar_t c : hex) {
+        if (IsSpace(c)) continue;
+        int d = HexDigit(c);
+        if (d < 0) return false;
+        unit = unit * 16 + static_cast<unsigned>(d);
+        if (++digits == 4) {
+            out.push_back(static_cast<wchar_t>(unit));
+            unit = 0;
+            digits = 0;
+        }
+    }
+    return digits == 0;
+}
+
+std::string ToNarrow(const std::wstring& s) {
+    if (s.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring ToWide(const std::string& s) {
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &out[0], n);
+    return out;
+}
+
+bool UnitsToBytes(const std::wstring& s, std::string& out) {
+    out.clear();
+    out.reserve(s.size());
+    for (wchar_t c : s) {
+        if (static_cast<unsigned>(c) > 255) return false;
+        out.push_back(static_cast<char>(c));
+    }
+    return true;
+}
+
+std::wstring BytesToUnits(const std::string& bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (unsigned char c : bytes) out.push_back(static_cast<wchar_t>(c));
+    return out;
+}
+
+ByteArrayKind ReadByteArray(const VARIANT& v, std::string& out) {
+    out.clear();
+    const VARIANT* p = Deref(&v);
+    if (V_VT(p) == VT_EMPTY) return ByteArrayKind::Empty;
+    SAFEARRAY* sa = nullptr;
+    if (V_VT(p) == (VT_ARRAY | VT_UI1)) {
+        sa = V_ARRAY(p);
+    } else if (V_VT(p) == (VT_BYREF | VT_ARRAY | VT_UI1)) {
+        sa = V_ARRAYREF(p) ? *V_ARRAYREF(p) : nullptr;
+    } else {
+        return ByteArrayKind::NotBytes;
+    }
+    if (!sa) return ByteArrayKind::Bytes;
+    if (SafeArrayGetElemsize(sa) != 1) return ByteArrayKind::NotBytes;
+    size_t count = 1;
+    for (UINT d = 0; d < sa->cDims; ++d) count *= sa->rgsabound[d].cElements;
+    if (sa->cDims == 0) count = 0;
+    SafeArrayAccess access(sa);
+    if (!access.Ok()) return ByteArrayKind::NotBytes;
+    out.assign(static_cast<const char*>(access.Data()), count);
+    return ByteArrayKind::Bytes;
+}
+
+HRESULT MakeByteArray(const std::string& bytes, VARIANT* out) {
+    SafeArrayOwner sa(SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size())));
+    if (!sa.Get()) return E_OUTOFMEMORY;
+    if (!bytes.empty()) {
+        SafeArrayAccess access(sa.Get());
+        if (!access.Ok()) return E_UNEXPECTED;
+        memcpy(access.Data(), bytes.data(), bytes.size());
+    }
+    V_VT(out) = VT_ARRAY | VT_UI1;
+    V_ARRAY(out) = sa.Detach();
+    return S_OK;
+}
+
+std::wstring ToLower(std::wstring s) {
+    for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
+    return s;
+}
+
+bool EqualsNoCase(const std::wstring& a, const wchar_t* b) {
+    return lstrcmpiW(a.c_str(), b) == 0;
+}
+
+}  // namespace pagehost

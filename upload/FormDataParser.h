@@ -1,0 +1,107 @@
+// Splitting a posted multipart/form-data body into its fields.
+//
+// The part delimiter is the body's first line (up to its first CR); only each
+// part's Content-Disposition header is read, by short fixed-size searches.
+// Field data are never copied: every record points into the body, which the
+// caller keeps alive and unchanged for as long as the parser is used.
+//
+// Nothing here reads past the end of the body. Searches that would reach past
+// it are cut at the end, and a stop byte that is not found before the end
+// counts as not found.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace tarnwick::upload {
+
+// Slot sizes of a record, terminator included: a field name keeps at most 63
+// bytes and a file name at most 255 bytes; longer values are cut to that.
+constexpr std::size_t kFieldNameSlot = 64;
+constexpr std::size_t kFileNameSlot = 256;
+// The delimiter line is held in a slot of this size, so it has at most 127
+// bytes; a body whose first CR comes later is not taken for form data.
+constexpr std::size_t kDelimiterSlot = 128;
+// Each header search of ReadDisposition looks this far from where the
+// previous one ended.
+constexpr std::size_t kHeaderWindow = 32;
+// FindChar looks at this many bytes.
+constexpr std::size_t kFindCharReach = 6;
+
+// "Not found" from the search operations below.
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// One part of the body. A new record is cleared: empty texts, not a file,
+// no data.
+struct FormField {
+    char fieldName[kFieldNameSlot] = {};   // the name parameter, without quotes
+    std::int32_t isFile = 0;               // 1 when a filename parameter was read
+    char fileName[kFileNameSlot] = {};     // the filename parameter exactly as sent
+    std::int32_t dataLength = 0;           // never negative
+    const char* dataStart = nullptr;       // first data byte in the body; null for no data
+    std::unique_ptr<FormField> nextField;  // the following part, in body order
+};
+
+// A text or byte range handed out by the lookups; length 0 both for a
+// missing field and for an empty value.
+struct FieldText {
+    const char* data = nullptr;
+    std::int32_t length = 0;
+};
+
+// The search operations over a body's bytes; positions are offsets into body.
+//
+// The first occurrence of pattern lying wholly within the window bytes from
+// start (cut at the body's end); returns the offset just after it, or kNone.
+// An empty pattern is never found.
+std::size_t BoundedFind(std::string_view body, std::size_t start, std::string_view pattern, std::size_t window);
+// The offset of the first of the kFindCharReach bytes from start that equals c, or kNone.
+std::size_t FindChar(std::string_view body, std::size_t start, char c);
+// Copies the bytes from start up to the next stop byte into the slot, cut to
+// slotSize - 1 bytes, and terminates them; returns the stop byte's offset, or
+// kNone when the body ends first (the slot then holds the bytes up to the end).
+std::size_t CopyUntil(char* slot, std::size_t slotSize, char stop, std::string_view body, std::size_t start);
+// Reads the Content-Disposition header of the part at p into field; false
+// when the part's header does not match (field keeps what was read so far).
+bool ReadDisposition(std::string_view body, std::size_t p, FormField& field);
+
+class FormDataParser {
+public:
+    FormDataParser() = default;
+    ~FormDataParser();
+    FormDataParser(const FormDataParser&) = delete;
+    FormDataParser& operator=(const FormDataParser&) = delete;
+
+    // Replaces the list with the fields of the bodyLength bytes at body
+    // (a negative length counts as 0). False only when the first record cannot
+    // be allocated; a malformed body yields the fields read before the parse
+    // stopped.
+    bool Parse(const char* body, std::int32_t bodyLength);
+
+    // Name lookups compare byte for byte and answer for the first field of
+    // that name in body order.
+    bool FieldIsFile(std::string_view name) const;
+    // A file field's file name, any other field's data.
+    FieldText FieldValue(std::string_view name) const;
+    // The data of the first field with both that name and that file name.
+    FieldText FileData(std::string_view name, std::string_view fileName) const;
+    // As FieldValue, for the record at a 0-based index.
+    FieldText ValueAt(std::int32_t index) const;
+    FieldText NameAt(std::int32_t index) const;
+    std::int32_t FieldCount() const { return count_; }
+
+    // The records in body order, for walking the list directly.
+    const FormField* First() const { return head_.get(); }
+
+private:
+    void Clear();
+    const FormField* FindByName(std::string_view name) const;
+    const FormField* RecordAt(std::int32_t index) const;
+
+    std::unique_ptr<FormField> head_;
+    std::int32_t count_ = 0;
+};
+
+}  // namespace tarnwick::upload
