@@ -1,12 +1,9 @@
-// Entry points of Tarnwick.dll.
+// Module-wide state: lock count, module handle, termination actions.
 #include "frame/Module.h"
 
 #include <atomic>
 #include <mutex>
 #include <vector>
-
-#include "frame/ClassTable.h"
-#include "frame/Registration.h"
 
 namespace tarnwick::frame {
 namespace {
@@ -24,7 +21,9 @@ std::vector<void (*)()>& TerminationActions() {
     return actions;
 }
 
-void Terminate() {
+}  // namespace
+
+void RunTerminationActions() {
     std::vector<void (*)()> actions;
     {
         std::lock_guard<std::mutex> guard(TerminationLock());
@@ -38,7 +37,7 @@ bool ModulePath(char (&path)[MAX_PATH]) {
     return n > 0 && n < MAX_PATH;
 }
 
-}  // namespace
+void SetModuleInstance(HINSTANCE instance) { moduleInstance = instance; }
 
 void LockModule() { ++lockCount; }
 void UnlockModule() { --lockCount; }
@@ -51,47 +50,3 @@ void AddTerminationAction(void (*action)()) {
 }
 
 }  // namespace tarnwick::frame
-
-using namespace tarnwick::frame;
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        moduleInstance = instance;
-        DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // On FreeLibrary only: at process exit other modules may already be
-        // gone, and the process releases everything anyway.
-        Terminate();
-    }
-    return TRUE;
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    const ClassEntry* entry = FindClass(clsid);
-    if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
-    return entry->factory->QueryInterface(riid, ppv);
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-    return ModuleLockCount() == 0 ? S_OK : S_FALSE;
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-    char path[MAX_PATH];
-    if (!ModulePath(path)) return HRESULT_FROM_WIN32(GetLastError());
-    for (const ClassEntry* e = ClassTableBegin(); e != ClassTableEnd(); ++e) {
-        HRESULT hr = RegisterClassKeys(*e, path);
-        if (FAILED(hr)) return hr;
-    }
-    return RegisterModuleTypeLib(path);
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    for (const ClassEntry* e = ClassTableBegin(); e != ClassTableEnd(); ++e) {
-        HRESULT hr = UnregisterClassKeys(*e);
-        if (FAILED(hr)) return hr;
-    }
-    return UnregisterModuleTypeLib();
-}

@@ -13,8 +13,12 @@ void UnlockModule();
 long ModuleLockCount();
 
 HINSTANCE ModuleInstance();
+void SetModuleInstance(HINSTANCE instance);
+// The module file's full path; false if it does not fit.
+bool ModulePath(char (&path)[MAX_PATH]);
 
 // Runs at module termination (process detach), latest registered first.
 void AddTerminationAction(void (*action)());
+void RunTerminationActions();
 
 }  // namespace tarnwick::frame

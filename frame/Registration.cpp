@@ -102,10 +102,12 @@ HRESULT RegisterModuleTypeLib(const char* modulePath) {
 }
 
 HRESULT UnregisterModuleTypeLib() {
-    SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
-    HRESULT hr = UnRegisterTypeLib(LIBID_TARNWICKLib, 1, 0, LOCALE_NEUTRAL, kind);
     // Unregistering what is not registered is no failure.
-    return hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED ? S_OK : hr;
+    BSTR path = nullptr;
+    if (FAILED(QueryPathOfRegTypeLib(LIBID_TARNWICKLib, 1, 0, LOCALE_NEUTRAL, &path))) return S_OK;
+    SysFreeString(path);
+    SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+    return UnRegisterTypeLib(LIBID_TARNWICKLib, 1, 0, LOCALE_NEUTRAL, kind);
 }
 
 }  // namespace tarnwick::frame

@@ -19,11 +19,11 @@ add_custom_command(
   WORKING_DIRECTORY ${generated}
   COMMENT "Generating the TARNWICKLib type library")
 add_custom_target(tarnwick_typelib DEPENDS ${generated}/Tarnwick.tlb ${generated}/Tarnwick_h.h)
-add_dependencies(Tarnwick tarnwick_typelib)
+add_dependencies(tarnwick_com tarnwick_typelib)
 
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/Tarnwick.rc PROPERTIES OBJECT_DEPENDS ${generated}/Tarnwick.tlb)
-target_sources(Tarnwick PRIVATE ${generated}/Tarnwick_i.c ${CMAKE_SOURCE_DIR}/resources/Tarnwick.rc)
+target_sources(tarnwick_com PRIVATE ${generated}/Tarnwick_i.c)
+target_sources(Tarnwick PRIVATE ${CMAKE_SOURCE_DIR}/resources/Tarnwick.rc)
 target_link_options(Tarnwick PRIVATE ${CMAKE_SOURCE_DIR}/resources/Tarnwick.def)
 set_property(TARGET Tarnwick APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/resources/Tarnwick.def)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${generated}")
-target_include_directories(Tarnwick PRIVATE ${generated})

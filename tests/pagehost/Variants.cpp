@@ -45,6 +45,10 @@ VARIANT* Args::Raw(UINT index) const {
     return const_cast<VARIANT*>(Deref(&p_->rgvarg[p_->cArgs - 1 - index]));
 }
 
+bool Args::ByRef(UINT index) const {
+    return index < Count() && V_VT(&p_->rgvarg[p_->cArgs - 1 - index]) == (VT_BYREF | VT_VARIANT);
+}
+
 HRESULT Args::String(UINT index, std::wstring& out) const {
     const VARIANT* v = Raw(index);
     if (!v) return DISP_E_BADPARAMCOUNT;

@@ -18,6 +18,9 @@ public:
     // The argument with any VT_BYREF|VT_VARIANT indirection followed, so a
     // script variable passed by reference shows its own VARIANT.
     VARIANT* Raw(UINT index) const;
+    // True when the script passed a variable by reference (so Raw is the
+    // script's own storage and may be written back).
+    bool ByRef(UINT index) const;
     HRESULT String(UINT index, std::wstring& out) const;
     HRESULT Long(UINT index, long& out) const;
 

@@ -1,0 +1,421 @@
+// Transfer codecs (spec Part 3.3): base64 encoders and decoders,
+// quoted-printable decoder. Inputs are byte-exact; range inputs are copied into
+// exactly-sized heap buffers so that AddressSanitizer catches any read past
+// the end of a range.
+#include "mime/Codecs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tarnwick::mime {
+namespace {
+
+using namespace std::string_literals;
+
+// A copy of bytes in a heap block of exactly that size (nothing after it).
+class ExactBytes {
+public:
+    explicit ExactBytes(const std::string& bytes) : size_(bytes.size()), data_(new char[bytes.size()]) {
+        if (size_ != 0) std::memcpy(data_.get(), bytes.data(), size_);
+    }
+    const char* begin() const { return data_.get(); }
+    const char* end() const { return data_.get() + size_; }
+
+private:
+    std::size_t size_;
+    std::unique_ptr<char[]> data_;
+};
+
+std::string EncodeString(const std::string& in) {
+    std::vector<char> out(Base64EncodedSize(in.size()) + 16, '\x7f');
+    const std::size_t n = Base64EncodeString(in.c_str(), out.data());
+    EXPECT_EQ(out[n], '\x7f') << "wrote past its count";
+    return std::string(out.data(), n);
+}
+
+std::string EncodeRange(const std::string& in) {
+    ExactBytes bytes(in);
+    std::string out = "prefix";
+    Base64EncodeRange(bytes.begin(), bytes.end(), out);
+    EXPECT_EQ(out.compare(0, 6, "prefix"), 0);
+    return out.substr(6);
+}
+
+std::string EncodeStream(const std::string& in) {
+    ExactBytes bytes(in);
+    std::FILE* f = std::tmpfile();
+    EXPECT_NE(f, nullptr);
+    if (f == nullptr) return {};
+    EXPECT_EQ(Base64EncodeToStream(bytes.begin(), bytes.end(), f), 1);
+    std::string out;
+    std::rewind(f);
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
+    std::fclose(f);
+    return out;
+}
+
+struct StringDecode {
+    std::string bytes;   // the first count bytes of out
+    std::size_t count;
+};
+
+StringDecode DecodeString(const std::string& in) {
+    std::vector<char> out(in.size() + 8, '\x7f');
+    const std::size_t n = Base64DecodeString(in.c_str(), out.data());
+    return {std::string(out.data(), n), n};
+}
+
+StringDecode DecodeRange(const std::string& in, std::string* written = nullptr) {
+    ExactBytes bytes(in);
+    std::vector<char> out(in.size() + 8, '\x7f');
+    const std::size_t n = Base64DecodeRange(bytes.begin(), bytes.end(), out.data());
+    if (written != nullptr) *written = std::string(out.data(), 3 * (in.size() / 4));
+    return {std::string(out.data(), n), n};
+}
+
+std::string DecodeQp(const std::string& in) {
+    ExactBytes bytes(in);
+    // Exactly end - begin bytes of output, as the contract says.
+    std::unique_ptr<char[]> out(new char[in.size() + 1]);
+    const std::size_t n = QuotedPrintableDecodeRange(bytes.begin(), bytes.end(), out.get());
+    EXPECT_LE(n, in.size());
+    return std::string(out.get(), n);
+}
+
+std::string RandomBytes(std::size_t n, unsigned seed, bool allowZero = true) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) {
+        c = static_cast<char>(rng() & 0xFF);
+        if (!allowZero && c == 0) c = 1;
+    }
+    return s;
+}
+
+// The line layout of Part 3.3, checked independently of the encoder: lines of
+// 72 characters ended by CR LF, the last line shorter and without CR LF unless
+// the input ended exactly after an 18th group.
+void ExpectLayout(const std::string& encoded, std::size_t inputBytes) {
+    const std::size_t groups = (inputBytes + 2) / 3;
+    const std::size_t fullLines = (inputBytes / 3) / 18;
+    ASSERT_EQ(encoded.size(), 4 * groups + 2 * fullLines);
+    for (std::size_t line = 0; line < fullLines; ++line) {
+        const std::size_t at = line * 74;
+        EXPECT_EQ(encoded.substr(at + 72, 2), "\r\n") << "line " << line;
+        EXPECT_EQ(encoded.substr(at, 72).find_first_of("\r\n="), std::string::npos) << "line " << line;
+    }
+    EXPECT_EQ(encoded.substr(fullLines * 74).find_first_of("\r\n"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Base64SymbolValue
+
+TEST(MimeCodecSymbols, ClassifyEveryByteAsTheTableSays) {
+    for (int b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        int expected = kBase64Skip;
+        if (c == '+') expected = 62;
+        else if (c == '/') expected = 63;
+        else if (c >= 'A' && c <= 'Z') expected = c - 'A';
+        else if (c >= 'a' && c <= 'z') expected = c - 'a' + 26;
+        else if (c >= '0' && c <= '9') expected = c - '0' + 52;
+        else if (c == '=') expected = kBase64Pad;
+        EXPECT_EQ(Base64SymbolValue(c), expected) << "byte " << b;
+    }
+    EXPECT_EQ(Base64SymbolValue('?'), kBase64Skip);
+    EXPECT_EQ(Base64SymbolValue('-'), kBase64Skip);
+    EXPECT_EQ(Base64SymbolValue('\x80'), kBase64Skip);
+    EXPECT_EQ(Base64SymbolValue('\xff'), kBase64Skip);
+    EXPECT_EQ(Base64SymbolValue('\0'), kBase64Skip);
+}
+
+// ---------------------------------------------------------------------------
+// Encoding
+
+struct EncodeCase {
+    std::string in;
+    std::string out;
+};
+
+TEST(MimeCodecEncode, KnownVectorsAreIdenticalInAllThreeEncoders) {
+    const std::vector<EncodeCase> cases = {
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {"\xfb\xff", "+/8="},
+        {"\xff\xff\xff", "////"},
+        {"\xd6\xd0\xce\xc4", "1tDOxA=="},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EncodeString(c.in), c.out) << c.in;
+        EXPECT_EQ(EncodeRange(c.in), c.out) << c.in;
+        EXPECT_EQ(EncodeStream(c.in), c.out) << c.in;
+    }
+}
+
+TEST(MimeCodecEncode, FiftyFourBytesMakeOneFullLineEndingWithCrLf) {
+    const std::string in(54, 'a');
+    std::string line;
+    for (int i = 0; i < 18; ++i) line += "YWFh";
+    ASSERT_EQ(line.size(), 72u);
+    EXPECT_EQ(EncodeString(in), line + "\r\n");
+    EXPECT_EQ(EncodeRange(in), line + "\r\n");
+    EXPECT_EQ(EncodeStream(in), line + "\r\n");
+}
+
+TEST(MimeCodecEncode, FiftyFiveBytesAddAPaddedGroupWithoutLineBreak) {
+    const std::string in(55, 'a');
+    std::string line;
+    for (int i = 0; i < 18; ++i) line += "YWFh";
+    EXPECT_EQ(EncodeString(in), line + "\r\nYQ==");
+    EXPECT_EQ(EncodeRange(in), line + "\r\nYQ==");
+    EXPECT_EQ(EncodeStream(in), line + "\r\nYQ==");
+    EXPECT_EQ(EncodeRange(std::string(56, 'a')), line + "\r\nYWE=");
+    EXPECT_EQ(EncodeRange(std::string(57, 'a')), line + "\r\nYWFh");
+    EXPECT_EQ(EncodeRange(std::string(108, 'a')), line + "\r\n" + line + "\r\n");
+}
+
+TEST(MimeCodecEncode, StringEncoderStopsAtTheFirstZeroByte) {
+    // A zero byte at position 4: one complete group, then a final group of one byte.
+    EXPECT_EQ(EncodeString("abcd\0efgh"s), "YWJjZA==");
+    EXPECT_EQ(EncodeString("abcde\0fgh"s), "YWJjZGU=");
+    EXPECT_EQ(EncodeString("abc\0defg"s), "YWJj");
+    EXPECT_EQ(EncodeString("\0abc"s), "");
+}
+
+TEST(MimeCodecEncode, RangeEncodersTreatZeroBytesAsData) {
+    EXPECT_EQ(EncodeRange("\0\0\0"s), "AAAA");
+    EXPECT_EQ(EncodeStream("\0\0\0"s), "AAAA");
+    EXPECT_EQ(EncodeRange("abcd\0efgh"s), "YWJjZABlZmdo");
+    EXPECT_EQ(EncodeStream("abcd\0efgh"s), "YWJjZABlZmdo");
+    EXPECT_EQ(EncodeRange("\0"s), "AA==");
+}
+
+TEST(MimeCodecEncode, SizeFormulaAndLayoutHoldForEveryLengthUpTo400) {
+    for (std::size_t n = 0; n <= 400; ++n) {
+        const std::string in = RandomBytes(n, static_cast<unsigned>(n), /*allowZero=*/false);
+        const std::string encoded = EncodeRange(in);
+        EXPECT_EQ(encoded.size(), Base64EncodedSize(n)) << n;
+        ExpectLayout(encoded, n);
+        EXPECT_EQ(EncodeString(in), encoded) << n;
+    }
+}
+
+TEST(MimeCodecEncode, StreamEncoderMatchesAcrossItsBlockBoundaries) {
+    // Block sizes are internal; cover lengths around many multiples of a line
+    // and several sizes well beyond any plausible block.
+    std::vector<std::size_t> sizes = {1, 2, 3, 53, 54, 55, 1000};
+    for (std::size_t lines : {442u, 443u, 884u, 1214u, 1215u, 2000u}) {
+        for (int delta = -2; delta <= 2; ++delta) sizes.push_back(lines * 54 + delta);
+    }
+    sizes.push_back(300000);
+    for (std::size_t n : sizes) {
+        const std::string in = RandomBytes(n, static_cast<unsigned>(n + 7));
+        const std::string stream = EncodeStream(in);
+        EXPECT_EQ(stream, EncodeRange(in)) << n;
+        ExpectLayout(stream, n);
+    }
+}
+
+TEST(MimeCodecEncode, RangeEncoderAppendsAndIgnoresEmptyOrReversedRanges) {
+    std::string out = "x";
+    const char* text = "abc";
+    Base64EncodeRange(text, text, out);
+    Base64EncodeRange(text + 2, text, out);
+    EXPECT_EQ(out, "x");
+    Base64EncodeRange(text, text + 3, out);
+    Base64EncodeRange(text, text + 1, out);
+    EXPECT_EQ(out, "xYWJjYQ==");
+}
+
+// ---------------------------------------------------------------------------
+// Decoding
+
+struct DecodeCase {
+    const char* name;
+    std::string in;
+    std::string stringBytes;   // Base64DecodeString result bytes
+    std::string rangeBytes;    // Base64DecodeRange result bytes
+};
+
+TEST(MimeCodecDecode, EndingTableOfBothDecoders) {
+    const std::vector<DecodeCase> cases = {
+        {"empty", "", "", ""},
+        {"only skip characters", " \r\n\t?-", "", ""},
+        {"complete quadruples", "Zm9vYmFy", "foobar", "foobar"},
+        {"used up before symbol 1", "Zm9v\r\n", "foo", "foo"},
+        {"'=' as symbol 1", "Zm9v=", "foo", ""},
+        {"'=' as symbol 1 after a line break", "Zm9v\r\n==", "foo", ""},
+        {"'=' as symbol 2", "Zm9vZ=", "foo", ""},
+        {"used up after symbol 1", "Zm9vY", "foo", ""},
+        {"used up after symbol 2", "Zm9vYm", "foo", ""},
+        {"used up after symbol 3", "Zm9vYmF", "foo", ""},
+        {"'=' as symbol 3", "Zm9vYg==", "foob", "foob"},
+        {"'=' as symbol 3, no second pad", "Zm9vYg=", "foob", "foob"},
+        {"'=' as symbol 4", "Zm9vYmE=", "fooba", "fooba"},
+        {"two padded texts: the first only", "Zg==Zm8=", "f", "f"},
+        {"pad then more text", "Zm8=Zm9vYmFy", "fo", "fo"},
+        {"bytes above 127 are skipped", "Zm\x80\xff" "9v", "foo", "foo"},
+        {"spaces between groups", "Zm9v YmFy", "foobar", "foobar"},
+        {"'?' and '-' are skipped", "Zm?9-v", "foo", "foo"},
+    };
+    for (const auto& c : cases) {
+        const StringDecode s = DecodeString(c.in);
+        EXPECT_EQ(s.bytes, c.stringBytes) << c.name;
+        const StringDecode r = DecodeRange(c.in);
+        EXPECT_EQ(r.bytes, c.rangeBytes) << c.name;
+    }
+}
+
+TEST(MimeCodecDecode, TruncatedLastQuadrupleKeepsTheWrittenBytesButRangeCountsZero) {
+    // 4k + 2 characters without pad: String gives the 3k bytes, Range 0.
+    const std::string text = "Zm9vYmFyYmF6";   // "foobarbaz"
+    for (std::size_t cut = 1; cut <= 3; ++cut) {
+        const std::string in = text + std::string("cXV4").substr(0, cut);
+        EXPECT_EQ(DecodeString(in).bytes, "foobarbaz") << cut;
+        std::string written;
+        EXPECT_EQ(DecodeRange(in, &written).count, 0u) << cut;
+        EXPECT_EQ(written.substr(0, 9), "foobarbaz") << "bytes of complete quadruples are written";
+    }
+}
+
+TEST(MimeCodecDecode, LineBreaksAndSpacesChangeNothing) {
+    const std::string data = RandomBytes(500, 3);
+    const std::string encoded = EncodeRange(data);   // with CR LF after every line
+    std::string bare, spaced;
+    for (char c : encoded) {
+        if (c == '\r' || c == '\n') continue;
+        bare += c;
+        spaced += c;
+        spaced += ' ';
+    }
+    EXPECT_EQ(DecodeRange(encoded).bytes, data);
+    EXPECT_EQ(DecodeRange(bare).bytes, data);
+    EXPECT_EQ(DecodeRange(spaced).bytes, data);
+    // Data with zero bytes cannot go through the string decoder's output
+    // comparison as text, but the count and bytes still match.
+    EXPECT_EQ(DecodeString(encoded).bytes, data);
+    EXPECT_EQ(DecodeString(spaced).bytes, data);
+}
+
+TEST(MimeCodecDecode, RangeDecoderSkipsZeroBytesStringDecoderStopsAtThem) {
+    const std::string in = "Zm\0" "9v"s;
+    EXPECT_EQ(DecodeRange(in).bytes, "foo");
+    EXPECT_EQ(DecodeString(in).count, 0u);   // "Zm", then the terminator
+}
+
+TEST(MimeCodecDecode, RangeDecoderReadsNothingAtOrAfterEnd) {
+    const std::string text = "Zm9vYmFy";
+    char out[8] = {};
+    EXPECT_EQ(Base64DecodeRange(text.data(), text.data() + 4, out), 3u);
+    EXPECT_EQ(std::string(out, 3), "foo");
+    EXPECT_EQ(Base64DecodeRange(text.data(), text.data(), out), 0u);
+    EXPECT_EQ(Base64DecodeRange(text.data() + 4, text.data(), out), 0u);   // reversed
+}
+
+TEST(MimeCodecDecode, BoundedStringDecoderStopsAtEndOrZero) {
+    const std::string text = "Zm9vYg==";
+    char out[8] = {};
+    EXPECT_EQ(Base64DecodeStringRange(text.data(), text.data() + 6, out), 3u);   // "Zm9vYg": partial -> count
+    EXPECT_EQ(Base64DecodeStringRange(text.data(), text.data() + 8, out), 4u);
+    const std::string zero = "Zm9v\0Zm9v"s;
+    EXPECT_EQ(Base64DecodeStringRange(zero.data(), zero.data() + zero.size(), out), 3u);
+}
+
+TEST(MimeCodecDecode, RoundTripsRandomDataOfEveryLength) {
+    for (std::size_t n = 0; n <= 300; ++n) {
+        const std::string data = RandomBytes(n, static_cast<unsigned>(1000 + n));
+        const std::string encoded = EncodeRange(data);
+        EXPECT_EQ(DecodeRange(encoded).bytes, data) << n;
+        EXPECT_EQ(DecodeString(encoded).bytes, data) << n;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Quoted-printable
+
+struct QpCase {
+    const char* name;
+    std::string in;
+    std::string out;
+};
+
+TEST(MimeCodecQuotedPrintable, Rules) {
+    const std::vector<QpCase> cases = {
+        {"empty", "", ""},
+        {"plain text", "Hello, world", "Hello, world"},
+        {"=41", "=41", "A"},
+        {"lower-case digits", "=e9", "\xe9"},
+        {"upper-case digits", "=E9", "\xe9"},
+        {"soft line break", "ab=\r\ncd", "abcd"},
+        {"soft line break at the end", "ab=\r\n", "ab"},
+        {"=00 gives LF and keeps the zeros", "=00", "\n00"},
+        {"=0A is nonzero", "x=0Ay", "x\ny"},
+        {"'=' then a non-hex byte", "=G1", "\nG1"},
+        {"one hex digit then a non-hex byte", "=1Gz", "\x01z"},
+        {"hard line breaks are kept", "a\r\nb\r\n", "a\r\nb\r\n"},
+        {"trailing blanks are kept", "a  \r\nb", "a  \r\nb"},
+        {"'=' before a bare LF reads across it", "=\n41", "A1"},
+        {"white space before the digits", "=  41", "A41"},
+        {"'=' CR without LF", "=\rx", "\n\rx"},
+        {"two escapes in a row", "=C4=E3", "\xc4\xe3"},
+        {"'=' '=' '4' '1'", "==41", "\nA"},
+        // An '=' among the last two bytes of the range reads nothing beyond it.
+        {"'=' as the last byte", "ab=", "ab\n"},
+        {"'=' and one hex digit at the end", "ab=7", "ab\x07"},
+        {"'=' and one non-hex byte at the end", "ab=x", "ab\nx"},
+        {"'=' CR at the end", "ab=\r", "ab\n\r"},
+        {"'=' and white space only at the end", "ab= ", "ab\n "},
+        {"'=' alone", "=", "\n"},
+        {"'=' and two digits exactly at the end", "=4a", "J"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DecodeQp(c.in), c.out) << c.name;
+}
+
+TEST(MimeCodecQuotedPrintable, EscapeBeforeEndDoesNotSeeDigitsBeyondIt) {
+    // The range ends after "=4"; the '1' after it in memory must not be read.
+    const std::string text = "x=41";
+    char out[4] = {};
+    EXPECT_EQ(QuotedPrintableDecodeRange(text.data(), text.data() + 3, out), 2u);
+    EXPECT_EQ(std::string(out, 2), "x\x04");
+    EXPECT_EQ(QuotedPrintableDecodeRange(text.data(), text.data() + 2, out), 2u);
+    EXPECT_EQ(std::string(out, 2), "x\n");
+}
+
+TEST(MimeCodecQuotedPrintable, ReadHex2FollowsTheScanfRuleWithinTheRange) {
+    const auto read = [](const std::string& s) {
+        ExactBytes b(s);
+        return ReadHex2(b.begin(), b.end());
+    };
+    EXPECT_EQ(read("41"), 0x41u);
+    EXPECT_EQ(read("fF"), 0xFFu);
+    EXPECT_EQ(read("abc"), 0xABu);   // at most two digits
+    EXPECT_EQ(read(" \t\r\n\v\f7"), 7u);
+    EXPECT_EQ(read(""), 0u);
+    EXPECT_EQ(read("   "), 0u);
+    EXPECT_EQ(read("g1"), 0u);
+    EXPECT_EQ(read("-1"), 0u);   // no sign, no "0x" prefix
+}
+
+TEST(MimeCodecQuotedPrintable, OutputNeverExceedsInputOnRandomBytes) {
+    for (unsigned seed = 0; seed < 200; ++seed) {
+        std::string in = RandomBytes(seed % 64, seed);
+        for (std::size_t i = 0; i < in.size(); i += 3) in[i] = '=';
+        DecodeQp(in);   // bounds are checked inside, reads by ASan
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick::mime

@@ -1,0 +1,479 @@
+// MIME part tree (spec Part 3.2): splitting, searching, body decoding, and
+// hostile structure. Messages are copied into exactly-sized heap buffers so
+// that AddressSanitizer catches any read past the end.
+#include "mime/MimePart.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarnwick::mime {
+namespace {
+
+using namespace std::string_literals;
+
+class Message {
+public:
+    explicit Message(const std::string& bytes) : size_(bytes.size()), data_(new char[bytes.size()]) {
+        if (size_ != 0) std::memcpy(data_.get(), bytes.data(), size_);
+        root_ = std::make_unique<MimePart>(data_.get(), data_.get() + size_);
+    }
+    const MimePart& Root() const { return *root_; }
+    const char* Begin() const { return data_.get(); }
+    const char* End() const { return data_.get() + size_; }
+    // Offset of a pointer into the message (-1 for null).
+    long Offset(const char* p) const { return p == nullptr ? -1 : static_cast<long>(p - Begin()); }
+
+private:
+    std::size_t size_;
+    std::unique_ptr<char[]> data_;
+    std::unique_ptr<MimePart> root_;
+};
+
+std::string Body(const MimePart& part) {
+    if (part.bodyBegin == nullptr) return {};
+    return std::string(part.bodyBegin, part.bodyEnd);
+}
+
+std::string Field(const MimePart& part, const char* name) {
+    char out[kValueBytes];
+    return GetField(part, name, out) ? std::string(out) : std::string("<none>");
+}
+
+std::string Decoded(const MimePart& part) {
+    DecodedBody d = DecodeBody(part);
+    EXPECT_EQ(d.bytes.size(), part.bodyBegin == nullptr ? 0u : part.BodySize());
+    EXPECT_LE(d.count, d.bytes.size());
+    return std::string(d.bytes.data(), d.count);
+}
+
+const std::string kSimple =
+    "From: alice\r\n"
+    "Subject: hi\r\n"
+    "\r\n"
+    "line1\r\n"
+    "line2\r\n";
+
+const std::string kTwoParts =
+    "Content-Type: multipart/mixed; boundary=\"XYZ\"\r\n"
+    "\r\n"
+    "This is a preamble.\r\n"
+    "--XYZ\r\n"
+    "Content-Type: text/plain\r\n"
+    "\r\n"
+    "hello\r\n"
+    "--XYZ\r\n"
+    "Content-Type: application/octet-stream\r\n"
+    "Content-Transfer-Encoding: base64\r\n"
+    "Content-Disposition: attachment; filename=\"a.bin\"\r\n"
+    "\r\n"
+    "Zm9vYmFy\r\n"
+    "--XYZ--\r\n"
+    "the epilogue\r\n";
+
+// mixed( alternative(text/plain qp, text/html), notes.txt attachment,
+//        mixed(p.png attachment), inline gif, "Attachment" in another case )
+const std::string kNested =
+    "Content-Type: multipart/mixed; boundary=\"outer\"\r\n"
+    "\r\n"
+    "--outer\r\n"
+    "Content-Type: multipart/alternative;\r\n"
+    "\tboundary=\"inner\"\r\n"
+    "\r\n"
+    "--inner\r\n"
+    "Content-Type: text/plain; charset=gb2312\r\n"
+    "Content-Transfer-Encoding: quoted-printable\r\n"
+    "\r\n"
+    "=D6=D0=CE=C4 soft=\r\nbreak\r\n"
+    "--inner\r\n"
+    "Content-Type: text/html\r\n"
+    "\r\n"
+    "<p>x</p>\r\n"
+    "--inner--\r\n"
+    "\r\n"
+    "--outer\r\n"
+    "Content-Type: text/plain\r\n"
+    "Content-Disposition: attachment; filename=\"notes.txt\"\r\n"
+    "\r\n"
+    "attached text\r\n"
+    "--outer\r\n"
+    "Content-Type: multipart/mixed; boundary=\"deep\"\r\n"
+    "\r\n"
+    "--deep\r\n"
+    "Content-Type: image/png; name=\"p.png\"\r\n"
+    "Content-Transfer-Encoding: BASE64\r\n"
+    "Content-Disposition: attachment; filename=\"p.png\"\r\n"
+    "\r\n"
+    "iVBORw==\r\n"
+    "--deep--\r\n"
+    "--outer\r\n"
+    "Content-Disposition: inline; filename=\"i.gif\"\r\n"
+    "\r\n"
+    "x\r\n"
+    "--outer\r\n"
+    "Content-Disposition: Attachment; filename=\"cap.txt\"\r\n"
+    "\r\n"
+    "y\r\n"
+    "--outer--\r\n";
+
+// ---------------------------------------------------------------------------
+// Splitting
+
+TEST(MimeTreeSplit, MessageWithoutBoundaryIsOneLeafWithTheRestAsBody) {
+    Message m(kSimple);
+    EXPECT_TRUE(m.Root().children.empty());
+    EXPECT_EQ(Body(m.Root()), "line1\r\nline2\r\n");
+    EXPECT_EQ(m.Root().bodyEnd, m.End());
+    EXPECT_EQ(Field(m.Root(), "From"), "alice");
+}
+
+TEST(MimeTreeSplit, PreambleTwoPartsClosingDelimiterAndEpilogue) {
+    Message m(kTwoParts);
+    const MimePart& root = m.Root();
+    EXPECT_EQ(root.bodyBegin, nullptr);
+    EXPECT_EQ(root.bodyEnd, nullptr);
+    ASSERT_EQ(root.children.size(), 2u);
+    // A child's range runs from after its opening delimiter line to the start
+    // of the closing one: the line break before the delimiter belongs to it.
+    EXPECT_EQ(Body(*root.children[0]), "hello\r\n");
+    EXPECT_EQ(Field(*root.children[0], "Content-Type"), "text/plain");
+    EXPECT_EQ(m.Offset(root.children[0]->bodyEnd), static_cast<long>(kTwoParts.find("--XYZ\r\nContent-Type: app")));
+    EXPECT_EQ(Body(*root.children[1]), "Zm9vYmFy\r\n");
+    EXPECT_EQ(Field(*root.children[1], "filename"), "a.bin");
+    EXPECT_EQ(Decoded(*root.children[1]), "foobar");
+    EXPECT_EQ(Decoded(root), "");
+}
+
+TEST(MimeTreeSplit, FirstDelimiterWithATrailingBlankIsNoDelimiter) {
+    std::string text = kTwoParts;
+    text.replace(text.find("--XYZ\r\n"), 7, "--XYZ \r\n");
+    Message m(text);
+    EXPECT_TRUE(m.Root().children.empty());
+    EXPECT_EQ(m.Root().bodyBegin, nullptr);
+    DecodedBody d = DecodeBody(m.Root());
+    EXPECT_EQ(d.count, 0u);
+    EXPECT_TRUE(d.bytes.empty());
+}
+
+TEST(MimeTreeSplit, MissingFirstDelimiterGivesNoChildren) {
+    Message m("Content-Type: multipart/mixed; boundary=b\r\n\r\nno delimiter here\r\n--c\r\n");
+    EXPECT_TRUE(m.Root().children.empty());
+    EXPECT_EQ(m.Root().bodyBegin, nullptr);
+}
+
+TEST(MimeTreeSplit, LaterDelimitersMatchByPrefix) {
+    Message m(
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\n\r\none\r\n"
+        "--b-and-more text\r\n\r\ntwo\r\n"
+        "--b--\r\n");
+    ASSERT_EQ(m.Root().children.size(), 3u);
+    EXPECT_EQ(Body(*m.Root().children[0]), "one\r\n");
+    EXPECT_EQ(Body(*m.Root().children[1]), "two\r\n");
+    EXPECT_EQ(Body(*m.Root().children[2]), "");
+}
+
+TEST(MimeTreeSplit, ALineInABodyThatBeginsWithTheDelimiterEndsThePart) {
+    Message m(
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\n\r\nfirst\r\n--bogus line in the body\r\nsecond\r\n"
+        "--b--\r\n");
+    ASSERT_EQ(m.Root().children.size(), 2u);
+    EXPECT_EQ(Body(*m.Root().children[0]), "first\r\n");
+    // The second child begins with "second" as its header block, which yields
+    // nothing and runs to the end of the child's range.
+    EXPECT_EQ(Body(*m.Root().children[1]), "");
+}
+
+TEST(MimeTreeSplit, PreambleIsMatchedByWholeLineEquality) {
+    Message m(
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--bx\r\n--b\r\n\r\npart\r\n--b--\r\n");
+    ASSERT_EQ(m.Root().children.size(), 1u);
+    EXPECT_EQ(Body(*m.Root().children[0]), "part\r\n");
+}
+
+TEST(MimeTreeSplit, ReadingContinuesAfterTheClosingDelimiter) {
+    Message m(
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\n\r\none\r\n--b--\r\n"
+        "Subject: late\r\n\r\nlate body\r\n--b\r\n"
+        "epilogue\r\n");
+    ASSERT_EQ(m.Root().children.size(), 2u);
+    EXPECT_EQ(Field(*m.Root().children[1], "Subject"), "late");
+    EXPECT_EQ(Body(*m.Root().children[1]), "late body\r\n");
+}
+
+TEST(MimeTreeSplit, DelimiterLineWithLeadingWhiteSpaceCountsAndTheChildEndsBeforeIt) {
+    const std::string text =
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "  --b\r\n\r\none\r\n \t--b--\r\n";
+    Message m(text);
+    ASSERT_EQ(m.Root().children.size(), 1u);
+    EXPECT_EQ(Body(*m.Root().children[0]), "one\r\n");
+    EXPECT_EQ(m.Offset(m.Root().children[0]->bodyEnd), static_cast<long>(text.find(" \t--b--")));
+}
+
+TEST(MimeTreeSplit, ClosingDelimiterWithoutLineFeedAtTheEndCreatesNoLastChild) {
+    // Our ReadLine does not deliver text after the last line feed.
+    Message m(
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\n\r\none\r\n--b\r\n\r\ntwo\r\n--b--");
+    ASSERT_EQ(m.Root().children.size(), 1u);
+    EXPECT_EQ(Body(*m.Root().children[0]), "one\r\n");
+}
+
+TEST(MimeTreeSplit, ContentTypeIsNotConsultedOnlyTheBoundaryField) {
+    Message m("Content-Type: text/plain; boundary=q\r\n\r\n--q\r\n\r\nx\r\n--q--\r\n");
+    ASSERT_EQ(m.Root().children.size(), 1u);
+    Message n("boundary=q\r\n\r\n--q\r\n\r\nx\r\n--q--\r\n");
+    ASSERT_EQ(n.Root().children.size(), 1u);
+    Message o("Content-Type: multipart/mixed\r\n\r\n--q\r\n\r\nx\r\n--q--\r\n");
+    EXPECT_TRUE(o.Root().children.empty());
+    EXPECT_EQ(Body(o.Root()), "--q\r\n\r\nx\r\n--q--\r\n");
+}
+
+TEST(MimeTreeSplit, EmptyBoundaryMakesEveryLineStartingWithTwoDashesADelimiter) {
+    Message m("Content-Type: multipart/mixed; boundary=\"\"\r\n\r\n--\r\n\r\na\r\n-- x\r\n\r\nb\r\n--\r\n");
+    ASSERT_EQ(m.Root().children.size(), 2u);
+    EXPECT_EQ(Body(*m.Root().children[0]), "a\r\n");
+    EXPECT_EQ(Body(*m.Root().children[1]), "b\r\n");
+}
+
+TEST(MimeTreeSplit, LongBoundaryWorksUpToTheLineLimit) {
+    const std::string boundary(245, 'k');   // "boundary=" + 245 bytes fill a 254-byte line
+    Message m("Content-Type: multipart/mixed;\r\n boundary=" + boundary + "\r\n\r\n--" + boundary + "\r\n\r\nz\r\n--" +
+              boundary + "--\r\n");
+    EXPECT_EQ(Field(m.Root(), "boundary"), boundary);
+    ASSERT_EQ(m.Root().children.size(), 1u);
+    EXPECT_EQ(Body(*m.Root().children[0]), "z\r\n");
+}
+
+TEST(MimeTreeSplit, HeaderBlockThatReachesTheEndGivesAnEmptyBody) {
+    for (const std::string& text : {"Subject: x\r\n"s, "Subject: x"s, ""s, "\r\n"s, "no line feed"s}) {
+        Message m(text);
+        EXPECT_TRUE(m.Root().children.empty());
+        EXPECT_EQ(Body(m.Root()), "") << text;
+        EXPECT_EQ(Decoded(m.Root()), "");
+    }
+    Message m("Subject: x\r\n");
+    EXPECT_EQ(Field(m.Root(), "Subject"), "x");
+    EXPECT_EQ(m.Root().bodyBegin, m.End());
+}
+
+TEST(MimeTreeSplit, NestedMultipartBecomesAChildWithItsOwnChildren) {
+    Message m(kNested);
+    const MimePart& root = m.Root();
+    ASSERT_EQ(root.children.size(), 5u);
+    const MimePart& alternative = *root.children[0];
+    EXPECT_EQ(Field(alternative, "Content-Type"), "multipart/alternative");
+    EXPECT_EQ(Field(alternative, "boundary"), "inner");
+    ASSERT_EQ(alternative.children.size(), 2u);
+    EXPECT_EQ(Field(*alternative.children[1], "Content-Type"), "text/html");
+    ASSERT_EQ(root.children[2]->children.size(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// Searching
+
+TEST(MimeTreeFind, TextPlainIsTheNestedPartBeforeALaterAttachment) {
+    Message m(kNested);
+    bool passed = false;
+    const MimePart* text = FindPart(m.Root(), passed, nullptr, "Content-Type", "text/plain");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text, m.Root().children[0]->children[0].get());
+    EXPECT_EQ(Decoded(*text), "\xd6\xd0\xce\xc4 softbreak\r\n");
+}
+
+TEST(MimeTreeFind, AttachmentsInPreOrderThenNull) {
+    Message m(kNested);
+    bool passed = false;
+    const MimePart* first = FindAttachment(m.Root(), passed, nullptr);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(Field(*first, "filename"), "notes.txt");
+    passed = false;
+    const MimePart* second = FindAttachment(m.Root(), passed, first);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(Field(*second, "filename"), "p.png");
+    passed = false;
+    EXPECT_EQ(FindAttachment(m.Root(), passed, second), nullptr);   // "inline" and "Attachment" are none
+}
+
+TEST(MimeTreeFind, RootTakesPartAndAfterSkipsUpToAndIncludingIt) {
+    Message m(
+        "Content-Type: multipart/mixed; boundary=b\r\nSubject: s\r\n\r\n"
+        "--b\r\nSubject: s\r\n\r\none\r\n--b\r\nSubject: t\r\n\r\ntwo\r\n--b\r\nSubject: s\r\n\r\n3\r\n--b--\r\n");
+    const MimePart& root = m.Root();
+    bool passed = false;
+    EXPECT_EQ(FindPart(root, passed, nullptr, "Subject", "s"), &root);
+    EXPECT_TRUE(passed);
+    passed = false;
+    EXPECT_EQ(FindPart(root, passed, &root, "Subject", "s"), root.children[0].get());
+    passed = false;
+    EXPECT_EQ(FindPart(root, passed, root.children[0].get(), "Subject", "s"), root.children[2].get());
+    passed = false;
+    EXPECT_EQ(FindPart(root, passed, root.children[2].get(), "Subject", "s"), nullptr);
+    passed = false;
+    EXPECT_EQ(FindPart(root, passed, nullptr, "Subject", "S"), nullptr);     // case-sensitive value
+    passed = false;
+    EXPECT_EQ(FindPart(root, passed, nullptr, "Subject", "s "), nullptr);    // whole value
+    passed = false;
+    EXPECT_EQ(FindPart(root, passed, nullptr, "X-Priority", ""), nullptr);  // field must exist
+}
+
+TEST(MimeTreeFind, AttachmentValueIsTheTextBeforeTheFirstSemicolon) {
+    Message m(
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\nContent-Disposition: attachment\r\n\r\n1\r\n"
+        "--b\r\nContent-Disposition: attachment ; filename=x\r\n\r\n2\r\n"
+        "--b\r\nContent-Disposition: ATTACHMENT; filename=y\r\n\r\n3\r\n"
+        "--b\r\nContent-Disposition: attachment;filename=z\r\n\r\n4\r\n"
+        "--b--\r\n");
+    std::vector<const MimePart*> found;
+    bool passed = false;
+    for (const MimePart* p = FindAttachment(m.Root(), passed, nullptr); p != nullptr;
+         passed = false, p = FindAttachment(m.Root(), passed, p))
+        found.push_back(p);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0], m.Root().children[0].get());
+    EXPECT_EQ(found[1], m.Root().children[3].get());
+    EXPECT_EQ(Field(*found[1], "filename"), "z");
+}
+
+// ---------------------------------------------------------------------------
+// Decoding bodies
+
+struct BodyCase {
+    const char* name;
+    std::string headers;   // header lines, each ending with CR LF
+    std::string body;
+    std::string decoded;
+};
+
+TEST(MimeTreeDecode, ByTransferEncoding) {
+    const std::vector<BodyCase> cases = {
+        {"no encoding: last byte becomes zero", "", "text\r\n", "text\r\0"s},
+        {"7bit is copied", "Content-Transfer-Encoding: 7bit\r\n", "ab\r\n", "ab\r\0"s},
+        {"base64", "Content-Transfer-Encoding: base64\r\n", "Zm9v\r\nYmFy\r\n", "foobar"},
+        {"base64 in another case", "Content-Transfer-Encoding: BaSe64\r\n", "Zm9v\r\n", "foo"},
+        {"base64 cut inside its last quadruple", "Content-Transfer-Encoding: base64\r\n", "Zm9vYmF\r\n", ""},
+        {"base64 with trailing blank is not base64", "Content-Transfer-Encoding: base64 \r\n", "Zm9v\r\n",
+         "Zm9v\r\0"s},
+        {"quoted-printable", "Content-Transfer-Encoding: Quoted-Printable\r\n", "a=3Db=\r\nc\r\n", "a=bc\r\n"},
+        {"quoted-printable '=' at the very end", "Content-Transfer-Encoding: quoted-printable\r\n", "ab=",
+         "ab\n"},
+        {"quoted-printable '=4' at the very end", "Content-Transfer-Encoding: quoted-printable\r\n", "ab=4",
+         "ab\x04"},
+        {"a one-byte body", "", "x", "\0"s},
+        {"zero bytes are data", "", "a\0b\0c"s, "a\0b\0\0"s},
+    };
+    for (const auto& c : cases) {
+        Message m(c.headers + "\r\n" + c.body);
+        EXPECT_EQ(Body(m.Root()), c.body) << c.name;
+        EXPECT_EQ(Decoded(m.Root()), c.decoded) << c.name;
+    }
+}
+
+TEST(MimeTreeDecode, BufferIsAlwaysTheBodySizeZeroFilledAfterTheCount) {
+    Message m("Content-Transfer-Encoding: base64\r\n\r\nZm9vYmFy\r\n");
+    DecodedBody d = DecodeBody(m.Root());
+    ASSERT_EQ(d.bytes.size(), 10u);
+    EXPECT_EQ(d.count, 6u);
+    EXPECT_EQ(std::string(d.bytes.data(), d.bytes.size()), "foobar\0\0\0\0"s);
+}
+
+TEST(MimeTreeDecode, AttachmentWithoutEncodingLosesItsLastLineFeed) {
+    Message m(kNested);
+    bool passed = false;
+    const MimePart* notes = FindAttachment(m.Root(), passed, nullptr);
+    ASSERT_NE(notes, nullptr);
+    EXPECT_EQ(Decoded(*notes), "attached text\r\0"s);
+    passed = false;
+    const MimePart* png = FindAttachment(m.Root(), passed, notes);
+    ASSERT_NE(png, nullptr);
+    EXPECT_EQ(Decoded(*png), "\x89PNG");
+}
+
+// ---------------------------------------------------------------------------
+// Hostile structure
+
+// A chain of multipart parts nested levels deep, each with its own boundary.
+std::string Nested(int levels) {
+    std::string open, close;
+    for (int i = 0; i < levels; ++i) {
+        const std::string b = "b" + std::to_string(i);
+        open += "Content-Type: multipart/mixed; boundary=" + b + "\r\n\r\n--" + b + "\r\n";
+        close = "\r\n--" + b + "--\r\n" + close;
+    }
+    return open + "Subject: bottom\r\n\r\nleaf\r\n" + close;
+}
+
+TEST(MimeTreeHostile, NestingIsCappedAndDeeperBoundariesAreNotSplit) {
+    Message m(Nested(1000));
+    const MimePart* part = &m.Root();
+    int depth = 0;
+    while (!part->children.empty()) {
+        ASSERT_EQ(part->children.size(), 1u) << depth;
+        EXPECT_EQ(part->bodyBegin, nullptr);
+        part = part->children[0].get();
+        ++depth;
+    }
+    EXPECT_EQ(depth, kMaxNestingDepth);
+    // The part at the cap keeps its boundary but is a leaf over the rest of its range.
+    EXPECT_EQ(Field(*part, "boundary"), "b" + std::to_string(kMaxNestingDepth));
+    ASSERT_NE(part->bodyBegin, nullptr);
+    EXPECT_GE(part->bodyBegin, m.Begin());
+    EXPECT_LE(part->bodyEnd, m.End());
+    EXPECT_EQ(Body(*part).rfind("--b" + std::to_string(kMaxNestingDepth) + "\r\n", 0), 0u);
+    bool passed = false;
+    EXPECT_EQ(FindPart(m.Root(), passed, nullptr, "Subject", "bottom"), nullptr);   // not parsed that deep
+}
+
+TEST(MimeTreeHostile, NestingBelowTheCapIsSplitCompletely) {
+    Message m(Nested(10));
+    bool passed = false;
+    const MimePart* bottom = FindPart(m.Root(), passed, nullptr, "Subject", "bottom");
+    ASSERT_NE(bottom, nullptr);
+    EXPECT_EQ(Body(*bottom), "leaf\r\n");
+}
+
+TEST(MimeTreeHostile, ManyDelimiterLinesMakeManyEmptyChildren) {
+    std::string text = "boundary=b\r\n\r\n--b\r\n";
+    for (int i = 0; i < 20000; ++i) text += "--b\r\n";
+    Message m(text);
+    EXPECT_EQ(m.Root().children.size(), 20000u);
+}
+
+TEST(MimeTreeHostile, TruncatedMessagesOfEveryLengthStayInsideTheirBytes) {
+    for (std::size_t n = 0; n <= kNested.size(); ++n) {
+        Message m(kNested.substr(0, n));
+        std::vector<const MimePart*> stack = {&m.Root()};
+        while (!stack.empty()) {
+            const MimePart* p = stack.back();
+            stack.pop_back();
+            if (p->bodyBegin != nullptr) {
+                ASSERT_GE(p->bodyBegin, m.Begin());
+                ASSERT_LE(p->bodyBegin, p->bodyEnd);
+                ASSERT_LE(p->bodyEnd, m.End());
+            }
+            Decoded(*p);
+            for (const auto& c : p->children) stack.push_back(c.get());
+        }
+    }
+}
+
+TEST(MimeTreeHostile, LineFeedFreeAndHeaderOnlyInputs) {
+    Message a(std::string(10000, 'x'));
+    EXPECT_TRUE(a.Root().fields.empty());
+    EXPECT_EQ(Body(a.Root()), "");
+    Message b(std::string(5000, '\n'));   // the first line is empty: body is the rest
+    EXPECT_EQ(b.Root().BodySize(), 4999u);
+    Message c("boundary=b\r\n\r\n--b\r\n" + std::string(300, '-') + "\r\n");
+    EXPECT_TRUE(c.Root().children.empty());   // the 300-dash line is cut to 254 and is no delimiter... of "--b"
+}
+
+}  // namespace
+}  // namespace tarnwick::mime
