@@ -170,10 +170,9 @@ TEST(MimeTreeSplit, LaterDelimitersMatchByPrefix) {
         "--b\r\n\r\none\r\n"
         "--b-and-more text\r\n\r\ntwo\r\n"
         "--b--\r\n");
-    ASSERT_EQ(m.Root().children.size(), 3u);
+    ASSERT_EQ(m.Root().children.size(), 2u);
     EXPECT_EQ(Body(*m.Root().children[0]), "one\r\n");
     EXPECT_EQ(Body(*m.Root().children[1]), "two\r\n");
-    EXPECT_EQ(Body(*m.Root().children[2]), "");
 }
 
 TEST(MimeTreeSplit, ALineInABodyThatBeginsWithTheDelimiterEndsThePart) {
@@ -404,7 +403,8 @@ TEST(MimeTreeDecode, AttachmentWithoutEncodingLosesItsLastLineFeed) {
 std::string Nested(int levels) {
     std::string open, close;
     for (int i = 0; i < levels; ++i) {
-        const std::string b = "b" + std::to_string(i);
+        // The 'z' keeps "--b1z" from being a prefix of "--b10z".
+        const std::string b = "b" + std::to_string(i) + "z";
         open += "Content-Type: multipart/mixed; boundary=" + b + "\r\n\r\n--" + b + "\r\n";
         close = "\r\n--" + b + "--\r\n" + close;
     }
@@ -423,11 +423,11 @@ TEST(MimeTreeHostile, NestingIsCappedAndDeeperBoundariesAreNotSplit) {
     }
     EXPECT_EQ(depth, kMaxNestingDepth);
     // The part at the cap keeps its boundary but is a leaf over the rest of its range.
-    EXPECT_EQ(Field(*part, "boundary"), "b" + std::to_string(kMaxNestingDepth));
+    EXPECT_EQ(Field(*part, "boundary"), "b" + std::to_string(kMaxNestingDepth) + "z");
     ASSERT_NE(part->bodyBegin, nullptr);
     EXPECT_GE(part->bodyBegin, m.Begin());
     EXPECT_LE(part->bodyEnd, m.End());
-    EXPECT_EQ(Body(*part).rfind("--b" + std::to_string(kMaxNestingDepth) + "\r\n", 0), 0u);
+    EXPECT_EQ(Body(*part).rfind("--b" + std::to_string(kMaxNestingDepth) + "z\r\n", 0), 0u);
     bool passed = false;
     EXPECT_EQ(FindPart(m.Root(), passed, nullptr, "Subject", "bottom"), nullptr);   // not parsed that deep
 }
@@ -472,7 +472,7 @@ TEST(MimeTreeHostile, LineFeedFreeAndHeaderOnlyInputs) {
     Message b(std::string(5000, '\n'));   // the first line is empty: body is the rest
     EXPECT_EQ(b.Root().BodySize(), 4999u);
     Message c("boundary=b\r\n\r\n--b\r\n" + std::string(300, '-') + "\r\n");
-    EXPECT_TRUE(c.Root().children.empty());   // the 300-dash line is cut to 254 and is no delimiter... of "--b"
+    EXPECT_TRUE(c.Root().children.empty());   // a line of dashes does not begin with "--b": no closing line
 }
 
 }  // namespace
