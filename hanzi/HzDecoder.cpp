@@ -1,5 +1,6 @@
 #include "hanzi/HzDecoder.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -34,6 +35,45 @@ constexpr unsigned char kIdeographicSpaceTrail = 0xA1;
 // Room for the fixed text of the error line plus any int in decimal.
 constexpr std::size_t kErrorLineBytes = sizeof(kSyntaxErrorLineFormat) + 16;
 
+// The common runs (ASCII without "~", GB pairs all in range) are checked and
+// copied eight bytes at a time. A word is put together byte by byte, first
+// byte lowest, so nothing depends on the machine's byte order; compilers
+// turn these loops into a single load or store.
+using Word = std::uint64_t;
+constexpr std::size_t kWordBytes = sizeof(Word);
+
+constexpr Word EveryByte(unsigned value) { return Word{0x0101010101010101} * value; }
+// A lead byte value in the lower byte of each pair, a trail byte value in the upper.
+constexpr Word EveryPair(unsigned lead, unsigned trail) { return Word{0x0001000100010001} * (lead | trail << 8); }
+constexpr Word kSevenBitWord = EveryByte(kSevenBits);
+constexpr Word kHighBitWord = EveryByte(kHighBit);
+// Added to a word of 7-bit bytes, these never carry from one byte into the
+// next, so afterwards each byte's high bit tells whether it reached a bound:
+// at least the first lead or trail value, or past the last one.
+constexpr Word kAtLeastFirst = EveryPair(kHighBit - kLeadFirst, kHighBit - kTrailFirst);
+constexpr Word kPastLast = EveryPair(kSevenBits - kLeadLast, kSevenBits - kTrailLast);
+
+inline Word LoadSevenBits(const unsigned char* p) {
+    Word w = 0;
+    for (std::size_t k = 0; k < kWordBytes; ++k) w |= Word{p[k]} << (8 * k);
+    return w & kSevenBitWord;
+}
+
+inline void StoreWord(unsigned char* p, Word w) {
+    for (std::size_t k = 0; k < kWordBytes; ++k) p[k] = static_cast<unsigned char>(w >> (8 * k));
+}
+
+// A byte of w equal to "~": the xor leaves it 0 and only a 0 byte borrows.
+inline bool HasTilde(Word w) {
+    const Word t = w ^ EveryByte('~');
+    return ((t - EveryByte(1)) & kHighBitWord) != 0;
+}
+
+// Four pairs that are all GB2312 codes.
+inline bool AllPairsValid(Word w) {
+    return ((w + kAtLeastFirst) & kHighBitWord) == kHighBitWord && ((w + kPastLast) & kHighBitWord) == 0;
+}
+
 }  // namespace
 
 std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount) {
@@ -44,11 +84,19 @@ std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount)
     long errors = 0;
 
     // Each pass of the outer loop is one stretch of ASCII mode followed by
-    // one stretch of GB mode; the inner loops stay in their mode so that the
-    // common bytes cost one compare each.
+    // one stretch of GB mode; the inner loops stay in their mode.
     while (i < n) {
         // ASCII mode.
         while (i < n) {
+            if (n - i >= kWordBytes) {
+                const Word w = LoadSevenBits(src + i);
+                if (!HasTilde(w)) {
+                    StoreWord(dst + o, w);
+                    i += kWordBytes;
+                    o += kWordBytes;
+                    continue;
+                }
+            }
             const unsigned c1 = src[i] & kSevenBits;
             if (c1 != '~') {
                 dst[o++] = static_cast<unsigned char>(c1);
@@ -75,6 +123,15 @@ std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount)
 
         // GB mode; every break returns to ASCII mode.
         while (i < n) {
+            if (n - i >= kWordBytes) {
+                const Word w = LoadSevenBits(src + i);
+                if (AllPairsValid(w)) {
+                    StoreWord(dst + o, w | kHighBitWord);
+                    i += kWordBytes;
+                    o += kWordBytes;
+                    continue;
+                }
+            }
             const unsigned c1 = src[i] & kSevenBits;
             if (c1 < kSpace || c1 == kDelete) {
                 // A control byte ends GB mode on its own (a line end left
