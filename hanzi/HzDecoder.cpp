@@ -96,13 +96,13 @@ std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount)
                     o += kWordBytes;
                     continue;
                 }
-            }
-            const unsigned c1 = src[i] & kSevenBits;
-            if (c1 != '~') {
-                dst[o++] = static_cast<unsigned char>(c1);
-                ++i;
+                // A "~" lies within these eight bytes: copy the bytes before it.
+                while ((src[i] & kSevenBits) != '~') dst[o++] = static_cast<unsigned char>(src[i++] & kSevenBits);
+            } else if ((src[i] & kSevenBits) != '~') {
+                dst[o++] = static_cast<unsigned char>(src[i++] & kSevenBits);
                 continue;
             }
+            // A "~" starts a two-byte unit.
             if (i + 1 == n) {
                 // "~" and the terminating 0: "~" is kept, the 0 ends the text.
                 dst[o++] = '~';

@@ -1,6 +1,10 @@
 #include "mailbox/Mail.h"
 
+#include <cstring>
+
 #include "frame/StringConversion.h"
+#include "mailbox/MessageReader.h"
+#include "mime/MimePart.h"
 
 namespace tarnwick::mailbox {
 
@@ -63,18 +67,171 @@ HRESULT Mail::DeleteMail(long nIndex) {
     return S_OK;
 }
 
-// Reading methods, the account operations, Encode/Decode and About come with
-// the message reader.
-HRESULT Mail::GetTitleInfo(long, BSTR*) { return E_NOTIMPL; }
-HRESULT Mail::GetBody(long, BSTR*) { return E_NOTIMPL; }
-HRESULT Mail::GetAllFileName(long, BSTR*) { return E_NOTIMPL; }
-HRESULT Mail::GetFile(long, BSTR, long*) { return E_NOTIMPL; }
-HRESULT Mail::Encode(BSTR, BSTR*) { return E_NOTIMPL; }
-HRESULT Mail::Decode(BSTR, BSTR*) { return E_NOTIMPL; }
-HRESULT Mail::Login(long*) { return E_NOTIMPL; }
-HRESULT Mail::About() { return E_NOTIMPL; }
-HRESULT Mail::ChangePassWD(BSTR, BSTR, BSTR, long*) { return E_NOTIMPL; }
-HRESULT Mail::AddUser(BSTR, BSTR, BSTR, long*) { return E_NOTIMPL; }
-HRESULT Mail::DelUser(BSTR, long, long*) { return E_NOTIMPL; }
+template <class Work>
+HRESULT Mail::ReadMessage(long nIndex, Work work) {
+    MessageView view;   // closed on every path by its destructor
+    switch (Index().OpenMessage(nIndex, view)) {
+    case ReadOutcome::NoMessage:
+        return S_OK;
+    case ReadOutcome::Unopenable:
+        return S_FALSE;
+    case ReadOutcome::Opened:
+        break;
+    }
+    mime::MimePart root(view.Begin(), view.End());
+    return work(root);
+}
+
+HRESULT Mail::GetTitleInfo(long nIndex, BSTR* saTitleInfo) {
+    if (!saTitleInfo) return E_POINTER;
+    try {
+        return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
+            // Each value is converted on its own, so a value that ends in half
+            // a double-byte character cannot swallow the separator.
+            std::wstring summary;
+            for (const std::string& value : SummaryValues(root)) {
+                frame::Bstr wide;
+                HRESULT hr = frame::ToWide(value, wide.Put());
+                if (FAILED(hr)) return hr;
+                summary.append(wide.Get(), SysStringLen(wide.Get()));
+                summary += L"||||";
+            }
+            BSTR result = SysAllocStringLen(summary.data(), static_cast<UINT>(summary.size()));
+            if (!result) return E_OUTOFMEMORY;
+            *saTitleInfo = result;
+            return S_OK;
+        });
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT Mail::GetBody(long nIndex, BSTR* sReturnBody) {
+    if (!sReturnBody) return E_POINTER;
+    try {
+        return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
+            BSTR text = nullptr;
+            HRESULT hr = frame::ToWide(BodyText(root), &text);
+            if (FAILED(hr)) throw hr;
+            *sReturnBody = text;
+            return S_OK;
+        });
+    } catch (...) {
+        // A page cannot tell a failed decode from an empty body; every
+        // handle of the call is closed by now.
+        SysFreeString(*sReturnBody);
+        *sReturnBody = SysAllocString(L"");
+        return S_OK;
+    }
+}
+
+HRESULT Mail::GetAllFileName(long nIndex, BSTR* sListFile) {
+    if (!sListFile) return E_POINTER;
+    *sListFile = SysAllocString(L"");   // the answer when there is no such message
+    if (!*sListFile) return E_OUTOFMEMORY;
+    HRESULT hr = E_OUTOFMEMORY;
+    try {
+        hr = ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
+            BSTR list = nullptr;
+            HRESULT converted = frame::ToWide(AttachmentList(root), &list);
+            if (FAILED(converted)) return converted;
+            SysFreeString(*sListFile);
+            *sListFile = list;
+            return S_OK;
+        });
+    } catch (const std::bad_alloc&) {
+    }
+    if (hr != S_OK) {
+        // An unopenable message leaves the result unassigned.
+        SysFreeString(*sListFile);
+        *sListFile = nullptr;
+    }
+    return hr;
+}
+
+HRESULT Mail::GetFile(long nIndex, BSTR sFileName, long* bSucceed) {
+    if (!bSucceed) return E_POINTER;
+    *bSucceed = 0;
+    try {
+        return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
+            const mime::MimePart* part = FindAttachmentByName(root, frame::ToNarrow(sFileName));
+            if (!part) return S_OK;
+            mime::DecodedBody body = mime::DecodeBody(*part);
+            std::size_t count = body.count <= body.bytes.size() ? body.count : body.bytes.size();
+
+            frame::Variant bytes;
+            SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(count));
+            if (!array) return S_OK;   // nothing can be sent
+            bytes.Ref().vt = VT_ARRAY | VT_UI1;
+            bytes.Ref().parray = array;
+            {
+                frame::SafeArrayData data;
+                if (FAILED(data.Lock(array))) return S_OK;
+                if (count) std::memcpy(data.Data(), body.bytes.data(), count);
+            }
+
+            IResponse* response = page_.Response();
+            if (debug_ == 0 && response) {
+                frame::Bstr type;
+                if (SUCCEEDED(frame::ToWide(AttachmentContentType(*part), type.Put()))) {
+                    response->Clear();
+                    response->put_Buffer(VARIANT_FALSE);
+                    response->put_ContentType(type.Get());
+                    response->BinaryWrite(bytes.Ref());
+                    response->Flush();
+                }
+            }
+            *bSucceed = 1;
+            return S_OK;
+        });
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT Mail::Encode(BSTR bsOriginalText, BSTR* bsOutEncodeText) {
+    if (!bsOutEncodeText) return E_POINTER;
+    *bsOutEncodeText = nullptr;
+    try {
+        return frame::ToWide(EncodeText(frame::ToNarrow(bsOriginalText)), bsOutEncodeText);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT Mail::Decode(BSTR bsEncodeText, BSTR* bsOriginalText) {
+    if (!bsOriginalText) return E_POINTER;
+    *bsOriginalText = nullptr;
+    try {
+        return frame::ToWide(DecodeText(frame::ToNarrow(bsEncodeText)), bsOriginalText);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT Mail::About() {
+    page_.WriteText(AboutFragment());
+    return S_OK;
+}
+
+// The account operations answer fixed results: the site authenticates users
+// and manages accounts by its own means.
+HRESULT Mail::Login(long* bLoginSucceed) {
+    if (!bLoginSucceed) return E_POINTER;
+    *bLoginSucceed = 1;
+    return S_OK;
+}
+
+HRESULT Mail::ChangePassWD(BSTR, BSTR, BSTR, long* nReturn) {
+    if (!nReturn) return E_POINTER;
+    *nReturn = 0;
+    return S_OK;
+}
+
+HRESULT Mail::AddUser(BSTR bsUserID, BSTR bsPassWD, BSTR bsCheck, long* nReturn) {
+    return ChangePassWD(bsUserID, bsPassWD, bsCheck, nReturn);
+}
+
+HRESULT Mail::DelUser(BSTR, long, long*) { return S_OK; }
 
 }  // namespace tarnwick::mailbox

@@ -41,6 +41,11 @@ public:
 
 private:
     MailboxIndex Index() const;
+    // The common frame of the reading methods: find message nIndex, open
+    // it, parse it, let work read it, close everything. S_OK without work
+    // when there is no such message, S_FALSE when it cannot be opened.
+    template <class Work>
+    HRESULT ReadMessage(long nIndex, Work work);
 
     frame::PageBinding page_;
     BSTR mailPath_ = nullptr;

@@ -61,6 +61,7 @@ enum : DISPID {
     kFailWith,
     kFailWithException,
     kGetEnv,
+    kPrintable,
     // Files.
     kWriteFileHex = 500,
     kWriteFileText,
@@ -124,6 +125,7 @@ const Member kMembers[] = {
     {L"FailWith", kFailWith, Access::Get},
     {L"FailWithException", kFailWithException, Access::Get},
     {L"GetEnv", kGetEnv, Access::Get},
+    {L"Printable", kPrintable, Access::Get},
     {L"WriteFileHex", kWriteFileHex, Access::Get},
     {L"WriteFileText", kWriteFileText, Access::Get},
     {L"WriteFileNarrow", kWriteFileNarrow, Access::Get},
@@ -180,6 +182,23 @@ bool IsNullString(const VARIANT& arg) {
     if (V_VT(v) == VT_BSTR) return V_BSTR(v) == nullptr;
     if (V_VT(v) == (VT_BYREF | VT_BSTR)) return !V_BSTRREF(v) || !*V_BSTRREF(v);
     return false;
+}
+
+// Printable ASCII stays, every other unit becomes \uXXXX, so the text can be
+// echoed safely under Wine.
+std::wstring Printable(const std::wstring& s) {
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring out;
+    for (wchar_t c : s) {
+        unsigned u = static_cast<unsigned short>(c);
+        if (u >= 0x20 && u < 0x7f) {
+            out.push_back(c);
+            continue;
+        }
+        out += L"\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) out.push_back(digits[(u >> shift) & 15]);
+    }
+    return out;
 }
 
 std::wstring HResultHex(long value) {
@@ -438,6 +457,9 @@ HRESULT PageHost::CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEP
         excep->bstrSource = SysAllocString(kPageHostProgId);
         excep->bstrDescription = SysAllocString(L"injected failure");
         return DISP_E_EXCEPTION;
+    case kPrintable:
+        if (FAILED(hr = args.String(0, text))) return hr;
+        return SetString(result, Printable(text));
     case kGetEnv: {
         if (FAILED(hr = args.String(0, text))) return hr;
         DWORD n = GetEnvironmentVariableW(text.c_str(), nullptr, 0);

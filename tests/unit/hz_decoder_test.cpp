@@ -248,6 +248,42 @@ TEST(HzDecoderRandom, MatchesTheTablesByteForByte) {
     }
 }
 
+TEST(HzDecoderRandom, LongRunsMatchTheTables) {
+    // Long ASCII and GB runs, where the decoder works eight bytes at a time,
+    // with bytes at and just past every range bound mixed in.
+    const std::string bounds = std::string("\x20\x21\x77\x78\x7D\x7E\x7F\x00\x1F\xA1\xF7\xF8\xFE\xFF\x80\xA0", 16);
+    std::mt19937 random(2388);
+    for (int round = 0; round < 5000; ++round) {
+        std::string input;
+        const int chunks = 1 + random() % 8;
+        for (int c = 0; c < chunks; ++c) {
+            const std::size_t run = random() % 40;
+            switch (random() % 4) {
+            case 0:   // ASCII text
+                for (std::size_t k = 0; k < run; ++k) input += static_cast<char>(0x20 + random() % 0x5F);
+                break;
+            case 1:   // a GB run, mostly valid pairs
+                input += "~{";
+                for (std::size_t k = 0; k < run; ++k)
+                    input += random() % 16 == 0 ? bounds[random() % bounds.size()]
+                                                : static_cast<char>((k % 2 ? 0x21 + random() % 0x5E : 0x21 + random() % 0x57) |
+                                                                    (random() % 2 ? 0x80 : 0));
+                if (random() % 2) input += "~}";
+                break;
+            case 2:   // bound bytes
+                for (std::size_t k = 0; k < run % 4; ++k) input += bounds[random() % bounds.size()];
+                break;
+            default:
+                input += random() % 2 ? "~~" : "~\n";
+            }
+        }
+        Decoded got = Decode(input);
+        Decoded want = ReferenceDecode(input);
+        ASSERT_EQ(got.bytes, want.bytes) << "input bytes: " << ::testing::PrintToString(input);
+        ASSERT_EQ(got.errors, want.errors) << "input bytes: " << ::testing::PrintToString(input);
+    }
+}
+
 // The expected GB2312 files are the corpus's UTF-8 twins converted by
 // iconv (data/hz/make_expected.sh).
 std::string DataDir() {

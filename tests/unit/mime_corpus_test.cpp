@@ -189,7 +189,13 @@ TEST_F(MimeCorpusLetters, QEncodedWordsKeepTheirUnderscores) {
     ASSERT_GT(m.size, 0u);
     MimePart root(m.bytes.get(), m.bytes.get() + m.size);
     EXPECT_EQ(Field(root, "From"), "\xb0\xac\xc0\xf2\xbdz_\xb7\xa2\xbc\xfe\xc8\xcb <alice.fajianren@example.com>,");
-    EXPECT_FALSE(root.children.empty());
+    // Its parameter is written "BoUNDARY": names are case-sensitive, so the
+    // message is not split and its whole multipart text is the root's body.
+    char boundary[kValueBytes];
+    EXPECT_FALSE(GetField(root, "boundary", boundary));
+    EXPECT_TRUE(root.children.empty());
+    ASSERT_NE(root.bodyBegin, nullptr);
+    EXPECT_EQ(std::string(root.bodyBegin, 23), "\n--MixedBoundaryString\n");
 }
 
 }  // namespace

@@ -1,0 +1,183 @@
+' Test library of the VBScript suites. tests/com/run.sh puts this file in
+' front of every *.vbs test before running it with cscript.
+'
+' Protocol: one line "ok <name>" or "not ok <name> # <detail>" per check, and
+' "done" (printed by Finish) as the last line; a script that stops early (Wine
+' ends it silently on any error) is counted as a failure by the runner.
+' Everything printed goes through host.Printable: Wine's script host can crash
+' when echoing Chinese text, so non-ASCII units are shown as \uXXXX.
+'
+' Globals:
+'   host          the TarnwickTest.PageHost of this script
+'   TarnwickDir   Windows folder holding the DLLs, ending in "\"
+'   TarnwickDll   Windows path of the registered Tarnwick.dll ("" if absent)
+'   HaveTarnwick  True when Tarnwick.dll was registered
+'   SourceDir     tests/com as a Windows path, ending in "\"
+'   ScratchDir    a fresh empty folder for this script, ending in "\"
+
+Dim host, TarnwickDir, TarnwickDll, HaveTarnwick, SourceDir, ScratchDir
+Dim TestsPassed, TestsFailed
+
+Set host = CreateObject("TarnwickTest.PageHost")
+TarnwickDir = host.GetEnv("TARNWICK_DIR")
+TarnwickDll = host.GetEnv("TARNWICK_DLL")
+If TarnwickDll = "<missing>" Then TarnwickDll = ""
+HaveTarnwick = (TarnwickDll <> "")
+SourceDir = host.GetEnv("TARNWICK_SOURCE_DIR")
+ScratchDir = host.NewScratchDir()
+TestsPassed = 0
+TestsFailed = 0
+
+Sub Pass(name)
+    TestsPassed = TestsPassed + 1
+    WScript.Echo "ok " & host.Printable(name)
+End Sub
+
+Sub Fail(name, detail)
+    TestsFailed = TestsFailed + 1
+    WScript.Echo "not ok " & host.Printable(name) & " # " & host.Printable(detail)
+End Sub
+
+' A diagnostic line; the runner shows it with the script's name.
+Sub Diag(text)
+    WScript.Echo "# " & host.Printable(text)
+End Sub
+
+Sub Check(name, condition)
+    If IsNull(condition) Then
+        Fail name, "condition is Null"
+    ElseIf condition Then
+        Pass name
+    Else
+        Fail name, "condition is false"
+    End If
+End Sub
+
+' Equal values of the same kind: strings only equal strings, Empty only Empty,
+' Null only Null, objects the same object; numbers and booleans compare by value.
+Function SameValue(a, b)
+    SameValue = False
+    If IsObject(a) Or IsObject(b) Then
+        If IsObject(a) And IsObject(b) Then SameValue = (a Is b)
+        Exit Function
+    End If
+    If IsArray(a) Or IsArray(b) Then Exit Function
+    If IsNull(a) Or IsNull(b) Then
+        SameValue = (IsNull(a) And IsNull(b))
+        Exit Function
+    End If
+    If IsEmpty(a) Or IsEmpty(b) Then
+        SameValue = (IsEmpty(a) And IsEmpty(b))
+        Exit Function
+    End If
+    If (VarType(a) = vbString) <> (VarType(b) = vbString) Then Exit Function
+    SameValue = (a = b)
+End Function
+
+Sub CheckEqual(name, actual, expected)
+    If SameValue(actual, expected) Then
+        Pass name
+    Else
+        Fail name, "got " & Describe(actual) & ", expected " & Describe(expected)
+    End If
+End Sub
+
+' A byte array (VT_ARRAY|VT_UI1, also by reference) against lowercase or
+' uppercase hex.
+Sub CheckHex(name, bytes, expectedHex)
+    CheckEqual name, host.BytesToHex(bytes), LCase(Replace(expectedHex, " ", ""))
+End Sub
+
+' A string result that must be a null BSTR (not merely empty).
+Sub CheckNullString(name, value)
+    If host.IsNull(value) = 1 Then
+        Pass name
+    Else
+        Fail name, "got " & Describe(value) & ", expected a null string"
+    End If
+End Sub
+
+' An error number from Err.Number against an HRESULT written as 8 hex digits,
+' e.g. CheckHr "no context", hr, "80004003"; "00000000" expects no error.
+Sub CheckHr(name, errNumber, expectedHex)
+    CheckEqual name, host.HResultHex(errNumber), UCase(expectedHex)
+End Sub
+
+' For scripts that cannot test anything without Tarnwick.dll.
+Sub RequireTarnwick()
+    If Not HaveTarnwick Then
+        Fail "Tarnwick.dll registered", "Tarnwick.dll was not built or not registered"
+        Finish
+        WScript.Quit 0
+    End If
+End Sub
+
+Sub Finish()
+    WScript.Echo "done"
+End Sub
+
+' A value as ASCII text for a failure detail.
+Function Describe(v)
+    If IsObject(v) Then
+        If v Is Nothing Then
+            Describe = "Nothing"
+        Else
+            Describe = "object " & TypeName(v)
+        End If
+        Exit Function
+    End If
+    If IsArray(v) Then
+        Describe = "array (" & host.ArrayInfo(v) & ")"
+        Exit Function
+    End If
+    Select Case VarType(v)
+    Case vbEmpty
+        Describe = "Empty"
+    Case vbNull
+        Describe = "Null"
+    Case vbString
+        If host.IsNull(v) = 1 Then
+            Describe = "null string"
+        Else
+            Describe = "'" & Abbrev(host.Printable(v)) & "'"
+        End If
+    Case vbBoolean
+        If v Then
+            Describe = "True"
+        Else
+            Describe = "False"
+        End If
+    Case vbInteger, vbLong, vbSingle, vbDouble, vbCurrency, vbByte
+        Describe = CStr(v)
+    Case Else
+        Describe = "vartype " & VarType(v)
+    End Select
+End Function
+
+Function Abbrev(s)
+    If Len(s) > 400 Then
+        Abbrev = Left(s, 400) & "... (" & Len(s) & " chars)"
+    Else
+        Abbrev = s
+    End If
+End Function
+
+' Text from hex of bytes in the ANSI code page (GBK here): Hex2Str("d6d0cec4").
+Function Hex2Str(hexText)
+    Hex2Str = host.FromNarrowHex(hexText)
+End Function
+
+' Hex of the ANSI code page bytes of a string.
+Function Str2Hex(s)
+    Str2Hex = host.NarrowHex(s)
+End Function
+
+' Text from UTF-16 units, 4 hex digits each (Wine's VBScript has no ChrW):
+' Wide("4e2d6587").
+Function Wide(hexUnits)
+    Wide = host.FromWideHex(hexUnits)
+End Function
+
+Function HrHex(errNumber)
+    HrHex = host.HResultHex(errNumber)
+End Function

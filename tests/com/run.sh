@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# Runs the VBScript/JScript suites of tests/com under Wine.
+#
+#   tests/com/run.sh --dll <Tarnwick.dll> --host <TarnwickTestHost.dll> [script...]
+#
+# Makes a fresh Wine prefix, registers both DLLs, and runs every tests/com/*.vbs
+# and *.js (or the scripts named) with cscript. Each script gets
+# tests/com/lib/testlib.vbs or testlib.js put in front of it, because Wine's
+# VBScript cannot include files itself (no Execute/ExecuteGlobal).
+#
+# Protocol: a script prints "ok <name>" or "not ok <name> # <detail>" per check
+# and "done" as its last line. Wine ends a script silently (exit code 0) on a
+# compile or runtime error, so a script without "done" counts as one failure.
+#
+# Environment:
+#   TARNWICK_KEEP_PREFIX=1  keep the prefix (its path is printed) for debugging
+#   TARNWICK_VERBOSE=1      also print the "ok" lines
+#   TARNWICK_TIMEOUT=<s>    per-script time limit (default 120)
+#
+# Scripts see (read with host.GetEnv, which testlib does for them):
+#   TARNWICK_DIR         Windows folder holding both DLLs, ending in "\"
+#   TARNWICK_DLL         Windows path of the registered Tarnwick.dll, or "" if absent
+#   TARNWICK_SOURCE_DIR  tests/com as a Windows (Z:) path, ending in "\"
+set -u
+
+usage() {
+    echo "usage: $0 --dll <Tarnwick.dll> --host <TarnwickTestHost.dll> [script...]" >&2
+    exit 2
+}
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+dll=""
+hostdll=""
+scripts=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --dll) [ $# -ge 2 ] || usage; dll=$2; shift 2 ;;
+    --host) [ $# -ge 2 ] || usage; hostdll=$2; shift 2 ;;
+    -h | --help) usage ;;
+    -*) echo "unknown option: $1" >&2; usage ;;
+    *) scripts+=("$1"); shift ;;
+    esac
+done
+[ -n "$hostdll" ] || usage
+if [ ! -f "$hostdll" ]; then
+    echo "test host not found: $hostdll" >&2
+    exit 2
+fi
+if [ ${#scripts[@]} -eq 0 ]; then
+    for f in "$here"/*.vbs "$here"/*.js; do
+        [ -f "$f" ] && scripts+=("$f")
+    done
+fi
+for f in "${scripts[@]}"; do
+    if [ ! -f "$f" ]; then
+        echo "no such script: $f" >&2
+        exit 2
+    fi
+done
+
+timeout_s=${TARNWICK_TIMEOUT:-120}
+prefix=$(mktemp -d -t tarnwick-wine.XXXXXX)
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# The locale is only given to Wine's processes (the shell itself may lack it):
+# it makes Windows' ANSI code page 936 (GBK), as on the target systems.
+wine_env=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8)
+
+cleanup() {
+    "${wine_env[@]}" wineserver -k >/dev/null 2>&1
+    if [ "${TARNWICK_KEEP_PREFIX:-0}" = 1 ]; then
+        echo "kept prefix: WINEPREFIX=$prefix (scripts in C:\\tarnwick\\run)"
+    else
+        rm -rf "$prefix"
+    fi
+}
+trap cleanup EXIT
+
+echo "prefix: $prefix"
+if ! timeout 300 "${wine_env[@]}" wineboot -i >"$prefix/wineboot.log" 2>&1; then
+    echo "wineboot failed (see $prefix/wineboot.log)" >&2
+    TARNWICK_KEEP_PREFIX=1
+    exit 1
+fi
+
+dir="$prefix/drive_c/tarnwick"
+mkdir -p "$dir/run"
+windir='C:\tarnwick\'
+
+passed=0
+failed=0
+failures=()
+
+fail() {  # <label> <detail>
+    failed=$((failed + 1))
+    failures+=("$1: $2")
+    echo "not ok $1: $2"
+}
+
+register() {  # <file name in C:\tarnwick>
+    timeout 120 "${wine_env[@]}" wine regsvr32 /s "${windir}$1" >/dev/null 2>&1
+}
+
+cp "$hostdll" "$dir/TarnwickTestHost.dll"
+if ! register TarnwickTestHost.dll; then
+    echo "regsvr32 TarnwickTestHost.dll failed" >&2
+    exit 1
+fi
+
+tarnwick_win=""
+if [ -n "$dll" ] && [ -f "$dll" ]; then
+    cp "$dll" "$dir/Tarnwick.dll"
+    if register Tarnwick.dll; then
+        tarnwick_win="${windir}Tarnwick.dll"
+    else
+        fail "regsvr32" "registering Tarnwick.dll failed"
+    fi
+else
+    echo "Tarnwick.dll not found (${dll:-not given}): only scripts that do not need it can pass"
+fi
+
+export TARNWICK_DIR="$windir"
+export TARNWICK_DLL="$tarnwick_win"
+export TARNWICK_SOURCE_DIR="Z:$(echo "$here" | tr / '\\')\\"
+
+for script in "${scripts[@]}"; do
+    name=$(basename "$script")
+    case "$name" in
+    *.vbs) lib="$here/lib/testlib.vbs" ;;
+    *.js) lib="$here/lib/testlib.js" ;;
+    *) echo "skipping $name (neither .vbs nor .js)"; continue ;;
+    esac
+    # The library ends with a line break, so the script starts on a line of its own.
+    cat "$lib" "$script" >"$dir/run/$name"
+    out=$(timeout -k 10 "$timeout_s" "${wine_env[@]}" wine cscript //nologo "${windir}run\\$name" 2>"$dir/run/$name.stderr")
+    rc=$?
+    sp=0
+    sf=0
+    finished=0
+    last=""
+    while IFS= read -r line; do
+        line=${line%$'\r'}
+        case "$line" in
+        "ok "*)
+            sp=$((sp + 1))
+            [ "${TARNWICK_VERBOSE:-0}" = 1 ] && echo "$name: $line"
+            ;;
+        "not ok "*)
+            sf=$((sf + 1))
+            failures+=("$name: ${line#not ok }")
+            echo "$name: $line"
+            ;;
+        done) finished=1 ;;
+        "") ;;
+        *) echo "$name: $line" ;;
+        esac
+        [ -n "$line" ] && last=$line
+    done <<<"$out"
+    if [ $finished = 0 ]; then
+        sf=$((sf + 1))
+        if [ $rc = 124 ] || [ $rc = 137 ]; then
+            why="timed out after ${timeout_s}s"
+        else
+            why="did not finish (exit code $rc; last line: ${last:-none})"
+        fi
+        failures+=("$name: $why")
+        echo "$name: not ok $why"
+    fi
+    passed=$((passed + sp))
+    failed=$((failed + sf))
+    echo "$name: $sp passed, $sf failed"
+done
+
+if [ $failed -gt 0 ]; then
+    echo
+    echo "failures:"
+    for f in "${failures[@]}"; do echo "  $f"; done
+fi
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]

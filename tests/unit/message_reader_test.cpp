@@ -1,0 +1,151 @@
+#include "mailbox/MessageReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tarnwick::mailbox {
+namespace {
+
+// Joins lines with CR LF, as stored messages end every line.
+std::string Message(std::initializer_list<const char*> lines) {
+    std::string text;
+    for (const char* line : lines) text += std::string(line) + "\r\n";
+    return text;
+}
+
+std::string Summary(const std::string& message) {
+    mime::MimePart root(message.data(), message.data() + message.size());
+    std::string joined;
+    for (const std::string& value : SummaryValues(root)) joined += value + kSummarySeparator;
+    return joined;
+}
+
+std::string Body(const std::string& message) {
+    mime::MimePart root(message.data(), message.data() + message.size());
+    return BodyText(root);
+}
+
+std::string Attachments(const std::string& message) {
+    mime::MimePart root(message.data(), message.data() + message.size());
+    return AttachmentList(root);
+}
+
+TEST(Summary, FollowsTheFieldRules) {
+    struct Case { std::string message; std::string expected; } cases[] = {
+        {Message({"From: alice", "To: bob", "Subject: Hi", "Date: Mon, 1 Jan 2001 10:00:00 +0800", "", "x"}),
+         "alice||||bob||||Hi||||Mon, 1 Jan 2001 10:00:00 +0800||||"},
+        // Names are case-sensitive; a missing field shifts the later values.
+        {Message({"FROM: alice", "To: bob", "Subject: Hi", "", "x"}), "bob||||Hi||||"},
+        // No space after the colon: no field.
+        {Message({"From:x", "To: bob", "", ""}), "bob||||"},
+        // An empty value still gets its separator.
+        {Message({"From: a", "Subject: ", "", ""}), "a||||||||"},
+        // The first of two From lines wins; a value ends at its first ';'.
+        {Message({"From: first", "From: second", "Subject: one; two", "", ""}), "first||||one||||"},
+        // Only the message's own header counts.
+        {Message({"Content-Type: multipart/mixed; boundary=\"b\"", "", "--b", "From: inner", "", "x", "--b--"}), ""},
+        {Message({"Subject: =?gb2312?B?1tDOxA==?=", "", ""}), "\xD6\xD0\xCE\xC4||||"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Summary(c.message), c.expected) << c.message;
+}
+
+TEST(Summary, ValuesAreCutTo254Bytes) {
+    std::string exact(254 - 9, 's');   // "Subject: " plus the value fills 254 bytes
+    EXPECT_EQ(Summary(Message({("Subject: " + exact).c_str(), "", ""})), exact + "||||");
+    std::string longer(300, 's');
+    EXPECT_EQ(Summary(Message({("Subject: " + longer).c_str(), "", ""})), exact + "||||");
+}
+
+TEST(Body, ChoosesTheFirstPlainTextPart) {
+    struct Case { const char* shape; std::string message; std::string expected; } cases[] = {
+        {"single part, text/plain with parameters",
+         Message({"Content-Type: text/plain; charset=gb2312", "", "hello \xD6\xD0"}), "hello \xD6\xD0\r"},
+        {"single part without Content-Type", Message({"From: a", "", "line"}), "line\r"},
+        {"html only", Message({"Content-Type: text/html", "", "<p>x</p>"}), "<p>x</p>\r"},
+        {"quoted-printable with a soft break",
+         Message({"Content-Type: text/plain", "Content-Transfer-Encoding: quoted-printable", "",
+                  "ab=", "cd=41"}),
+         "abcdA\r\n"},
+        {"base64", Message({"Content-Type: text/plain", "Content-Transfer-Encoding: base64", "", "aGVsbG8="}),
+         "hello"},
+        {"alternative nested in mixed",
+         Message({"Content-Type: multipart/mixed; boundary=\"outer\"", "", "--outer",
+                  "Content-Type: multipart/alternative; boundary=\"inner\"", "", "--inner",
+                  "Content-Type: text/plain", "", "plain text", "--inner", "Content-Type: text/html", "",
+                  "<b>html</b>", "--inner--", "--outer", "Content-Type: text/plain",
+                  "Content-Disposition: attachment; filename=\"a.txt\"", "", "attached", "--outer--"}),
+         "plain text\r"},
+        {"multipart with html only",
+         Message({"Content-Type: multipart/alternative; boundary=\"b\"", "", "--b", "Content-Type: text/html", "",
+                  "<i>x</i>", "--b--"}),
+         ""},
+        {"TEXT/PLAIN is not matched; the root is a multipart part",
+         Message({"Content-Type: multipart/mixed; boundary=\"b\"", "", "--b", "Content-Type: TEXT/PLAIN", "",
+                  "x", "--b--"}),
+         ""},
+        {"a zero byte ends the text", std::string("From: a\r\n\r\nab") + '\0' + "cd\r\n", "ab"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Body(c.message), c.expected) << c.shape;
+}
+
+TEST(Attachments, AreListedInPreOrderWithDecodedNames) {
+    std::string message = Message({
+        "Content-Type: multipart/mixed; boundary=\"outer\"", "", "--outer", "Content-Type: text/plain", "", "body",
+        "--outer", "Content-Type: multipart/mixed; boundary=\"inner\"", "", "--inner",
+        "Content-Type: application/pdf", "Content-Disposition: attachment; filename=\"nested.pdf\"", "", "pdf",
+        "--inner--", "--outer", "Content-Type: image/png",
+        "Content-Disposition: attachment; filename=\"=?gb2312?B?1tDOxA==?=.png\"", "", "png",
+        "--outer", "Content-Type: image/gif", "Content-Disposition: inline; filename=\"inline.gif\"", "", "gif",
+        "--outer", "Content-Type: text/plain", "Content-Disposition: attachment", "", "nameless",
+        "--outer--"});
+    EXPECT_EQ(Attachments(message), "nested.pdf||\xD6\xD0\xCE\xC4.png||");
+
+    mime::MimePart root(message.data(), message.data() + message.size());
+    const mime::MimePart* pdf = FindAttachmentByName(root, "NESTED.PDF");
+    ASSERT_NE(pdf, nullptr);
+    EXPECT_EQ(AttachmentContentType(*pdf), "application/pdf");
+    EXPECT_NE(FindAttachmentByName(root, "\xD6\xD0\xCE\xC4.PNG"), nullptr);
+    EXPECT_EQ(FindAttachmentByName(root, "inline.gif"), nullptr);
+    EXPECT_EQ(FindAttachmentByName(root, ""), nullptr) << "a nameless attachment is never delivered";
+    EXPECT_EQ(Attachments(Message({"From: a", "", "no parts"})), "");
+}
+
+TEST(Attachments, CaseFoldingTouchesOnlyAsciiLetters) {
+    // 0xC1 and 0xE1 differ by 0x20 like a letter pair, but are not letters.
+    std::string message = Message({"Content-Disposition: attachment; filename=\"\xC1x.txt\"", "", "data"});
+    mime::MimePart root(message.data(), message.data() + message.size());
+    EXPECT_NE(FindAttachmentByName(root, "\xC1X.TXT"), nullptr);
+    EXPECT_EQ(FindAttachmentByName(root, "\xE1x.txt"), nullptr);
+    EXPECT_EQ(AttachmentContentType(*FindAttachmentByName(root, "\xC1x.txt")), "application/octet-stream");
+}
+
+TEST(EncodeDecode, RoundTripsAndLaysOutLines) {
+    EXPECT_EQ(EncodeText(""), "");
+    EXPECT_EQ(DecodeText(""), "");
+    std::string chinese = "\xD6\xD0\xCE\xC4 text";
+    EXPECT_EQ(DecodeText(EncodeText(chinese)), chinese);
+    std::string line54(54, 'x'), line55(55, 'x');
+    EXPECT_EQ(EncodeText(line54).size(), 74u);
+    EXPECT_EQ(EncodeText(line54).substr(72), "\r\n");
+    std::string encoded55 = EncodeText(line55);
+    EXPECT_EQ(encoded55.size(), 78u);
+    EXPECT_EQ(encoded55.substr(72, 2), "\r\n");
+    EXPECT_EQ(encoded55.substr(76), "==");
+    EXPECT_EQ(DecodeText(encoded55), line55);
+    EXPECT_EQ(DecodeText("YQBi"), "a") << "a decoded zero byte ends the text";
+}
+
+TEST(About, FragmentHasTheStatedShape) {
+    std::string html = AboutFragment();
+    EXPECT_EQ(html.find("<style type=\"text/css\">"), 0u);
+    EXPECT_NE(html.find("</head>"), std::string::npos);
+    EXPECT_NE(html.find("Quorbel ASP\xD7\xE9\xBC\xFE 1.0"), std::string::npos);
+    EXPECT_EQ(html.find('\n'), std::string::npos);
+    EXPECT_EQ(html.find("</body>"), std::string::npos);
+    EXPECT_EQ(html.substr(html.size() - 8), "</table>");
+}
+
+}  // namespace
+}  // namespace tarnwick::mailbox
