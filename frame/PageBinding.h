@@ -21,9 +21,12 @@ public:
     // OnEndPage: releases Request, Response, Server, Session, Application.
     void Unbind();
 
-    bool IsBound() const { return static_cast<bool>(request_); }
+    bool IsBound() const { return static_cast<bool>(response_); }
     IRequest* Request() const { return request_.Get(); }
     IResponse* Response() const { return response_.Get(); }
+
+    // Drops the Request object alone (after a failed read of the body).
+    void ReleaseRequest() { request_.Reset(); }
 
     // Writes narrow text into the page through Response.Write.
     HRESULT WriteText(const std::string& text);
