@@ -82,6 +82,11 @@ enum : DISPID {
     kRegKeyExists,
     kRegSubkeyCount,
     kRegSubkeys,
+    // The stand-in component.
+    kProbeBind = 700,
+    kProbeUnbind,
+    kProbeWrite,
+    kProbeReadHex,
 };
 
 const Member kMembers[] = {
@@ -144,6 +149,10 @@ const Member kMembers[] = {
     {L"RegKeyExists", kRegKeyExists, Access::Get},
     {L"RegSubkeyCount", kRegSubkeyCount, Access::Get},
     {L"RegSubkeys", kRegSubkeys, Access::Get},
+    {L"ProbeBind", kProbeBind, Access::Get},
+    {L"ProbeUnbind", kProbeUnbind, Access::Get},
+    {L"ProbeWrite", kProbeWrite, Access::Get},
+    {L"ProbeReadHex", kProbeReadHex, Access::Get},
 };
 
 const wchar_t* const kPageObjectNames[] = {L"Request", L"Response", L"Server", L"Session", L"Application"};
@@ -268,7 +277,8 @@ HRESULT PageHost::Call(DISPID id, bool put, const Args& args, VARIANT* result, E
     if (id < kOutputText) return CallBody(id, put, args, result);
     if (id < kBytesToHex) return CallOutput(id, args, result);
     if (id < kWriteFileHex) return CallHelper(id, args, result, excep);
-    return CallFiles(id, args, result);
+    if (id < kProbeBind) return CallFiles(id, args, result);
+    return CallProbe(id, args, result);
 }
 
 // Page binding, failure injection and the request body.
@@ -538,6 +548,38 @@ HRESULT PageHost::CallFiles(DISPID id, const Args& args, VARIANT* result) {
     case kRegSubkeys:
         if (FAILED(hr = Strings(args, a, 1))) return hr;
         return SetString(result, RegSubkeys(a[0]));
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+// The stand-in component (see ProbeBinding.h).
+HRESULT PageHost::CallProbe(DISPID id, const Args& args, VARIANT* result) {
+    HRESULT hr = S_OK;
+    switch (id) {
+    case kProbeBind: {
+        const VARIANT* v = args.Raw(0);
+        if (!v) return DISP_E_BADPARAMCOUNT;
+        IUnknown* unknown = nullptr;
+        if (V_VT(v) == VT_DISPATCH) unknown = V_DISPATCH(v);
+        else if (V_VT(v) == VT_UNKNOWN) unknown = V_UNKNOWN(v);
+        else if (V_VT(v) == (VT_BYREF | VT_DISPATCH) && V_DISPATCHREF(v)) unknown = *V_DISPATCHREF(v);
+        else if (V_VT(v) == (VT_BYREF | VT_UNKNOWN) && V_UNKNOWNREF(v)) unknown = *V_UNKNOWNREF(v);
+        else if (V_VT(v) != VT_EMPTY && V_VT(v) != VT_NULL) return DISP_E_TYPEMISMATCH;
+        return probe_.Bind(unknown);
+    }
+    case kProbeUnbind:
+        probe_.Unbind();
+        return S_OK;
+    case kProbeWrite: {
+        std::wstring text;
+        if (FAILED(hr = args.String(0, text))) return hr;
+        return probe_.Write(text);
+    }
+    case kProbeReadHex: {
+        std::string bytes;
+        if (FAILED(hr = probe_.ReadAll(bytes))) return hr;
+        return SetString(result, BytesToHex(bytes));
+    }
     }
     return DISP_E_MEMBERNOTFOUND;
 }

@@ -11,6 +11,7 @@
 #include "HostState.h"
 #include "Owners.h"
 #include "PageStubs.h"
+#include "ProbeBinding.h"
 #include "Request.h"
 #include "Response.h"
 
@@ -41,6 +42,7 @@ private:
     HRESULT CallOutput(DISPID id, const Args& args, VARIANT* result);
     HRESULT CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEPINFO* excep);
     HRESULT CallFiles(DISPID id, const Args& args, VARIANT* result);
+    HRESULT CallProbe(DISPID id, const Args& args, VARIANT* result);
     // References to one page object beyond the host's own; -1 for an unknown name.
     long HeldRefs(const std::wstring& name) const;
 
@@ -50,6 +52,7 @@ private:
     ComPtr<Server> server_;
     ComPtr<Session> session_;
     ComPtr<Application> application_;
+    ProbeBinding probe_;
 };
 
 }  // namespace pagehost

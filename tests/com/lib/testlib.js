@@ -14,7 +14,8 @@
 //   HaveTarnwick  true when Tarnwick.dll was registered
 //   SourceDir     tests/com as a Windows path, ending in "\"
 //   ScratchDir    a fresh empty folder for this script, ending in "\"
-// JScript cannot index SAFEARRAYs: look at byte arrays with host.BytesToHex.
+// Byte arrays: JScript can keep one in a variable and pass it to a call, but
+// not index it or even apply typeof; look at it with host.BytesToHex.
 
 var host = new ActiveXObject("TarnwickTest.PageHost");
 var TarnwickDir = host.GetEnv("TARNWICK_DIR");
@@ -87,9 +88,16 @@ function finish() {
     WScript.Echo("done");
 }
 
-// A value as ASCII text for a failure detail.
+// A value as ASCII text for a failure detail. Wine's JScript can hold a
+// SAFEARRAY in a variable and pass it on, but typeof, String() and if () on it
+// throw (E_NOTIMPL); that is how an array is recognised here.
 function describe(v) {
-    var t = typeof v;
+    var t;
+    try {
+        t = typeof v;
+    } catch (e) {
+        return "array (" + host.ArrayInfo(v) + ")";
+    }
     if (v === null) return "null";
     if (t == "undefined") return "undefined";
     if (t == "string") {
@@ -98,7 +106,7 @@ function describe(v) {
         return "'" + p + "'";
     }
     if (t == "number" || t == "boolean") return String(v);
-    if (t == "unknown") return "unknown (" + host.ArrayInfo(v) + ")";  // a SAFEARRAY, say
+    if (t == "unknown") return "unknown (" + host.ArrayInfo(v) + ")";
     return t;
 }
 
