@@ -1,4 +1,4 @@
-// Throughput of the transfer codecs (spec Part 3.3). The stream encoder is
+// Throughput of the transfer codecs. The stream encoder is
 // the composer's attachment path; it must sustain well over 500 MB/s of input.
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-// libFuzzer target: the five transfer codecs of spec Part 3.3 (and the
+// libFuzzer target: the five transfer codecs (and the
 // range/string helpers built on them) over exactly-sized buffers, with
 // round-trip and cross-encoder checks:
 //   - the range, string and stream encoders produce identical text;

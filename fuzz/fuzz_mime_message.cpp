@@ -1,5 +1,5 @@
 // libFuzzer target: a stored message through the whole MIME engine, as the
-// mailbox reader uses it (spec Parts 3.1, 3.2, 3.3): the part tree is built,
+// mailbox reader uses it: the part tree is built,
 // every known field is looked up on every part, every part's body is decoded,
 // and the text-part and attachment searches are run. The input is copied into
 // an exactly-sized heap buffer so that any read past the message is caught.

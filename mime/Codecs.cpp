@@ -1,4 +1,4 @@
-// Transfer codecs (spec Part 3.3). See Codecs.h for the contracts.
+// Transfer codecs. See Codecs.h for the contracts.
 #include "mime/Codecs.h"
 
 #include <array>

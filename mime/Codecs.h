@@ -1,4 +1,4 @@
-// Transfer codecs (spec Part 3.3): the system's own base64 encoder and
+// Transfer codecs: the system's own base64 encoder and
 // decoder (RFC 2045 alphabet) and its quoted-printable decoder.
 //
 // All functions are stateless, work on caller-owned memory, allocate nothing
@@ -52,8 +52,7 @@ void Base64EncodeRange(const char* begin, const char* end, std::string& out);
 
 // Decodes the zero-terminated characters of in into out; returns the number
 // of bytes written. Characters outside the alphabet are skipped; decoding ends
-// at the terminator or after a pad character. Ending rules ("String" column of
-// Part 3.3): a partial quadruple contributes nothing, '=' as symbol 3 adds one
+// at the terminator or after a pad character. Ending rules of the string decoder: a partial quadruple contributes nothing, '=' as symbol 3 adds one
 // byte, '=' as symbol 4 two bytes. out must hold 3 bytes per 4 alphabet
 // characters of in.
 std::size_t Base64DecodeString(const char* in, char* out);
@@ -63,7 +62,7 @@ std::size_t Base64DecodeString(const char* in, char* out);
 // Used for RFC 2047 B-encoded words, whose text is bounded by its field value.
 std::size_t Base64DecodeStringRange(const char* begin, const char* end, char* out);
 
-// Decodes [begin, end) into out ("Range" column of Part 3.3): returns the
+// Decodes [begin, end) into out (the range decoder's ending rules): returns the
 // number of bytes the caller is to take, which is 0 when the input breaks off
 // inside a quadruple or has '=' as symbol 1 or 2, although the bytes of the
 // complete quadruples before were written. Zero bytes in the range are

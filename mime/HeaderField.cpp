@@ -1,4 +1,4 @@
-// MIME header fields and parameters (spec Part 3.1). See HeaderField.h.
+// MIME header fields and parameters. See HeaderField.h.
 #include "mime/HeaderField.h"
 
 #include <cstring>

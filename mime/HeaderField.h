@@ -1,4 +1,4 @@
-// MIME header fields and parameters (spec Part 3.1): the line reader, the
+// MIME header fields and parameters: the line reader, the
 // header-block parser, the known-name table, RFC 2047 encoded-word decoding
 // and the field look-up.
 //
@@ -23,7 +23,7 @@ constexpr std::size_t kValueBytes = 255;
 constexpr std::size_t kMaxTextBytes = kLineBytes - 1;
 
 // The 17 names a field may have, each in a 255-byte slot (zero-padded), in
-// the order of the spec's table. Header and parameter names share the table.
+// a fixed order. Header and parameter names share the table.
 constexpr std::size_t kKnownFieldCount = 17;
 extern const char KnownFieldNames[kKnownFieldCount][kNameBytes];
 
@@ -33,7 +33,7 @@ extern const char KnownFieldNames[kKnownFieldCount][kNameBytes];
 // the line's LF. Returns false, with cursor set to null, when cursor is null
 // or no LF lies in [cursor, end).
 //
-// Our choice for the open point of Part 3.1: text after the last LF of a
+// Our choice: text after the last LF of a
 // range is NOT delivered as a line. Stored messages end every line with
 // CR LF; a final line without LF (such as a closing delimiter at the very end
 // of a file) is ignored.
@@ -75,7 +75,7 @@ private:
 //     read by the "%2x" rule (bounded by the value's end; '_' kept), then the
 //     text after the first "?=" at or after the start of the encoded text;
 //   - any other letter: the prefix only.
-//   - Our choice for the open point of Part 3.1: a word that lacks its '?'
+//   - Our choice: a word that lacks its '?'
 //     after the charset, its encoding letter, its '?' after the letter, or a
 //     closing "?=" at or after the start of its encoded text is no encoded
 //     word: the value is stored unchanged.

@@ -1,4 +1,4 @@
-// The MIME part tree (spec Part 3.2). See MimePart.h.
+// The MIME part tree. See MimePart.h.
 #include "mime/MimePart.h"
 
 #include <cstring>

@@ -1,4 +1,4 @@
-// The MIME part tree (spec Part 3.2): a stored message read as a tree of
+// The MIME part tree: a stored message read as a tree of
 // MimePart nodes over the caller's bytes, the search for parts by field value,
 // and the decoding of one part's body.
 //
@@ -15,8 +15,8 @@
 
 namespace tarnwick::mime {
 
-// Nesting limit for hostile input. The spec splits parts "to any depth"; a
-// message nested thousands of levels deep would then exhaust the stack (the
+// Nesting limit for hostile input. Parts are split to any depth a message
+// asks for, but a message nested thousands of levels deep would then exhaust the stack (the
 // construction recurses once per level, and so do FindPart and destruction).
 // A part at this depth below the root (the root is depth 0) is not split even
 // when it has a "boundary" field: it becomes a leaf whose body runs from the
@@ -34,7 +34,7 @@ public:
     MimePart(const MimePart&) = delete;
     MimePart& operator=(const MimePart&) = delete;
 
-    // The header fields and parameters in line order (Part 3.1).
+    // The header fields and parameters in line order.
     std::vector<std::unique_ptr<HeaderField>> fields;
     // The parts of a multipart body, in order.
     std::vector<std::unique_ptr<MimePart>> children;

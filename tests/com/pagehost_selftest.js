@@ -31,6 +31,11 @@ var nul = host.NullString;
 checkNullString("a null string kept in a variable stays null", nul);
 checkEqual("a null string reads as empty", nul, "");
 checkEqual("IsNull of an empty string", host.IsNull(""), 0);
+var dict = new ActiveXObject("Scripting.Dictionary");
+dict.Add("k", 1);
+dict.Add("l", 2);
+checkEqual("DirectGet", host.DirectGet(dict, "Count"), 2);
+checkEqual("DirectGet of an unknown name", hrOf(function () { host.DirectGet(dict, "NoSuchThing"); }), "80020006");
 checkEqual("hrOf without a failure", hrOf(function () { host.Reset(); }), "00000000");
 checkEqual("hrOf of E_POINTER", hrOf(function () { host.FailWith(0x80004003 | 0); }), "80004003");
 checkEqual("hrOf of E_NOINTERFACE (JScript keeps the HRESULT)",

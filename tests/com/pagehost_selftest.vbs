@@ -72,6 +72,22 @@ hr = Err.Number
 Err.Clear
 On Error GoTo 0
 CheckEqual "E_NOINTERFACE returned directly becomes error 430", hr, 430
+CheckHr "CheckHr accepts the VBScript number of an HRESULT", hr, "80004002"
+CheckEqual "VbsErrorOf", VbsErrorOf("80070057"), 5
+CheckEqual "VbsErrorOf keeps E_FAIL", VbsErrorOf("80004005"), &H80004005
+CheckEqual "HResultFromHex", host.HResultFromHex("80004003"), &H80004003
+CheckEqual "HResultFromHex of a short number", host.HResultFromHex("1ae"), 430
+
+Set d = CreateObject("Scripting.Dictionary")
+d.Add "k", 1
+CheckEqual "DirectGet reads a property through the vtable", host.DirectGet(d, "Count"), 1
+On Error Resume Next
+n = host.DirectGet(host, "Log")
+hr = Err.Number
+Err.Clear
+On Error GoTo 0
+CheckHr "DirectGet needs type information", hr, "8002000B"
+Set d = Nothing
 
 Function StoreAndReturn(v)
     StoreAndReturn = v
@@ -275,7 +291,7 @@ host.ProbeBind Nothing
 n = Err.Number
 Err.Clear
 On Error GoTo 0
-CheckEqual "an object that is no scripting context (E_NOINTERFACE)", hr, 430
+CheckHr "an object that is no scripting context", hr, "80004002"
 CheckHr "no object at all", n, "80004003"
 CheckEqual "nothing held after failed bindings", host.HeldPageObjects, 0
 CheckEqual "no context alive", host.LiveContexts, 0

@@ -70,7 +70,8 @@ wine_env=(env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8)
 cleanup() {
     "${wine_env[@]}" wineserver -k >/dev/null 2>&1
     if [ "${TARNWICK_KEEP_PREFIX:-0}" = 1 ]; then
-        echo "kept prefix: WINEPREFIX=$prefix (scripts in C:\\tarnwick\\run)"
+        echo "kept prefix $prefix; to rerun a script there:"
+        echo "  . $prefix/env.sh && wine cscript //nologo 'C:\\tarnwick\\run\\<script>'"
     else
         rm -rf "$prefix"
     fi
@@ -123,6 +124,12 @@ fi
 export TARNWICK_DIR="$windir"
 export TARNWICK_DLL="$tarnwick_win"
 export TARNWICK_SOURCE_DIR="Z:$(echo "$here" | tr / '\\')\\"
+{
+    for v in WINEPREFIX WINEDEBUG WINEDLLOVERRIDES TARNWICK_DIR TARNWICK_DLL TARNWICK_SOURCE_DIR; do
+        printf 'export %s=%q\n' "$v" "${!v}"
+    done
+    echo '{ export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null'
+} >"$prefix/env.sh"
 
 for script in "${scripts[@]}"; do
     name=$(basename "$script")

@@ -77,7 +77,6 @@ HRESULT DeleteTree(HKEY root, const std::wstring& subkey) {
 
 }  // namespace
 
-HINSTANCE ModuleInstance() { return g_instance; }
 void ModuleLock() { InterlockedIncrement(&g_locks); }
 void ModuleUnlock() { InterlockedDecrement(&g_locks); }
 

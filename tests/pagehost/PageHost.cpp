@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "DirectGet.h"
 #include "FileTools.h"
 #include "RegistryTools.h"
 #include "ScriptingContext.h"
@@ -58,9 +59,11 @@ enum : DISPID {
     kVarType,
     kNullString,
     kHResultHex,
+    kHResultFromHex,
     kFailWith,
     kFailWithException,
     kGetEnv,
+    kDirectGet,
     kPrintable,
     // Files.
     kWriteFileHex = 500,
@@ -127,9 +130,11 @@ const Member kMembers[] = {
     {L"VarType", kVarType, Access::Get},
     {L"NullString", kNullString, Access::Get},
     {L"HResultHex", kHResultHex, Access::Get},
+    {L"HResultFromHex", kHResultFromHex, Access::Get},
     {L"FailWith", kFailWith, Access::Get},
     {L"FailWithException", kFailWithException, Access::Get},
     {L"GetEnv", kGetEnv, Access::Get},
+    {L"DirectGet", kDirectGet, Access::Get},
     {L"Printable", kPrintable, Access::Get},
     {L"WriteFileHex", kWriteFileHex, Access::Get},
     {L"WriteFileText", kWriteFileText, Access::Get},
@@ -456,6 +461,16 @@ HRESULT PageHost::CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEP
     case kHResultHex:
         if (FAILED(hr = args.Long(0, number))) return hr;
         return SetString(result, HResultHex(number));
+    case kHResultFromHex: {
+        if (FAILED(hr = args.String(0, text))) return hr;
+        if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) text.erase(0, 2);
+        if (text.size() % 2) text.insert(text.begin(), L'0');
+        if (!HexToBytes(text, bytes) || bytes.empty() || bytes.size() > 4) return E_INVALIDARG;
+        unsigned long value = 0;
+        for (unsigned char c : bytes) value = value << 8 | c;
+        SetLong(result, static_cast<long>(value));
+        return S_OK;
+    }
     case kFailWith:
         if (FAILED(hr = args.Long(0, number))) return hr;
         return number;
@@ -467,6 +482,13 @@ HRESULT PageHost::CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEP
         excep->bstrSource = SysAllocString(kPageHostProgId);
         excep->bstrDescription = SysAllocString(L"injected failure");
         return DISP_E_EXCEPTION;
+    case kDirectGet: {
+        const VARIANT* v = args.Raw(0);
+        if (!v) return DISP_E_BADPARAMCOUNT;
+        if (V_VT(v) != VT_DISPATCH || !V_DISPATCH(v)) return DISP_E_TYPEMISMATCH;
+        if (FAILED(hr = args.String(1, text))) return hr;
+        return DirectGet(V_DISPATCH(v), text, result);
+    }
     case kPrintable:
         if (FAILED(hr = args.String(0, text))) return hr;
         return SetString(result, Printable(text));

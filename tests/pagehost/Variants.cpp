@@ -3,8 +3,6 @@
 #include <oleauto.h>
 
 #include <cstring>
-#include <cwctype>
-#include <vector>
 
 #include "Owners.h"
 
@@ -209,11 +207,6 @@ HRESULT MakeByteArray(const std::string& bytes, VARIANT* out) {
     V_VT(out) = VT_ARRAY | VT_UI1;
     V_ARRAY(out) = sa.Detach();
     return S_OK;
-}
-
-std::wstring ToLower(std::wstring s) {
-    for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
-    return s;
 }
 
 bool EqualsNoCase(const std::wstring& a, const wchar_t* b) {

@@ -57,7 +57,6 @@ enum class ByteArrayKind { Bytes, Empty, NotBytes };
 ByteArrayKind ReadByteArray(const VARIANT& v, std::string& out);
 HRESULT MakeByteArray(const std::string& bytes, VARIANT* out);
 
-std::wstring ToLower(std::wstring s);
 bool EqualsNoCase(const std::wstring& a, const wchar_t* b);
 
 }  // namespace pagehost

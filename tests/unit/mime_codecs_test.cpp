@@ -1,4 +1,4 @@
-// Transfer codecs (spec Part 3.3): base64 encoders and decoders,
+// Transfer codecs: base64 encoders and decoders,
 // quoted-printable decoder. Inputs are byte-exact; range inputs are copied into
 // exactly-sized heap buffers so that AddressSanitizer catches any read past
 // the end of a range.
@@ -100,7 +100,7 @@ std::string RandomBytes(std::size_t n, unsigned seed, bool allowZero = true) {
     return s;
 }
 
-// The line layout of Part 3.3, checked independently of the encoder: lines of
+// The base64 line layout, checked independently of the encoder: lines of
 // 72 characters ended by CR LF, the last line shorter and without CR LF unless
 // the input ended exactly after an 18th group.
 void ExpectLayout(const std::string& encoded, std::size_t inputBytes) {

@@ -123,7 +123,7 @@ TEST(MimeCorpus, EveryMessageParsesSearchesAndDecodesInsideItsBytes) {
         MimePart root(m.bytes.get(), m.bytes.get() + m.size);
         CheckPart(root, m, 0, totals);
 
-        // The attachment walk of Part 2.4 ends, and finds each part at most once.
+        // The attachment walk of the mailbox reader ends, and finds each part at most once.
         std::vector<const MimePart*> seen;
         bool passed = false;
         for (const MimePart* a = FindAttachment(root, passed, nullptr); a != nullptr;
@@ -134,7 +134,7 @@ TEST(MimeCorpus, EveryMessageParsesSearchesAndDecodesInsideItsBytes) {
         }
         totals.attachments += seen.size();
 
-        // The body search of Part 2.3.
+        // The body search of the mailbox reader.
         passed = false;
         if (const MimePart* text = FindPart(root, passed, nullptr, "Content-Type", "text/plain")) {
             char value[kValueBytes];

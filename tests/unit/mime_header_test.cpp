@@ -1,4 +1,4 @@
-// MIME header fields and parameters (spec Part 3.1): ReadLine, the known-name
+// MIME header fields and parameters: ReadLine, the known-name
 // table, HeaderField construction, DecodeEncodedWord, ParseHeaderBlock and
 // GetField. Message bytes are copied into exactly-sized heap buffers so that
 // AddressSanitizer catches any read past the end.

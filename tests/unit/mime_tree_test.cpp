@@ -1,4 +1,4 @@
-// MIME part tree (spec Part 3.2): splitting, searching, body decoding, and
+// MIME part tree: splitting, searching, body decoding, and
 // hostile structure. Messages are copied into exactly-sized heap buffers so
 // that AddressSanitizer catches any read past the end.
 #include "mime/MimePart.h"

@@ -58,8 +58,25 @@ function checkHex(name, bytes, expectedHex) {
     checkEqual(name, host.BytesToHex(bytes), expectedHex.replace(/ /g, "").toLowerCase());
 }
 
-// A string result that must be a null BSTR (not merely empty). JScript keeps
-// the VARIANT it got from a call, so pass the call's result directly.
+// Null strings: Wine's IDispatch::Invoke through a type library returns a
+// null BSTR as an empty string, so a component's property reads as "" even
+// when the component returned null. host.DirectGet calls the getter through
+// the vtable instead:
+//   checkNullProperty("fresh name is null", mail, "sUserName");
+function checkNullProperty(name, obj, propertyName) {
+    if (host.IsNull(host.DirectGet(obj, propertyName)) == 1) pass(name);
+    else fail(name, "got " + describe(host.DirectGet(obj, propertyName)) + ", expected a null string");
+}
+
+// The opposite: the property is a string but not a null one (empty is fine).
+function checkNotNullProperty(name, obj, propertyName) {
+    var v = host.DirectGet(obj, propertyName);
+    if (host.IsNull(v) == 0 && typeof v == "string") pass(name);
+    else fail(name, "got " + describe(v) + ", expected a string that is not null");
+}
+
+// A string value that must be a null BSTR. JScript keeps a null BSTR it got
+// (in variables too), but see above for values read through IDispatch.
 function checkNullString(name, value) {
     if (host.IsNull(value) == 1) pass(name);
     else fail(name, "got " + describe(value) + ", expected a null string");

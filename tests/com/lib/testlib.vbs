@@ -88,15 +88,69 @@ Sub CheckHex(name, bytes, expectedHex)
     CheckEqual name, host.BytesToHex(bytes), LCase(Replace(expectedHex, " ", ""))
 End Sub
 
-' Null strings: Wine's VBScript turns a null BSTR into an empty string as soon
-' as it stores it (in a variable, or as an argument of a script Sub or
-' Function), so test the call's result directly:
-'   CheckEqual "no name", host.IsNull(obj.Name), 1
+' Null strings. Two things on Wine hide a null BSTR: Wine's IDispatch::Invoke
+' through a type library returns it as an empty string, and VBScript turns it
+' into an empty string as soon as it copies it (into a variable, or as an
+' argument of a script Sub or Function). host.DirectGet calls a property
+' getter through the vtable instead, and a COM call that gets its result
+' directly sees it unchanged, so:
+'   CheckNullProperty "fresh name is null", mail, "sUserName"
+' which is CheckEqual name, host.IsNull(host.DirectGet(obj, prop)), 1.
+Sub CheckNullProperty(name, obj, propertyName)
+    Dim isNullString
+    isNullString = host.IsNull(host.DirectGet(obj, propertyName))
+    If isNullString = 1 Then
+        Pass name
+    Else
+        Fail name, "got " & Describe(host.DirectGet(obj, propertyName)) & ", expected a null string"
+    End If
+End Sub
+
+' The opposite: the property is a string but not a null one (empty is fine).
+Sub CheckNotNullProperty(name, obj, propertyName)
+    If host.IsNull(host.DirectGet(obj, propertyName)) = 0 And host.VarType(host.DirectGet(obj, propertyName)) = vbString Then
+        Pass name
+    Else
+        Fail name, "got " & Describe(host.DirectGet(obj, propertyName)) & ", expected a string that is not null"
+    End If
+End Sub
+
+' CheckNullString cannot work under Wine (see above). It stays so that a script
+' using it fails with this hint instead of stopping at an unknown name.
+Sub CheckNullString(name, value)
+    Fail name, "cannot be checked this way under Wine (got " & Describe(value) & _
+        "); use CheckNullProperty name, obj, ""PropertyName"""
+End Sub
+
+' What Err.Number shows in VBScript when a COM call fails with the HRESULT
+' written as hex ("80004002"). VBScript turns some HRESULTs into its own error
+' numbers (under Wine 8: E_NOINTERFACE 430, E_INVALIDARG 5, E_OUTOFMEMORY 7,
+' DISP_E_TYPEMISMATCH 13, E_NOTIMPL 445, 800A00xx to xx, ...); the host's
+' FailWith returns the HRESULT the same way a component does, so asking it is
+' exact on any engine. Clears Err.
+Function VbsErrorOf(hrHex)
+    Dim code
+    code = host.HResultFromHex(hrHex)
+    VbsErrorOf = 0
+    If code = 0 Then Exit Function
+    On Error Resume Next
+    host.FailWith code
+    VbsErrorOf = Err.Number
+    Err.Clear
+End Function
 
 ' An error number from Err.Number against an HRESULT written as 8 hex digits,
 ' e.g. CheckHr "no context", hr, "80004003"; "00000000" expects no error.
+' Accepts the HRESULT itself and the VBScript error number it becomes.
 Sub CheckHr(name, errNumber, expectedHex)
-    CheckEqual name, host.HResultHex(errNumber), UCase(expectedHex)
+    Dim mapped
+    mapped = VbsErrorOf(expectedHex)
+    If errNumber = mapped Or host.HResultHex(errNumber) = UCase(expectedHex) Then
+        Pass name
+    Else
+        Fail name, "got error " & errNumber & " (" & host.HResultHex(errNumber) & "), expected HRESULT " & _
+            UCase(expectedHex) & " (VBScript error " & mapped & ")"
+    End If
 End Sub
 
 ' For scripts that cannot test anything without Tarnwick.dll.
@@ -174,6 +228,8 @@ Function Wide(hexUnits)
     Wide = host.FromWideHex(hexUnits)
 End Function
 
+' An error number as 8 hex digits (a mapped VBScript number stays small:
+' 430 gives "000001AE").
 Function HrHex(errNumber)
     HrHex = host.HResultHex(errNumber)
 End Function

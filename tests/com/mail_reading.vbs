@@ -1,0 +1,128 @@
+' Mail reading through the page: summaries, bodies, attachments, downloads,
+' Encode/Decode and About.
+RequireTarnwick
+
+store = ScratchDir & "store\"
+box = store & "ann\mailbox\"
+host.MakeDirs box
+
+' Lines joined with CR LF, each line ended by CR LF.
+Function Lines(arr)
+    Dim s, l
+    s = ""
+    For Each l In arr
+        s = s & l & vbCrLf
+    Next
+    Lines = s
+End Function
+
+' Replaces the mailbox by one message and returns a bound Mail on it.
+Function OneMessage(text)
+    host.RemoveTree box
+    host.MakeDirs box
+    host.WriteFileText box & "m.in", text
+    Dim m
+    Set m = CreateObject("Tarnwick.Mail")
+    m.sMailPath = store
+    m.sUserName = "ann"
+    Set OneMessage = m
+End Function
+
+' --- summaries
+Set m = OneMessage(Lines(Array("From: alice", "To: bob", "Subject: Hi", "Date: Mon, 1 Jan 2001 10:00:00 +0800", "", "text")))
+CheckEqual "summary with four fields", m.GetTitleInfo(0), "alice||||bob||||Hi||||Mon, 1 Jan 2001 10:00:00 +0800||||"
+Set m = OneMessage(Lines(Array("From: alice", "Subject: Hi", "Date: D", "", "")))
+CheckEqual "a missing field shifts the later values", m.GetTitleInfo(0), "alice||||Hi||||D||||"
+Set m = OneMessage(Lines(Array("FROM: alice", "To: bob", "", "")))
+CheckEqual "names are case-sensitive", m.GetTitleInfo(0), "bob||||"
+Set m = OneMessage(Lines(Array("From: a", "Subject: x; y", "", "")))
+CheckEqual "a value ends at its first semicolon", m.GetTitleInfo(0), "a||||x||||"
+Set m = OneMessage(Lines(Array("Subject: " & String(300, "s"), "", "")))
+CheckEqual "a long value is cut to 254 bytes of line", m.GetTitleInfo(0), String(245, "s") & "||||"
+Set m = OneMessage(Lines(Array("Subject: =?gb2312?B?1tDOxA==?=", "", "")))
+CheckEqual "a base64 encoded GB2312 subject", Str2Hex(m.GetTitleInfo(0)), "d6d0cec4" & Str2Hex("||||")
+Set m = OneMessage(Lines(Array("Subject: =?gb2312?Q?=D6=D0?= and =?gb2312?Q?=CE=C4?=", "", "")))
+CheckEqual "only the first encoded word is decoded", Str2Hex(m.GetTitleInfo(0)), "d6d0" & Str2Hex(" and =?gb2312?Q?=CE=C4?=||||")
+
+' --- bodies
+Set m = OneMessage(Lines(Array("Content-Type: text/plain; charset=gb2312", "Content-Transfer-Encoding: quoted-printable", "", "soft=", "line =D6=D0")))
+CheckEqual "quoted-printable body", Str2Hex(m.GetBody(0)), Str2Hex("softline ") & "d6d0" & "0d0a"
+Set m = OneMessage(Lines(Array("Content-Type: text/plain", "Content-Transfer-Encoding: base64", "", "1tDOxCB0ZXh0")))
+CheckEqual "base64 body", Str2Hex(m.GetBody(0)), "d6d0cec4" & Str2Hex(" text")
+Set m = OneMessage(Lines(Array("Content-Type: multipart/mixed; boundary=""out""", "", "--out", _
+    "Content-Type: multipart/alternative; boundary=""alt""", "", "--alt", "Content-Type: text/plain", "", "plain", _
+    "--alt", "Content-Type: text/html", "", "<b>html</b>", "--alt--", "--out", _
+    "Content-Type: application/octet-stream", "Content-Transfer-Encoding: base64", _
+    "Content-Disposition: attachment; filename=""a.bin""", "", "AAEC/w==", "--out", _
+    "Content-Type: text/plain", "Content-Disposition: attachment; filename=""=?gb2312?B?1tDOxA==?=.txt""", "", "note", _
+    "--out--")))
+CheckEqual "alternative nested in mixed gives its plain part", m.GetBody(0), "plain" & vbCr
+CheckEqual "attachments in pre-order with decoded names", Str2Hex(m.GetAllFileName(0)), Str2Hex("a.bin||") & "d6d0cec4" & Str2Hex(".txt||")
+
+Set m = OneMessage(Lines(Array("Content-Type: text/html", "", "<p>only html</p>")))
+CheckEqual "an HTML-only message gives its source", m.GetBody(0), "<p>only html</p>" & vbCr
+Set m = OneMessage(Lines(Array("Content-Type: multipart/alternative; boundary=""b""", "", "--b", "Content-Type: text/html", "", "<i>x</i>", "--b--")))
+CheckEqual "multipart without a plain part gives an empty body", m.GetBody(0), ""
+host.RemoveTree box
+host.MakeDirs box
+host.WriteFileHex box & "z.in", Str2Hex("From: a" & vbCrLf & vbCrLf & "ab") & "00" & Str2Hex("cd" & vbCrLf)
+CheckEqual "a zero byte ends the body", m.GetBody(0), "ab"
+
+' --- downloads
+Set m = OneMessage(Lines(Array("Content-Type: multipart/mixed; boundary=""out""", "", "--out", "Content-Type: text/plain", "", "body", "--out", _
+    "Content-Type: image/png; name=""p.png""", "Content-Transfer-Encoding: base64", _
+    "Content-Disposition: attachment; filename=""Pic.PNG""", "", "AAEC/w==", "--out", _
+    "Content-Type: text/plain", "Content-Disposition: attachment; filename=""raw.txt""", "", "raw text", "--out", _
+    "Content-Type: text/plain", "Content-Disposition: attachment; filename=""raw.txt""", "", "second", "--out--")))
+host.Reset
+m.OnStartPage host.Context
+CheckEqual "GetFile finds a name in another case", m.GetFile(0, "pic.png"), 1
+CheckEqual "the page gets the decoded bytes", host.OutputHex, "000102ff"
+CheckEqual "as a byte array", host.BinaryWriteType, 8209
+CheckEqual "with the part's media type, in this order", host.Log, "Clear,Buffer=0,ContentType=image/png,BinaryWrite,Flush"
+host.Reset
+CheckEqual "an attachment without transfer encoding", m.GetFile(0, "RAW.TXT"), 1
+CheckEqual "keeps its bytes, the last one zeroed", host.OutputHex, Str2Hex("raw text" & vbCr) & "00"
+host.Reset
+CheckEqual "a missing name", m.GetFile(0, "nothere.txt"), 0
+CheckEqual "writes nothing", host.Log, ""
+m.bDebug = 1
+CheckEqual "with bDebug the attachment is found", m.GetFile(0, "pic.png"), 1
+CheckEqual "but nothing is written", host.Log, ""
+m.bDebug = 0
+m.OnEndPage
+CheckEqual "without a page GetFile still succeeds", m.GetFile(0, "pic.png"), 1
+CheckEqual "and writes nothing", host.Log, ""
+
+' --- Encode, Decode, About
+Set m = CreateObject("Tarnwick.Mail")
+chinese = Hex2Str("d6d0cec4b2e2cad4")
+CheckEqual "Encode of Chinese text", m.Encode(chinese), "1tDOxLLiytQ="
+CheckEqual "Decode gives it back", Str2Hex(m.Decode(m.Encode(chinese))), "d6d0cec4b2e2cad4"
+CheckEqual "Encode of an empty string", m.Encode(""), ""
+CheckEqual "Decode of an empty string", m.Decode(""), ""
+e55 = m.Encode(String(55, "x"))
+CheckEqual "55 bytes: a full line, CR LF, a padded group", Mid(e55, 73, 2) & Right(e55, 2), vbCrLf & "=="
+CheckEqual "Decode skips the line breaks", m.Decode(e55), String(55, "x")
+CheckEqual "a decoded zero byte ends the text", m.Decode("YQBi"), "a"
+host.Reset
+m.OnStartPage host.Context
+m.About
+m.About
+about = host.OutputText
+Check "About starts by closing the head's style", Left(about, 23) = "<style type=""text/css"">"
+CheckEqual "About is written twice", host.Log, "Write,Write"
+Check "About carries the product title", InStr(Str2Hex(about), Str2Hex("Quorbel ASP") & "d7e9bcfe" & Str2Hex(" 1.0")) > 0
+m.OnEndPage
+
+' --- account operations answer fixed results
+CheckEqual "Login", m.Login(), 1
+CheckEqual "ChangePassWD", m.ChangePassWD("a", "b", "c"), 0
+r = 7
+m.AddUser "u", "p", "q", r
+CheckEqual "AddUser sets its by-reference result", r, 0
+r = 7
+m.DelUser "u", 1, r
+CheckEqual "DelUser leaves its by-reference result", r, 7
+
+Finish
