@@ -13,9 +13,9 @@ End Function
 Set mail = CreateObject("Tarnwick.Mail")
 Set mail1 = CreateObject("Tarnwick.Mail.1")
 Check "Tarnwick.Mail and Tarnwick.Mail.1 both create", IsObject(mail) And IsObject(mail1)
-CheckNullString "fresh sUserName is null", mail.sUserName
-CheckNullString "fresh sPassWord is null", mail.sPassWord
-CheckNullString "fresh sMailPath is null", mail.sMailPath
+CheckNullProperty "fresh sUserName is null", mail, "sUserName"
+CheckNullProperty "fresh sPassWord is null", mail, "sPassWord"
+CheckNullProperty "fresh sMailPath is null", mail, "sMailPath"
 CheckEqual "fresh bDebug", mail.bDebug, 0
 mail.sUserName = ""
 CheckEqual "sUserName set to empty reads empty", mail.sUserName, ""

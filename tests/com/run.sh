@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Runs the VBScript/JScript suites of tests/com under Wine.
 #
-#   tests/com/run.sh --dll <Tarnwick.dll> --host <TarnwickTestHost.dll> [script...]
+#   tests/com/run.sh --dll <Tarnwick.dll> --host <TarnwickTestHost.dll>
+#                    [--winunit <tarnwick_win_tests.exe>] [script...]
 #
 # Makes a fresh Wine prefix, registers both DLLs, and runs every tests/com/*.vbs
-# and *.js (or the scripts named) with cscript. Each script gets
+# and *.js (or the scripts named) with cscript. With --winunit it first runs
+# the Windows-side GoogleTest program against the registered DLL. Each script gets
 # tests/com/lib/testlib.vbs or testlib.js put in front of it, because Wine's
 # VBScript cannot include files itself (no Execute/ExecuteGlobal).
 #
@@ -31,11 +33,13 @@ usage() {
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 dll=""
 hostdll=""
+winunit=""
 scripts=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --dll) [ $# -ge 2 ] || usage; dll=$2; shift 2 ;;
     --host) [ $# -ge 2 ] || usage; hostdll=$2; shift 2 ;;
+    --winunit) [ $# -ge 2 ] || usage; winunit=$2; shift 2 ;;
     -h | --help) usage ;;
     -*) echo "unknown option: $1" >&2; usage ;;
     *) scripts+=("$1"); shift ;;
@@ -130,6 +134,27 @@ export TARNWICK_SOURCE_DIR="Z:$(echo "$here" | tr / '\\')\\"
     done
     echo '{ export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null'
 } >"$prefix/env.sh"
+
+if [ -n "$winunit" ]; then
+    if [ ! -f "$winunit" ] || [ -z "$tarnwick_win" ]; then
+        fail "winunit" "cannot run ${winunit} (missing program or unregistered Tarnwick.dll)"
+    else
+        cp "$winunit" "$dir/tarnwick_win_tests.exe"
+        out=$(cd "$dir" && TARNWICK_DLL="$tarnwick_win" timeout -k 10 "$timeout_s" "${wine_env[@]}" \
+              wine "${windir}tarnwick_win_tests.exe" --gtest_brief=1 2>&1)
+        wp=$(printf '%s\n' "$out" | sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' | tail -1)
+        wf=$(printf '%s\n' "$out" | sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below.*/\1/p' | tail -1)
+        printf '%s\n' "$out" | grep -E 'Failure|FAILED|Expected|Which is|actual' | head -40
+        if [ -z "$wp" ]; then
+            fail "winunit" "the Windows-side tests did not report (crashed?)"
+        else
+            passed=$((passed + wp))
+            failed=$((failed + ${wf:-0}))
+            [ "${wf:-0}" -gt 0 ] && failures+=("winunit: ${wf} failed")
+            echo "winunit: $wp passed, ${wf:-0} failed"
+        fi
+    fi
+fi
 
 for script in "${scripts[@]}"; do
     name=$(basename "$script")
