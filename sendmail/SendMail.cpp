@@ -2,6 +2,7 @@
 
 #include "frame/StringConversion.h"
 #include "platform/FileSystem.h"
+#include "sendmail/Posting.h"
 
 namespace tarnwick::sendmail {
 
@@ -61,7 +62,89 @@ HRESULT SendMail::put_sMailPath(BSTR newVal) {
     return S_OK;
 }
 
-// Composing and delivering come with the message composer.
-HRESULT SendMail::Send(long*) { return E_NOTIMPL; }
+namespace {
+
+// The posted form as read through the private Upload object. Failed calls
+// read as a missing field, a count of 0 or a field that is no file.
+class UploadForm : public PostedForm {
+public:
+    explicit UploadForm(IUpload* upload) : upload_(upload) {}
+
+    std::string Field(const std::string& name) override {
+        frame::Bstr wideName;
+        if (FAILED(frame::ToWide(name, wideName.Put()))) return std::string();
+        VARIANT key;
+        VariantInit(&key);
+        key.vt = VT_BSTR;
+        key.bstrVal = wideName.Get();
+        return Value(key);
+    }
+    void SetTargetDir(const std::string& dir) override {
+        frame::Bstr wide;
+        if (SUCCEEDED(frame::ToWide(dir, wide.Put()))) upload_->put_TargetDir(wide.Get());
+    }
+    long FieldCount() override {
+        long count = 0;
+        return SUCCEEDED(upload_->get_TotalCount(&count)) ? count : 0;
+    }
+    std::string NameAt(long index) override {
+        frame::Bstr name;
+        if (upload_->FormName(index, name.Put()) != S_OK) return std::string();
+        return frame::ToNarrow(name.Get());
+    }
+    bool IsFile(const std::string& name) override {
+        frame::Bstr wide;
+        VARIANT_BOOL isFile = VARIANT_FALSE;
+        return SUCCEEDED(frame::ToWide(name, wide.Put())) &&
+               SUCCEEDED(upload_->IsFile(wide.Get(), &isFile)) && isFile != VARIANT_FALSE;
+    }
+    void SaveFile(const std::string& name) override {
+        frame::Bstr wide;
+        if (SUCCEEDED(frame::ToWide(name, wide.Put()))) upload_->SaveFile(wide.Get());
+    }
+    std::string ValueAt(long index) override {
+        VARIANT key;
+        VariantInit(&key);
+        key.vt = VT_I4;
+        key.lVal = index;
+        return Value(key);
+    }
+
+private:
+    std::string Value(const VARIANT& key) {
+        frame::Bstr value;
+        if (upload_->Form(key, value.Put()) != S_OK) return std::string();
+        return frame::ToNarrow(value.Get());
+    }
+
+    IUpload* upload_;
+};
+
+}  // namespace
+
+HRESULT SendMail::Send(long* bSendSucceed) {
+    if (!bSendSucceed) return E_POINTER;
+    *bSendSucceed = 0;
+    if (!upload_) return S_OK;   // no page, no form: nothing to send
+    try {
+        LocalDomains domains;
+        domains.lan = TARNWICK_LAN_DOMAIN;
+        domains.host = TARNWICK_HOST_DOMAIN;
+        // A path never set reads as the temporary directory.
+        std::string tempPath =
+            tempPath_ ? frame::ToNarrow(tempPath_) : platform::TemporaryDirectory();
+        UploadForm form(upload_.Get());
+        bool sent = PostForm(form, tempPath, mailPath_.Value(), domains);
+        frame::Bstr working;
+        if (SUCCEEDED(frame::ToWide(tempPath, working.Put()))) {
+            SysFreeString(tempPath_);
+            tempPath_ = working.Release();
+        }
+        *bSendSucceed = sent ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
 
 }  // namespace tarnwick::sendmail

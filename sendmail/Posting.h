@@ -1,0 +1,54 @@
+// Posting a composed form: the message is written into a fresh working
+// directory under the temporary path and copied into the directory of every
+// recipient whose domain is local.
+#pragma once
+
+#include <string>
+
+#include "platform/Clock.h"
+
+namespace tarnwick::sendmail {
+
+// What posting needs of the posted form (the Upload object reads it).
+class PostedForm {
+public:
+    virtual ~PostedForm() = default;
+    // A field's value by name; empty when absent or empty.
+    virtual std::string Field(const std::string& name) = 0;
+    virtual void SetTargetDir(const std::string& dir) = 0;
+    virtual long FieldCount() = 0;
+    virtual std::string NameAt(long index) = 0;
+    virtual bool IsFile(const std::string& name) = 0;
+    virtual void SaveFile(const std::string& name) = 0;
+    // A field's value by position: for a file field, the name the client sent.
+    virtual std::string ValueAt(long index) = 0;
+};
+
+// The domains delivered to locally, compared in this order.
+struct LocalDomains {
+    std::string lan;
+    std::string loopback = "127.0.0.1";
+    std::string host;
+};
+
+// The user name of an address whose domain is local (the text before the
+// first "@"), or empty. A name that could leave the mail store (a path
+// separator, a drive colon, "." or "..") is never a local user.
+std::string LocalUserOf(const std::string& address, const LocalDomains& domains);
+
+// Year, month, day, hour, minute, second and milliseconds as plain decimal
+// numbers without separators ("%i" seven times).
+std::string TimeDigits(const platform::UtcTime& time);
+
+// The current time's digits, different from the previous result in this
+// process: two posts in one millisecond must not share names.
+std::string UniqueTimeDigits();
+
+// Composes the form's message and delivers it. tempPath becomes the working
+// directory of this post. Returns false when the message has no recipient or
+// its file cannot be written; whatever it made is then removed again except,
+// without recipients, the working directory and the saved uploads.
+bool PostForm(PostedForm& form, std::string& tempPath, const std::string& mailPath,
+                 const LocalDomains& domains);
+
+}  // namespace tarnwick::sendmail

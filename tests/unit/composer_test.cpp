@@ -1,0 +1,349 @@
+// Message composer: recipients, the header block, the Date value, the
+// encoders and their registry, and whole written messages compared byte for
+// byte with texts put together by hand. The in-memory body must equal the
+// written one.
+#include "sendmail/MultipartMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "sendmail/EncoderRegistry.h"
+#include "sendmail/PartEncoder.h"
+#include "tests/unit/TestFiles.h"
+
+namespace tarnwick::sendmail {
+namespace {
+
+using namespace std::string_literals;
+using test::ScratchDir;
+using test::WriteFile;
+
+// 2001-03-05 07:08:09 UTC, a Monday.
+std::time_t FixedTime() { return 983776089; }
+
+// Sets the process time zone for one test.
+class ZoneScope {
+public:
+    explicit ZoneScope(const char* zone) {
+        if (const char* old = std::getenv("TZ")) old_ = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneScope() {
+        if (old_) setenv("TZ", old_->c_str(), 1); else unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+std::string Times(const std::string& s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+}
+
+const std::string kHead =
+    "From: ann@example.com\r\n"
+    "To: <bob@example.com>\r\n"
+    "Date: Mon, 05 Mar 01 07:08:09 UTC\r\n"
+    "Subject: Hello\r\n"
+    "X-Mailer: Quorbel Post\r\n"
+    "MIME-Version: 1.0\r\n"
+    "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n"
+    "\r\n";
+const std::string kPre = "This is a multi-part message in MIME format.\r\n\r\n";
+const std::string kB = "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n";
+const std::string kClose = "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119--\r\n";
+const std::string kEnd = "\r\n.\r\n";
+const std::string kText = "Content-Type: text/plain\r\nContent-Transfer-Encoding: 7Bit\r\n\r\n";
+std::string AttachmentHead(const std::string& base) {
+    return "Content-Type: application/octet-stream; file=" + base +
+           "\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=" + base +
+           "\r\n\r\n";
+}
+const std::string k54 = Times("abc", 18);   // "abc" is "YWJj"
+const std::string k54Base64 = Times("YWJj", 18) + "\r\n";
+
+class ComposerTest : public ::testing::Test {
+protected:
+    ZoneScope zone{"UTC0"};
+    ScratchDir dir;
+
+    struct Attachment {
+        std::string name;
+        std::optional<std::string> content;   // none: no such file
+        bool backslashes = false;             // pass the path with '\' separators
+    };
+
+    void Fill(MultipartMessage& m, const std::string& body, const std::vector<Attachment>& files) {
+        m.SetTimeSource(FixedTime);
+        m.SetFrom("ann@example.com");
+        m.ParseRecipients("bob@example.com");
+        m.SetSubject("Hello");
+        m.SetBody(body);
+        for (const Attachment& a : files) {
+            std::string path = dir.Path() + a.name;
+            if (a.content) WriteFile(path, *a.content);
+            if (a.backslashes)
+                for (char& c : path)
+                    if (c == '/') c = '\\';
+            m.AddPart(path, kAttachmentCode, "");
+        }
+    }
+
+    std::string Written(MultipartMessage& m) {
+        const std::string path = dir.Path() + "out.in";
+        std::FILE* f = platform::OpenStdioFile(path, "w+b");
+        EXPECT_NE(f, nullptr);
+        m.WriteTo(f);
+        std::fclose(f);
+        return test::ReadFile(path);
+    }
+};
+
+TEST_F(ComposerTest, WholeMessagesAndTheirInMemoryBodies) {
+    const std::string words100 =
+        "aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd eeeeeeeee fffffffff ggggggggg hhhhhhhhh iiiiiiiii jjjjjjjjjj";
+    struct Row { const char* name; std::string body; std::vector<Attachment> files; std::string expected; };
+    const Row rows[] = {
+        {"empty body, no attachment", "", {}, kPre + kClose},
+        {"white space only", " \t\r\n \r\n", {}, kPre + kB + kText + "\r\n" + kClose},
+        {"text trimmed", "  Hello Bob,\r\n\r\nsee you.\r\n  ", {},
+         kPre + kB + kText + "Hello Bob,\r\n\r\nsee you.\r\n" + kClose},
+        {"100-byte line wrapped", words100, {},
+         kPre + kB + kText +
+             "aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd eeeeeeeee fffffffff ggggggggg\r\n"
+             "hhhhhhhhh iiiiiiiii jjjjjjjjjj\r\n" + kClose},
+        {"54 bytes: full line, then an empty line", "", {{"a.bin", k54}},
+         kPre + kB + AttachmentHead("a.bin") + k54Base64 + "\r\n" + kClose},
+        {"55 bytes: full line and a padded one", "", {{"a.bin", k54 + "a"}},
+         kPre + kB + AttachmentHead("a.bin") + k54Base64 + "YQ==\r\n" + kClose},
+        {"text goes first, files in order", "See files.", {{"one.txt", k54}, {"two.dat", "abc"}},
+         kPre + kB + kText + "See files.\r\n" + kB + AttachmentHead("one.txt") + k54Base64 + "\r\n" + kB +
+             AttachmentHead("two.dat") + "YWJj\r\n" + kClose},
+        {"zero bytes are data", "", {{"z", "\0\0\0\0"s}},
+         kPre + kB + AttachmentHead("z") + "AAAAAA==\r\n" + kClose},
+        {"base name from a path with backslashes", "", {{"report.final.doc", "abc", true}},
+         kPre + kB + AttachmentHead("report.final.doc") + "YWJj\r\n" + kClose},
+        {"missing and empty files: boundary line only", "x",
+         {{"gone.doc", std::nullopt}, {"empty.doc", ""}, {"ok.bin", "abc"}},
+         kPre + kB + kText + "x\r\n" + kB + kB + kB + AttachmentHead("ok.bin") + "YWJj\r\n" + kClose},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        MultipartMessage written;
+        Fill(written, row.body, row.files);
+        EXPECT_EQ(Written(written), kHead + row.expected + kEnd);
+        MultipartMessage composed;
+        Fill(composed, row.body, row.files);
+        composed.ComposeBody();
+        EXPECT_EQ(composed.Body(), row.expected);
+    }
+}
+
+TEST_F(ComposerTest, HeaderBlockCopiesValuesUnchanged) {
+    MultipartMessage m;
+    m.SetTimeSource(FixedTime);
+    m.SetFrom("Ann <ann@example.com>");
+    EXPECT_TRUE(m.ParseRecipients("ann;Bob Lee <bob@x>"));
+    m.SetSubject("Hi \xc4\xe3\xba\xc3");
+    m.BuildHeaders();
+    m.EndHeaders();
+    EXPECT_EQ(m.HeaderText(),
+              "From: Ann <ann@example.com>\r\nTo: <ann>,Bob Lee <bob@x>\r\n"
+              "Date: Mon, 05 Mar 01 07:08:09 UTC\r\nSubject: Hi \xc4\xe3\xba\xc3\r\n"
+              "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
+              "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n\r\n");
+    EXPECT_EQ(m.Date(), FixedTime());
+    m.ClearHeaders();
+    EXPECT_EQ(m.HeaderText(), "");
+}
+
+TEST_F(ComposerTest, PartsAreTrimmedTextFirstUnknownCodesLeftOut) {
+    MultipartMessage m;
+    Fill(m, "", {{"ok.bin", "abc"}});
+    EXPECT_TRUE(m.AddPart("ignored", 7, ""));
+    EXPECT_TRUE(m.AddPart(" \thi\r\n", kTextPartCode, "; charset=gb2312"));
+    ASSERT_EQ(m.Parts().size(), 3u);
+    EXPECT_EQ(m.Parts()[0].data, "hi");
+    EXPECT_EQ(m.Parts()[0].suffix, "; charset=gb2312");
+    EXPECT_EQ(m.Parts()[2].code, 7);
+    EXPECT_EQ(Written(m), kHead + kPre + kB +
+                              "Content-Type: text/plain; charset=gb2312\r\nContent-Transfer-Encoding: 7Bit\r\n\r\n"
+                              "hi\r\n" + kB + AttachmentHead("ok.bin") + "YWJj\r\n" + kClose + kEnd);
+}
+
+TEST(ComposerRecipients, ParseAndToLine) {
+    struct Row { const char* to; bool ok; std::vector<Recipient> parsed; const char* line; } rows[] = {
+        {"ann;bob", true, {{"ann", ""}, {"bob", ""}}, "To: <ann>,<bob>"},
+        {"Ann Lee <ann>", true, {{"ann", "Ann Lee "}}, "To: Ann Lee <ann>"},
+        {"ann;", true, {{"ann", ""}, {"", ""}}, "To: <ann>,<>"},
+        {"x <y", false, {}, "To: "},
+        {"ann; bob,ann", true, {{"ann", ""}, {" bob", ""}, {"ann", ""}}, "To: <ann>,< bob>,<ann>"},
+        {"", true, {{"", ""}}, "To: <>"},
+        {"a <b> tail", true, {{"b", "a "}}, "To: a <b>"},
+        {"ann;x <y;bob", false, {{"ann", ""}}, "To: <ann>"},
+        {"a>b<c>", false, {}, "To: "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.to);
+        MultipartMessage m;
+        m.SetTimeSource(FixedTime);
+        EXPECT_EQ(m.ParseRecipients(row.to), row.ok);
+        ASSERT_EQ(m.RecipientCount(), static_cast<long>(row.parsed.size()));
+        for (long i = 0; i < m.RecipientCount(); ++i) {
+            std::string address, name;
+            EXPECT_TRUE(m.GetRecipient(i, address, name));
+            EXPECT_EQ(address, row.parsed[i].address);
+            EXPECT_EQ(name, row.parsed[i].displayName);
+        }
+        m.BuildHeaders();
+        EXPECT_EQ(m.HeaderText().substr(m.HeaderText().find("To: ")), row.line + "\r\nDate: "s +
+                  m.HeaderText().substr(m.HeaderText().find("Date: ") + 6));
+    }
+}
+
+TEST(ComposerRecipients, OutOfRangeLeavesOutputsUntouched) {
+    MultipartMessage m;
+    m.AddRecipient("a@x", "A ");
+    std::string address = "keep", name = "keep";
+    EXPECT_FALSE(m.GetRecipient(-1, address, name));
+    EXPECT_FALSE(m.GetRecipient(1, address, name));
+    EXPECT_EQ(address + name, "keepkeep");
+    EXPECT_TRUE(m.GetRecipient(0, address, name));
+    EXPECT_EQ(address + "|" + name, "a@x|A ");
+}
+
+TEST(ComposerDate, EnglishNamesTwoDigitYearLocalZone) {
+    ZoneScope zone("UTC0");
+    struct Row { int y, mo, d, h, mi, s; const char* date; } rows[] = {
+        {2001, 1, 1, 0, 0, 0, "Mon, 01 Jan 01 00:00:00 UTC"},   {2001, 2, 1, 9, 5, 7, "Thu, 01 Feb 01 09:05:07 UTC"},
+        {2001, 3, 1, 10, 0, 0, "Thu, 01 Mar 01 10:00:00 UTC"},  {2001, 4, 1, 11, 0, 0, "Sun, 01 Apr 01 11:00:00 UTC"},
+        {2001, 5, 1, 12, 0, 0, "Tue, 01 May 01 12:00:00 UTC"},  {2001, 6, 1, 13, 0, 0, "Fri, 01 Jun 01 13:00:00 UTC"},
+        {2001, 7, 1, 14, 0, 0, "Sun, 01 Jul 01 14:00:00 UTC"},  {2001, 8, 1, 15, 0, 0, "Wed, 01 Aug 01 15:00:00 UTC"},
+        {2001, 9, 1, 16, 0, 0, "Sat, 01 Sep 01 16:00:00 UTC"},  {2001, 10, 1, 17, 0, 0, "Mon, 01 Oct 01 17:00:00 UTC"},
+        {2001, 11, 1, 18, 0, 0, "Thu, 01 Nov 01 18:00:00 UTC"}, {2001, 12, 1, 23, 59, 58, "Sat, 01 Dec 01 23:59:58 UTC"},
+        {1999, 12, 31, 23, 59, 59, "Fri, 31 Dec 99 23:59:59 UTC"}, {2000, 1, 1, 0, 0, 0, "Sat, 01 Jan 00 00:00:00 UTC"},
+    };
+    for (const Row& row : rows) {
+        std::tm t{};
+        t.tm_year = row.y - 1900, t.tm_mon = row.mo - 1, t.tm_mday = row.d;
+        t.tm_hour = row.h, t.tm_min = row.mi, t.tm_sec = row.s;
+        EXPECT_EQ(FormatDate(timegm(&t)), row.date);
+    }
+}
+
+TEST(ComposerDate, LocalTimeAndZoneName) {
+    ZoneScope zone("EST5EDT,M3.2.0,M11.1.0");
+    EXPECT_EQ(FormatDate(983776089), "Mon, 05 Mar 01 02:08:09 EST");
+    EXPECT_EQ(FormatDate(994248000), "Wed, 04 Jul 01 08:00:00 EDT");   // 12:00 UTC
+}
+
+TEST(ComposerDate, UnconvertibleTimeGivesAnEmptyValue) {
+    MultipartMessage m;
+    m.SetTimeSource([] { return std::numeric_limits<std::time_t>::max(); });
+    m.BuildHeaders();
+    EXPECT_NE(m.HeaderText().find("\r\nDate: \r\nSubject: \r\n"), std::string::npos);
+}
+
+TEST(ComposerDate, IgnoresTheProcessLocale) {
+    ZoneScope zone("UTC0");
+    const std::string old = std::setlocale(LC_TIME, nullptr);
+    const char* others[] = {"de_DE.UTF-8", "fr_FR.UTF-8", "zh_CN.GBK", "de_DE", "fr_FR"};
+    const char* found = nullptr;
+    for (const char* name : others)
+        if (std::setlocale(LC_TIME, name)) { found = name; break; }
+    if (!found) GTEST_SKIP() << "no non-English locale installed";
+    const std::string date = FormatDate(983776089);
+    std::setlocale(LC_TIME, old.c_str());
+    EXPECT_EQ(date, "Mon, 05 Mar 01 07:08:09 UTC") << found;
+}
+
+TEST(ComposerEncoders, HeadersAndUnreadableFiles) {
+    ScratchDir dir;
+    const TextPartEncoder text(76);
+    const AttachmentEncoder file;
+    EXPECT_EQ(text.Code(), kTextPartCode);
+    EXPECT_EQ(file.Code(), kAttachmentCode);
+    EXPECT_EQ(text.PartContentType("x"), "text/plain");
+    EXPECT_EQ(file.PartContentType("x.gif"), "application/octet-stream");
+    EXPECT_EQ(file.PartHeader("D:\\up\\report.final.doc", "; ignored"), AttachmentHead("report.final.doc"));
+    WriteFile(dir.Path() + "empty", "");
+    for (const std::string& path : {dir.Path() + "missing", dir.Path() + "empty"}) {
+        std::string out = "kept";
+        EXPECT_FALSE(file.RenderToText(path, "", out));
+        EXPECT_EQ(out, "kept");
+        std::FILE* f = std::tmpfile();
+        ASSERT_NE(f, nullptr);
+        EXPECT_FALSE(file.RenderToFile(path, "", f));
+        EXPECT_EQ(std::ftell(f), 0L);
+        std::fclose(f);
+    }
+}
+
+TEST(ComposerRegistry, FindsTheFirstOfACodeAndOwnsItsEncoders) {
+    EncoderRegistry registry;
+    registry.Register(nullptr);
+    EXPECT_EQ(registry.Size(), 0u);
+    auto first = std::make_unique<TextPartEncoder>(10);
+    const PartEncoder* expected = first.get();
+    registry.Register(std::make_unique<AttachmentEncoder>());
+    registry.Register(std::move(first));
+    registry.Register(std::make_unique<TextPartEncoder>(20));
+    EXPECT_EQ(registry.Size(), 3u);
+    EXPECT_EQ(registry.Find(kTextPartCode), expected);
+    EXPECT_EQ(registry.Find(5), nullptr);
+}
+
+TEST(ComposerRegistry, ProcessRegistryHoldsOnePairForAllMessages) {
+    { MultipartMessage first; }
+    const EncoderRegistry& registry = ProcessEncoderRegistry();
+    EXPECT_EQ(registry.Size(), 2u);
+    for (int i = 0; i < 3; ++i) MultipartMessage more;
+    EXPECT_EQ(registry.Size(), 2u);
+    const auto* text = dynamic_cast<const TextPartEncoder*>(registry.Find(kTextPartCode));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->Width(), 76);
+    EXPECT_NE(dynamic_cast<const AttachmentEncoder*>(registry.Find(kAttachmentCode)), nullptr);
+}
+
+TEST(ComposerThreads, MessagesComposedAtOnceAreAlike) {
+    ZoneScope zone("UTC0");
+    std::vector<std::string> bodies(4);
+    std::vector<std::thread> threads;
+    for (std::string& body : bodies)
+        threads.emplace_back([&body] {
+            MultipartMessage m;
+            m.SetTimeSource(FixedTime);
+            m.SetBody("hello there");
+            m.BuildHeaders();
+            m.ComposeBody();
+            body = m.HeaderText() + m.Body();
+        });
+    for (std::thread& t : threads) t.join();
+    for (const std::string& body : bodies)
+        EXPECT_EQ(body, "From: \r\nTo: \r\nDate: Mon, 05 Mar 01 07:08:09 UTC\r\nSubject: \r\n"
+                        "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
+                        "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n" +
+                            kPre + kB + kText + "hello there\r\n" + kClose);
+}
+
+TEST(ComposerEnd, NullFileWritesNothing) {
+    MultipartMessage m;
+    m.WriteTo(nullptr);
+    EXPECT_EQ(m.HeaderText(), "");
+}
+
+}  // namespace
+}  // namespace tarnwick::sendmail
