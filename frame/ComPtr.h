@@ -14,6 +14,7 @@ template <class T>
 class ComPtr {
 public:
     ComPtr() = default;
+    explicit ComPtr(T* p) : p_(p) {}   // adopts one reference
     ~ComPtr() { Reset(); }
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
@@ -34,6 +35,7 @@ public:
         Reset();
         return &p_;
     }
+    T* Detach() { return std::exchange(p_, nullptr); }
     void Reset() {
         if (p_) std::exchange(p_, nullptr)->Release();
     }
@@ -60,7 +62,7 @@ public:
     }
 
     BSTR Get() const { return s_; }
-    BSTR Release() { return std::exchange(s_, nullptr); }
+    BSTR Detach() { return std::exchange(s_, nullptr); }
     BSTR* Put() {
         SysFreeString(std::exchange(s_, nullptr));
         return &s_;

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "sendmail/EncoderRegistry.h"
-#include "sendmail/PartEncoder.h"
 
 namespace tarnwick::sendmail {
 namespace {

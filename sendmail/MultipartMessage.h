@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sendmail/OutgoingMessage.h"
+#include "sendmail/PartEncoder.h"
 
 namespace tarnwick::sendmail {
 

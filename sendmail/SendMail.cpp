@@ -138,7 +138,7 @@ HRESULT SendMail::Send(long* bSendSucceed) {
         frame::Bstr working;
         if (SUCCEEDED(frame::ToWide(tempPath, working.Put()))) {
             SysFreeString(tempPath_);
-            tempPath_ = working.Release();
+            tempPath_ = working.Detach();
         }
         *bSendSucceed = sent ? 1 : 0;
     } catch (const std::bad_alloc&) {

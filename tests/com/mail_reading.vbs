@@ -6,16 +6,6 @@ store = ScratchDir & "store\"
 box = store & "ann\mailbox\"
 host.MakeDirs box
 
-' Lines joined with CR LF, each line ended by CR LF.
-Function Lines(arr)
-    Dim s, l
-    s = ""
-    For Each l In arr
-        s = s & l & vbCrLf
-    Next
-    Lines = s
-End Function
-
 ' Replaces the mailbox by one message and returns a bound Mail on it.
 Function OneMessage(text)
     host.RemoveTree box
@@ -29,27 +19,27 @@ Function OneMessage(text)
 End Function
 
 ' --- summaries
-Set m = OneMessage(Lines(Array("From: alice", "To: bob", "Subject: Hi", "Date: Mon, 1 Jan 2001 10:00:00 +0800", "", "text")))
+Set m = OneMessage(Crlf(Array("From: alice", "To: bob", "Subject: Hi", "Date: Mon, 1 Jan 2001 10:00:00 +0800", "", "text")))
 CheckEqual "summary with four fields", m.GetTitleInfo(0), "alice||||bob||||Hi||||Mon, 1 Jan 2001 10:00:00 +0800||||"
-Set m = OneMessage(Lines(Array("From: alice", "Subject: Hi", "Date: D", "", "")))
+Set m = OneMessage(Crlf(Array("From: alice", "Subject: Hi", "Date: D", "", "")))
 CheckEqual "a missing field shifts the later values", m.GetTitleInfo(0), "alice||||Hi||||D||||"
-Set m = OneMessage(Lines(Array("FROM: alice", "To: bob", "", "")))
+Set m = OneMessage(Crlf(Array("FROM: alice", "To: bob", "", "")))
 CheckEqual "names are case-sensitive", m.GetTitleInfo(0), "bob||||"
-Set m = OneMessage(Lines(Array("From: a", "Subject: x; y", "", "")))
+Set m = OneMessage(Crlf(Array("From: a", "Subject: x; y", "", "")))
 CheckEqual "a value ends at its first semicolon", m.GetTitleInfo(0), "a||||x||||"
-Set m = OneMessage(Lines(Array("Subject: " & String(300, "s"), "", "")))
+Set m = OneMessage(Crlf(Array("Subject: " & String(300, "s"), "", "")))
 CheckEqual "a long value is cut to 254 bytes of line", m.GetTitleInfo(0), String(245, "s") & "||||"
-Set m = OneMessage(Lines(Array("Subject: =?gb2312?B?1tDOxA==?=", "", "")))
+Set m = OneMessage(Crlf(Array("Subject: =?gb2312?B?1tDOxA==?=", "", "")))
 CheckEqual "a base64 encoded GB2312 subject", Str2Hex(m.GetTitleInfo(0)), "d6d0cec4" & Str2Hex("||||")
-Set m = OneMessage(Lines(Array("Subject: =?gb2312?Q?=D6=D0?= and =?gb2312?Q?=CE=C4?=", "", "")))
+Set m = OneMessage(Crlf(Array("Subject: =?gb2312?Q?=D6=D0?= and =?gb2312?Q?=CE=C4?=", "", "")))
 CheckEqual "only the first encoded word is decoded", Str2Hex(m.GetTitleInfo(0)), "d6d0" & Str2Hex(" and =?gb2312?Q?=CE=C4?=||||")
 
 ' --- bodies
-Set m = OneMessage(Lines(Array("Content-Type: text/plain; charset=gb2312", "Content-Transfer-Encoding: quoted-printable", "", "soft=", "line =D6=D0")))
+Set m = OneMessage(Crlf(Array("Content-Type: text/plain; charset=gb2312", "Content-Transfer-Encoding: quoted-printable", "", "soft=", "line =D6=D0")))
 CheckEqual "quoted-printable body", Str2Hex(m.GetBody(0)), Str2Hex("softline ") & "d6d0" & "0d0a"
-Set m = OneMessage(Lines(Array("Content-Type: text/plain", "Content-Transfer-Encoding: base64", "", "1tDOxCB0ZXh0")))
+Set m = OneMessage(Crlf(Array("Content-Type: text/plain", "Content-Transfer-Encoding: base64", "", "1tDOxCB0ZXh0")))
 CheckEqual "base64 body", Str2Hex(m.GetBody(0)), "d6d0cec4" & Str2Hex(" text")
-Set m = OneMessage(Lines(Array("Content-Type: multipart/mixed; boundary=""out""", "", "--out", _
+Set m = OneMessage(Crlf(Array("Content-Type: multipart/mixed; boundary=""out""", "", "--out", _
     "Content-Type: multipart/alternative; boundary=""alt""", "", "--alt", "Content-Type: text/plain", "", "plain", _
     "--alt", "Content-Type: text/html", "", "<b>html</b>", "--alt--", "--out", _
     "Content-Type: application/octet-stream", "Content-Transfer-Encoding: base64", _
@@ -59,9 +49,9 @@ Set m = OneMessage(Lines(Array("Content-Type: multipart/mixed; boundary=""out"""
 CheckEqual "alternative nested in mixed gives its plain part", m.GetBody(0), "plain" & vbCr
 CheckEqual "attachments in pre-order with decoded names", Str2Hex(m.GetAllFileName(0)), Str2Hex("a.bin||") & "d6d0cec4" & Str2Hex(".txt||")
 
-Set m = OneMessage(Lines(Array("Content-Type: text/html", "", "<p>only html</p>")))
+Set m = OneMessage(Crlf(Array("Content-Type: text/html", "", "<p>only html</p>")))
 CheckEqual "an HTML-only message gives its source", m.GetBody(0), "<p>only html</p>" & vbCr
-Set m = OneMessage(Lines(Array("Content-Type: multipart/alternative; boundary=""b""", "", "--b", "Content-Type: text/html", "", "<i>x</i>", "--b--")))
+Set m = OneMessage(Crlf(Array("Content-Type: multipart/alternative; boundary=""b""", "", "--b", "Content-Type: text/html", "", "<i>x</i>", "--b--")))
 CheckEqual "multipart without a plain part gives an empty body", m.GetBody(0), ""
 host.RemoveTree box
 host.MakeDirs box
@@ -69,7 +59,7 @@ host.WriteFileHex box & "z.in", Str2Hex("From: a" & vbCrLf & vbCrLf & "ab") & "0
 CheckEqual "a zero byte ends the body", m.GetBody(0), "ab"
 
 ' --- downloads
-Set m = OneMessage(Lines(Array("Content-Type: multipart/mixed; boundary=""out""", "", "--out", "Content-Type: text/plain", "", "body", "--out", _
+Set m = OneMessage(Crlf(Array("Content-Type: multipart/mixed; boundary=""out""", "", "--out", "Content-Type: text/plain", "", "body", "--out", _
     "Content-Type: image/png; name=""p.png""", "Content-Transfer-Encoding: base64", _
     "Content-Disposition: attachment; filename=""Pic.PNG""", "", "AAEC/w==", "--out", _
     "Content-Type: text/plain", "Content-Disposition: attachment; filename=""raw.txt""", "", "raw text", "--out", _

@@ -2,15 +2,6 @@
 ' local users' directories.
 RequireTarnwick
 
-Function Crlf(arr)
-    Dim s, l
-    s = ""
-    For Each l In arr
-        s = s & l & vbCrLf
-    Next
-    Crlf = s
-End Function
-
 B = "----WebKitFormBoundaryQ5bY8Zp0kW2mR7tX"
 Function Part(name, value)
     Part = "--" & B & vbCrLf & "Content-Disposition: form-data; name=""" & name & """" & vbCrLf & vbCrLf & value & vbCrLf

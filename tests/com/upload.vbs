@@ -1,15 +1,6 @@
 ' Upload: reading a posted multipart/form-data body through the page.
 RequireTarnwick
 
-Function Crlf(arr)
-    Dim s, l
-    s = ""
-    For Each l In arr
-        s = s & l & vbCrLf
-    Next
-    Crlf = s
-End Function
-
 ' A bound Upload over the given body text (UTF-16 units < 256 become bytes).
 Function Posted(body)
     host.Reset

@@ -8,62 +8,13 @@
 
 #include <utility>
 
+#include "frame/ComPtr.h"
+
 namespace pagehost {
 
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    explicit ComPtr(T* p) : p_(p) {}  // adopts one reference
-    ~ComPtr() { Reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            p_ = std::exchange(other.p_, nullptr);
-        }
-        return *this;
-    }
-
-    T* Get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** Put() {
-        Reset();
-        return &p_;
-    }
-    T* Detach() { return std::exchange(p_, nullptr); }
-    void Reset() {
-        if (p_) std::exchange(p_, nullptr)->Release();
-    }
-
-private:
-    T* p_ = nullptr;
-};
-
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(BSTR s) : s_(s) {}
-    ~Bstr() { SysFreeString(s_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    Bstr(Bstr&& other) noexcept : s_(std::exchange(other.s_, nullptr)) {}
-    Bstr& operator=(Bstr&& other) noexcept {
-        if (this != &other) {
-            SysFreeString(s_);
-            s_ = std::exchange(other.s_, nullptr);
-        }
-        return *this;
-    }
-    BSTR Get() const { return s_; }
-    BSTR Detach() { return std::exchange(s_, nullptr); }
-
-private:
-    BSTR s_ = nullptr;
-};
+// The component's own owners serve here too.
+using tarnwick::frame::Bstr;
+using tarnwick::frame::ComPtr;
 
 class VariantOwner {
 public:

@@ -212,6 +212,16 @@ Function Abbrev(s)
     End If
 End Function
 
+'' Lines each ended by CR LF, as messages and form bodies are written.
+Function Crlf(lines)
+    Dim text, line
+    text = ""
+    For Each line In lines
+        text = text & line & vbCrLf
+    Next
+    Crlf = text
+End Function
+
 ' Text from hex of bytes in the ANSI code page (GBK here): Hex2Str("d6d0cec4").
 Function Hex2Str(hexText)
     Hex2Str = host.FromNarrowHex(hexText)
