@@ -32,12 +32,16 @@ bool IsTrailByte(const char* begin, const char* pos);
 // whose second byte looks like white space is kept whole.
 std::string TrimWhiteSpace(const std::string& text);
 
-// The text part's line breaking at spaces for lines of width bytes. A break
-// is due when the column counter passes width; the line is then cut at the
-// most recent space of the current line, that space and the white space
-// around it (line ends included) give way to one CR LF, and counting restarts
-// with the byte that made the break due. A line without a space stays as
-// long as it is. Nothing else in the text changes.
+// The text part's line breaking at spaces for lines of width bytes. Every
+// byte is counted, CR and LF of a line end included (the pair resets the
+// count). A break is due when the count passes width; the line is then cut
+// at the most recent space of the current line, that space and the white
+// space around it (line ends included) give way to one CR LF, and counting
+// restarts at the same position of the rewritten text: for a single space,
+// the byte that made the break due. A line without a space stays as long as
+// it is, up to its first space. Nothing else in the text changes; a line
+// holding "." alone is kept as it is (no dot-stuffing: the message file goes
+// to the mail server's directory, not over SMTP).
 std::string WrapText(const std::string& text, int width);
 
 // The file name and extension of an attachment path: what follows the drive
