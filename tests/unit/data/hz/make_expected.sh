@@ -1,7 +1,7 @@
 #!/bin/sh
 # Regenerates the expected GB2312 bytes of the HZ samples in the shared
-# corpus from their UTF-8 twins. Run from anywhere:
-#   sh tests/unit/data/hz/make_expected.sh /path/to/shared/corpus
+# corpus (tests/data/corpus) from their UTF-8 twins. Run from anywhere:
+#   sh tests/unit/data/hz/make_expected.sh tests/data/corpus
 set -eu
 corpus=${1:?usage: make_expected.sh CORPUS_DIR}
 here=$(dirname "$0")
