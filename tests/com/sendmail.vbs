@@ -112,6 +112,13 @@ CheckEqual "Send still succeeds", Post(body), 1
 CheckEqual "nobody gets a copy", host.ListDir(mailRoot & "\ann") & host.ListDir(mailRoot & "\bob") & host.DirExists(mailRoot & "\zed"), "0"
 CheckEqual "and the temp path is clean", host.ListDir(temp), ""
 
+'' --- the same user named twice gets one copy
+body = Part("To", "ann@localhost;ANN@127.0.0.1") & Part("Body", "twice") & "--" & B & "--" & vbCrLf
+CheckEqual "Send to one user twice", Post(body), 1
+CheckEqual "one copy only", UBound(Split(host.ListDir(mailRoot & "\ann"), "|")), 0
+host.RemoveTree mailRoot & "\ann"
+host.MakeDirs mailRoot & "\ann"
+
 ' --- an empty form
 CheckEqual "an empty To text is one empty recipient", Post(""), 1
 
