@@ -21,7 +21,6 @@ public:
     // OnEndPage: releases Request, Response, Server, Session, Application.
     void Unbind();
 
-    bool IsBound() const { return static_cast<bool>(response_); }
     IRequest* Request() const { return request_.Get(); }
     IResponse* Response() const { return response_.Get(); }
 

@@ -12,8 +12,8 @@ SendMail::SendMail() {
 }
 
 SendMail::~SendMail() {
-    // Page objects go first (by the binding's own destructor order), then
-    // the temp path and the private Upload object.
+    // The members then release the page objects and, last, the private
+    // Upload object.
     SysFreeString(tempPath_);
 }
 
@@ -29,12 +29,10 @@ HRESULT SendMail::OnStartPage(IUnknown* piUnk) {
         return hr;
     }
     upload_->OnStartPage(piUnk);   // it reports its own failures to the page
-    pageStarted_ = true;
     return S_OK;
 }
 
 HRESULT SendMail::OnEndPage() {
-    pageStarted_ = false;
     page_.Unbind();
     if (upload_) upload_->OnEndPage();
     return S_OK;

@@ -28,7 +28,6 @@ private:
     BSTR tempPath_ = nullptr;
     frame::ComPtr<IUpload> upload_;   // reads the posted form for us
     frame::PageBinding page_;         // released before the Upload object
-    bool pageStarted_ = false;
 };
 
 }  // namespace tarnwick::sendmail
