@@ -1,15 +1,18 @@
 // libFuzzer target: a stored message through the whole MIME engine, as the
 // mailbox reader uses it: the part tree is built,
 // every known field is looked up on every part, every part's body is decoded,
-// and the text-part and attachment searches are run. The input is copied into
+// and the text-part and attachment searches are run, as are the summary,
+// body and attachment reads of the mailbox pages. The input is copied into
 // an exactly-sized heap buffer so that any read past the message is caught.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "mailbox/MessageReader.h"
 #include "mime/MimePart.h"
 
 using namespace tarnwick::mime;
@@ -57,5 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          passed = false, a = FindAttachment(root, passed, a)) {
         Check(++attachments <= size);   // each search moves strictly forward
     }
+
+    // What the mailbox pages read of it.
+    for (const std::string& value : tarnwick::mailbox::SummaryValues(root)) Check(value.size() <= 254);
+    Check(tarnwick::mailbox::BodyText(root).size() <= size);
+    std::string list = tarnwick::mailbox::AttachmentList(root);
+    for (std::size_t at = 0, next; (next = list.find("||", at)) != std::string::npos; at = next + 2)
+        Check(tarnwick::mailbox::FindAttachmentByName(root, list.substr(at, next - at)) != nullptr);
     return 0;
 }

@@ -28,8 +28,10 @@ public:
 
 private:
     void* handle_ = nullptr;
-    bool pendingFirst_ = false;   // Windows: the first entry came with Start
+#ifdef _WIN32
+    bool pendingFirst_ = false;   // the first entry came with Start
     std::string firstName_;
+#endif
 };
 
 // A whole file mapped read-only. The file is opened for reading, shared with
@@ -53,8 +55,10 @@ public:
 private:
     const char* data_ = nullptr;
     std::uint32_t size_ = 0;
-    void* file_ = nullptr;      // Windows file handle
-    void* mapping_ = nullptr;   // Windows mapping handle
+#ifdef _WIN32
+    void* file_ = nullptr;      // the open file
+    void* mapping_ = nullptr;   // its mapping object
+#endif
 };
 
 bool DeleteFileAt(const std::string& path);
