@@ -118,3 +118,33 @@ TEST_F(RegistrationTest, UnregisteringRemovesTheKeysButNotTheClassIdRoot) {
 }
 
 }  // namespace
+
+namespace {
+
+// The version block marks the module as self-registering and names it.
+TEST(VersionBlock, DescribesTheModule) {
+    char path[MAX_PATH] = "Tarnwick.dll";
+    GetEnvironmentVariableA("TARNWICK_DLL", path, MAX_PATH);
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    ASSERT_GT(size, 0u);
+    std::string block(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, &block[0]));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+
+    char* text = nullptr;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\FileDescription",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(text, "Tarnwick Module");
+    EXPECT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\OLESelfRegister",
+                               reinterpret_cast<void**>(&text), &length));
+}
+
+}  // namespace
