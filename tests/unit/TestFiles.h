@@ -1,7 +1,10 @@
 // Scratch directories and byte-exact files for engine tests.
 #pragma once
 
+#include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace tarnwick::test {
 
@@ -17,6 +20,23 @@ public:
 
 private:
     std::string path_;
+};
+
+// A copy of bytes in a heap block of exactly their size, so that
+// AddressSanitizer reports any read past the end.
+class ExactBytes {
+public:
+    explicit ExactBytes(const std::string& bytes) : size_(bytes.size()), data_(new char[bytes.size()]) {
+        if (size_ != 0) std::memcpy(data_.get(), bytes.data(), size_);
+    }
+    const char* begin() const { return data_.get(); }
+    const char* end() const { return data_.get() + size_; }
+    std::size_t size() const { return size_; }
+    std::string_view View() const { return std::string_view(data_.get(), size_); }
+
+private:
+    std::size_t size_;
+    std::unique_ptr<char[]> data_;
 };
 
 void WriteFile(const std::string& path, const std::string& bytes);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/TestFiles.h"
+
 namespace tarnwick::upload {
 namespace {
 
@@ -39,18 +41,8 @@ private:
     bool parsed_ = false;
 };
 
-// The search operations on a body kept in an exactly sized buffer.
-class Bytes {
-public:
-    explicit Bytes(const std::string& text) : size_(text.size()), bytes_(new char[text.size()]) {
-        if (size_ > 0) std::memcpy(bytes_.get(), text.data(), size_);
-    }
-    std::string_view View() const { return std::string_view(bytes_.get(), size_); }
-
-private:
-    std::size_t size_;
-    std::unique_ptr<char[]> bytes_;
-};
+// The search operations run on a body kept in an exactly sized buffer.
+using Bytes = test::ExactBytes;
 
 TEST(FormDataSearches, BoundedFind) {
     struct Row {

@@ -13,24 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/TestFiles.h"
+
 namespace tarnwick::mime {
 namespace {
 
 using namespace std::string_literals;
 
-// A copy of bytes in a heap block of exactly that size (nothing after it).
-class ExactBytes {
-public:
-    explicit ExactBytes(const std::string& bytes) : size_(bytes.size()), data_(new char[bytes.size()]) {
-        if (size_ != 0) std::memcpy(data_.get(), bytes.data(), size_);
-    }
-    const char* begin() const { return data_.get(); }
-    const char* end() const { return data_.get() + size_; }
-
-private:
-    std::size_t size_;
-    std::unique_ptr<char[]> data_;
-};
+using test::ExactBytes;
 
 std::string EncodeString(const std::string& in) {
     std::vector<char> out(Base64EncodedSize(in.size()) + 16, '\x7f');

@@ -14,23 +14,14 @@
 
 #include "mime/MimePart.h"
 
+#include "tests/unit/TestFiles.h"
+
 namespace tarnwick::mime {
 namespace {
 
 using namespace std::string_literals;
 
-class ExactBytes {
-public:
-    explicit ExactBytes(const std::string& bytes) : size_(bytes.size()), data_(new char[bytes.size()]) {
-        if (size_ != 0) std::memcpy(data_.get(), bytes.data(), size_);
-    }
-    const char* begin() const { return data_.get(); }
-    const char* end() const { return data_.get() + size_; }
-
-private:
-    std::size_t size_;
-    std::unique_ptr<char[]> data_;
-};
+using test::ExactBytes;
 
 // All lines ReadLine delivers from bytes, and where the cursor ended up.
 std::vector<std::string> Lines(const std::string& bytes) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/TestFiles.h"
+
 namespace tarnwick::mime {
 namespace {
 
@@ -17,19 +19,16 @@ using namespace std::string_literals;
 
 class Message {
 public:
-    explicit Message(const std::string& bytes) : size_(bytes.size()), data_(new char[bytes.size()]) {
-        if (size_ != 0) std::memcpy(data_.get(), bytes.data(), size_);
-        root_ = std::make_unique<MimePart>(data_.get(), data_.get() + size_);
-    }
+    explicit Message(const std::string& bytes)
+        : bytes_(bytes), root_(std::make_unique<MimePart>(bytes_.begin(), bytes_.end())) {}
     const MimePart& Root() const { return *root_; }
-    const char* Begin() const { return data_.get(); }
-    const char* End() const { return data_.get() + size_; }
+    const char* Begin() const { return bytes_.begin(); }
+    const char* End() const { return bytes_.end(); }
     // Offset of a pointer into the message (-1 for null).
     long Offset(const char* p) const { return p == nullptr ? -1 : static_cast<long>(p - Begin()); }
 
 private:
-    std::size_t size_;
-    std::unique_ptr<char[]> data_;
+    test::ExactBytes bytes_;
     std::unique_ptr<MimePart> root_;
 };
 
