@@ -13,6 +13,21 @@
 
 namespace pagehost {
 
+// Members a page object does not offer: the out value cleared, E_NOTIMPL.
+namespace stub {
+
+template <class T>
+HRESULT NotImpl(T* out) {
+    if (out) *out = T();
+    return E_NOTIMPL;
+}
+inline HRESULT NotImpl(VARIANT* out) {
+    if (out) VariantInit(out);
+    return E_NOTIMPL;
+}
+
+}  // namespace stub
+
 enum class Access { Get, GetPut };
 
 struct Member {

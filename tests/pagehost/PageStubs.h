@@ -9,20 +9,6 @@
 
 namespace pagehost {
 
-namespace stub {
-
-template <class T>
-HRESULT NotImpl(T* out) {
-    if (out) *out = T();
-    return E_NOTIMPL;
-}
-inline HRESULT NotImpl(VARIANT* out) {
-    if (out) VariantInit(out);
-    return E_NOTIMPL;
-}
-
-}  // namespace stub
-
 class Server final : public ComObject<IServer, &IID_IServer> {
 public:
     HRESULT STDMETHODCALLTYPE get_ScriptTimeout(LONG* out) override { return stub::NotImpl(out); }

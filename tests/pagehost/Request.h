@@ -15,13 +15,13 @@ class Request final : public ComObject<IRequest, &IID_IRequest> {
 public:
     explicit Request(std::shared_ptr<HostState> state) : state_(std::move(state)) {}
 
-    HRESULT STDMETHODCALLTYPE get_Item(BSTR, IDispatch** out) override { return NotImpl(out); }
-    HRESULT STDMETHODCALLTYPE get_QueryString(IRequestDictionary** out) override { return NotImpl(out); }
-    HRESULT STDMETHODCALLTYPE get_Form(IRequestDictionary** out) override { return NotImpl(out); }
-    HRESULT STDMETHODCALLTYPE get_Body(IRequestDictionary** out) override { return NotImpl(out); }
-    HRESULT STDMETHODCALLTYPE get_ServerVariables(IRequestDictionary** out) override { return NotImpl(out); }
-    HRESULT STDMETHODCALLTYPE get_ClientCertificate(IRequestDictionary** out) override { return NotImpl(out); }
-    HRESULT STDMETHODCALLTYPE get_Cookies(IRequestDictionary** out) override { return NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_Item(BSTR, IDispatch** out) override { return stub::NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_QueryString(IRequestDictionary** out) override { return stub::NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_Form(IRequestDictionary** out) override { return stub::NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_Body(IRequestDictionary** out) override { return stub::NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_ServerVariables(IRequestDictionary** out) override { return stub::NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_ClientCertificate(IRequestDictionary** out) override { return stub::NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_Cookies(IRequestDictionary** out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE get_TotalBytes(LONG* total) override;
     HRESULT STDMETHODCALLTYPE BinaryRead(VARIANT* countToRead, VARIANT* result) override;
 
@@ -30,12 +30,6 @@ protected:
     HRESULT Call(DISPID id, bool put, const Args& args, VARIANT* result, EXCEPINFO* excep) override;
 
 private:
-    template <class T>
-    static HRESULT NotImpl(T** out) {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
-
     std::shared_ptr<HostState> state_;
 };
 

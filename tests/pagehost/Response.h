@@ -19,12 +19,12 @@ public:
     HRESULT STDMETHODCALLTYPE put_Buffer(VARIANT_BOOL buffering) override;
     HRESULT STDMETHODCALLTYPE get_ContentType(BSTR* type) override;
     HRESULT STDMETHODCALLTYPE put_ContentType(BSTR type) override;
-    HRESULT STDMETHODCALLTYPE get_Expires(VARIANT* out) override { return NotImplVariant(out); }
+    HRESULT STDMETHODCALLTYPE get_Expires(VARIANT* out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE put_Expires(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ExpiresAbsolute(VARIANT* out) override { return NotImplVariant(out); }
+    HRESULT STDMETHODCALLTYPE get_ExpiresAbsolute(VARIANT* out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE put_ExpiresAbsolute(DATE) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Cookies(IRequestDictionary** out) override { return NotImpl(out); }
-    HRESULT STDMETHODCALLTYPE get_Status(BSTR* out) override { return NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_Cookies(IRequestDictionary** out) override { return stub::NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_Status(BSTR* out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE put_Status(BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Add(BSTR, BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE AddHeader(BSTR, BSTR) override { return E_NOTIMPL; }
@@ -40,10 +40,10 @@ public:
         if (out) *out = VARIANT_FALSE;
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE get_CharSet(BSTR* out) override { return NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_CharSet(BSTR* out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE put_CharSet(BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Pics(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_CacheControl(BSTR* out) override { return NotImpl(out); }
+    HRESULT STDMETHODCALLTYPE get_CacheControl(BSTR* out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE put_CacheControl(BSTR) override { return E_NOTIMPL; }
 
 protected:
@@ -51,16 +51,6 @@ protected:
     HRESULT Call(DISPID id, bool put, const Args& args, VARIANT* result, EXCEPINFO* excep) override;
 
 private:
-    template <class T>
-    static HRESULT NotImpl(T** out) {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
-    static HRESULT NotImplVariant(VARIANT* out) {
-        if (out) VariantInit(out);
-        return E_NOTIMPL;
-    }
-
     std::shared_ptr<HostState> state_;
 };
 
