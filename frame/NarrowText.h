@@ -3,11 +3,25 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace tarnwick::frame {
 
 // True for a byte that starts a double-byte GBK character.
-inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+inline bool IsLeadByte(char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b >= 0x81 && b <= 0xFE;
+}
+
+inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Equal when ASCII letters are compared without regard to case in every
+// byte, the second byte of a double-byte character included.
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// Equal when ASCII letters are compared without regard to case and a
+// double-byte character is compared as one unit (its bytes exactly).
+bool EqualIgnoringCaseByCharacter(std::string_view a, std::string_view b);
 
 // The longest prefix of text that fits maxBytes without splitting a
 // double-byte character.

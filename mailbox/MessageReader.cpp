@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/NarrowText.h"
 #include "mime/Codecs.h"
 #include "mime/HeaderField.h"
 
@@ -9,16 +10,6 @@ namespace tarnwick::mailbox {
 namespace {
 
 constexpr const char* kSummaryFields[] = {"From", "To", "Subject", "Date"};
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringAsciiCase(const char* a, const std::string& b) {
-    std::size_t n = std::strlen(a);
-    if (n != b.size()) return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
 
 // The attachment's "filename" parameter; false when it has none.
 bool FileName(const mime::MimePart& part, char (&name)[mime::kValueBytes]) {
@@ -70,7 +61,7 @@ const mime::MimePart* FindAttachmentByName(const mime::MimePart& root, const std
     bool passed = false;
     for (const mime::MimePart* part = mime::FindAttachment(root, passed, nullptr); part;
          part = mime::FindAttachment(root, passed = false, part)) {
-        if (FileName(*part, name) && EqualIgnoringAsciiCase(name, wanted)) return part;
+        if (FileName(*part, name) && frame::EqualIgnoringAsciiCase(name, wanted)) return part;
     }
     return nullptr;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "frame/NarrowText.h"
 #include "mime/Codecs.h"
 
 namespace tarnwick::mime {
@@ -11,16 +12,6 @@ namespace {
 
 // "--" and a boundary of at most 254 bytes, and the terminating zero.
 constexpr std::size_t kDelimiterBytes = 2 + kMaxTextBytes + 1;
-
-bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a, y = *b;
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-        if (x == 0) return true;
-    }
-}
 
 }  // namespace
 
@@ -104,9 +95,9 @@ DecodedBody DecodeBody(const MimePart& part) {
 
     char encoding[kValueBytes];
     const bool hasEncoding = GetField(part, "Content-Transfer-Encoding", encoding);
-    if (hasEncoding && EqualsIgnoringAsciiCase(encoding, "base64")) {
+    if (hasEncoding && frame::EqualIgnoringAsciiCase(encoding, "base64")) {
         result.count = Base64DecodeRange(part.bodyBegin, part.bodyEnd, result.bytes.data());
-    } else if (hasEncoding && EqualsIgnoringAsciiCase(encoding, "quoted-printable")) {
+    } else if (hasEncoding && frame::EqualIgnoringAsciiCase(encoding, "quoted-printable")) {
         result.count = QuotedPrintableDecodeRange(part.bodyBegin, part.bodyEnd, result.bytes.data());
     } else {
         std::memcpy(result.bytes.data(), part.bodyBegin, n);

@@ -1,5 +1,6 @@
 #include "sendmail/PartEncoder.h"
 
+#include "frame/NarrowText.h"
 #include "mime/Codecs.h"
 
 namespace tarnwick::sendmail {
@@ -10,28 +11,11 @@ constexpr char kTextType[] = "text/plain";
 constexpr char kTextTransferEncoding[] = "7Bit";
 constexpr char kAttachmentType[] = "application/octet-stream";
 
-bool IsLeadByte(char c) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    return b >= 0x81 && b <= 0xFE;
-}
-
 // Length of text[0, end) once trailing white space is dropped.
 std::size_t TrimmedEnd(const std::string& text, std::size_t begin, std::size_t end) {
     const char* base = text.data();
     while (end > begin && IsWhiteSpace(base[end - 1]) && !IsTrailByte(base, base + end - 1)) --end;
     return end;
-}
-
-// The first n bytes of text, shortened so that no double-byte character is cut.
-std::string CutToBytes(const std::string& text, std::size_t n) {
-    if (text.size() <= n) return text;
-    std::size_t units = 0;
-    while (units < n) {
-        const std::size_t step = IsLeadByte(text[units]) && units + 1 < text.size() ? 2 : 1;
-        if (units + step > n) break;
-        units += step;
-    }
-    return text.substr(0, units);
 }
 
 void Write(const std::string& bytes, std::FILE* file) {
@@ -49,7 +33,7 @@ bool IsTrailByte(const char* begin, const char* pos) {
     // range bytes just before pos starts a character, and its bytes pair up:
     // pos is a second byte exactly when that run is odd.
     std::size_t run = 0;
-    while (pos - run > begin && IsLeadByte(*(pos - run - 1))) ++run;
+    while (pos - run > begin && frame::IsLeadByte(*(pos - run - 1))) ++run;
     return run % 2 == 1;
 }
 
@@ -129,7 +113,7 @@ std::string AttachmentBaseName(const std::string& path) {
     std::size_t base = path.size() >= 2 && path[1] == ':' ? 2 : 0;
     std::size_t dot = std::string::npos;
     for (std::size_t i = base; i < path.size();) {
-        if (IsLeadByte(path[i])) {
+        if (frame::IsLeadByte(path[i])) {
             i += 2;
             continue;
         }
@@ -142,8 +126,8 @@ std::string AttachmentBaseName(const std::string& path) {
         ++i;
     }
     const std::size_t nameEnd = dot == std::string::npos ? path.size() : dot;
-    return CutToBytes(path.substr(base, nameEnd - base), kMaxNameBytes) +
-           CutToBytes(path.substr(nameEnd), kMaxNameBytes);
+    return frame::CutAtCharBoundary(path.substr(base, nameEnd - base), kMaxNameBytes) +
+           frame::CutAtCharBoundary(path.substr(nameEnd), kMaxNameBytes);
 }
 
 // ---- TextPartEncoder ----

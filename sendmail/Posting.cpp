@@ -15,23 +15,6 @@
 namespace tarnwick::sendmail {
 namespace {
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Letter case is ignored for ASCII letters; a double-byte character is
-// compared as one unit, so its trail byte is never folded.
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (frame::IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
-            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
-            ++i;
-        } else if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool IsSafeUserName(const std::string& user) {
     if (user.empty() || user == "." || user == "..") return false;
     return user.find_first_of("\\/:") == std::string::npos;
@@ -42,8 +25,8 @@ bool IsSafeUserName(const std::string& user) {
 std::string LocalUserOf(const std::string& address, const LocalDomains& domains) {
     std::size_t at = address.find('@');
     std::string domain = at == std::string::npos ? address : address.substr(at + 1);
-    if (!EqualIgnoringCase(domain, domains.lan) && !EqualIgnoringCase(domain, domains.loopback) &&
-        !EqualIgnoringCase(domain, domains.host))
+    if (!frame::EqualIgnoringCaseByCharacter(domain, domains.lan) && !frame::EqualIgnoringCaseByCharacter(domain, domains.loopback) &&
+        !frame::EqualIgnoringCaseByCharacter(domain, domains.host))
         return std::string();
     std::string user = at == std::string::npos ? std::string() : address.substr(0, at);
     return IsSafeUserName(user) ? user : std::string();

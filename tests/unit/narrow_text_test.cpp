@@ -42,3 +42,25 @@ TEST(CutAtCharBoundary, TrailBytesAreNotMistakenForLeadBytes) {
 
 }  // namespace
 }  // namespace tarnwick::frame
+
+namespace tarnwick::frame {
+namespace {
+
+TEST(CaseInsensitiveComparison, ByteWiseFoldsEveryByteByCharacterKeepsTrailBytes) {
+    struct Case { const char* a; const char* b; bool byByte; bool byCharacter; } cases[] = {
+        {"Report.PDF", "report.pdf", true, true},
+        {"abc", "abd", false, false},
+        {"ab", "abc", false, false},
+        // 0xD6 0x41 and 0xD6 0x61: the second byte is a letter only when read byte by byte.
+        {"\xD6\x41", "\xD6\x61", true, false},
+        {"\xD6\xD0.TXT", "\xD6\xD0.txt", true, true},
+        {"", "", true, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EqualIgnoringAsciiCase(c.a, c.b), c.byByte) << c.a;
+        EXPECT_EQ(EqualIgnoringCaseByCharacter(c.a, c.b), c.byCharacter) << c.a;
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick::frame
