@@ -84,6 +84,7 @@ HRESULT Mail::ReadMessage(long nIndex, Work work) {
 
 HRESULT Mail::GetTitleInfo(long nIndex, BSTR* saTitleInfo) {
     if (!saTitleInfo) return E_POINTER;
+    *saTitleInfo = nullptr;
     try {
         return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
             // Each value is converted on its own, so a value that ends in half
@@ -108,6 +109,7 @@ HRESULT Mail::GetTitleInfo(long nIndex, BSTR* saTitleInfo) {
 
 HRESULT Mail::GetBody(long nIndex, BSTR* sReturnBody) {
     if (!sReturnBody) return E_POINTER;
+    *sReturnBody = nullptr;
     try {
         return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
             BSTR text = nullptr;

@@ -134,6 +134,7 @@ HRESULT Upload::SaveFile(BSTR i_bsFieldName) {
 
 HRESULT Upload::Form(VARIANT i_bsFieldName, BSTR* o_pbsFieldValue) {
     if (!o_pbsFieldValue) return E_POINTER;
+    *o_pbsFieldValue = nullptr;
     try {
         if (i_bsFieldName.vt == VT_BSTR) {
             FieldText value;
@@ -204,6 +205,7 @@ HRESULT Upload::GetFileData(BSTR i_bsFieldName, VARIANT* caFileData) {
 
 HRESULT Upload::FormName(long i, BSTR* o_pbsFieldName) {
     if (!o_pbsFieldName) return E_POINTER;
+    *o_pbsFieldName = nullptr;
     if (!parser_) return S_FALSE;
     FieldText name = parser_->NameAt(i);
     if (name.length == 0) return S_FALSE;
