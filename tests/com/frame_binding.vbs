@@ -80,11 +80,7 @@ host.FailProperty = ""
 
 ' --- SendMail and its private Upload
 Set sender = CreateObject("Tarnwick.SendMail")
-On Error Resume Next
-Err.Clear
-v = sender.Form("From")
-hr = Err.Number
-On Error GoTo 0
+hr = HrOfForm(sender, "From")
 CheckHr "SendMail.Form without a page gives E_UNEXPECTED", hr, "8000FFFF"
 host.SetBodyText ""
 CheckHr "SendMail binds", HrOfStartPage(sender, host.Context), "00000000"
@@ -121,11 +117,7 @@ host.FailTotalBytes = 1
 Set sender = CreateObject("Tarnwick.SendMail")
 CheckHr "SendMail binds though its Upload fails", HrOfStartPage(sender, host.Context), "00000000"
 CheckEqual "the Upload's failure text is in the page", Str2Hex(host.OutputText), Str2Hex("InitPost()") & "caa7b0dc"
-On Error Resume Next
-Err.Clear
-v = sender.Form("From")
-hr = Err.Number
-On Error GoTo 0
+hr = HrOfForm(sender, "From")
 CheckHr "SendMail.Form of a missing field is no error", hr, "00000000"
 sender.OnEndPage
 host.FailTotalBytes = 0

@@ -11,15 +11,6 @@ Function Posted(body)
     Set Posted = u
 End Function
 
-Function HrOf(u, field)
-    On Error Resume Next
-    Err.Clear
-    Dim v
-    v = u.Form(field)
-    HrOf = Err.Number
-    On Error GoTo 0
-End Function
-
 ' --- a Chromium-style body: two text fields, a file with its own Content-Type, an empty file
 b = "----WebKitFormBoundary7MA4YWxkTrZu0gW"
 body = Crlf(Array("--" & b, "Content-Disposition: form-data; name=""To""", "", "ann@localhost; bob@localhost", _
@@ -45,11 +36,11 @@ CheckEqual "FormName 0", u.FormName(0), "To"
 CheckEqual "FormName 1", u.FormName(1), "f1"
 CheckEqual "FormName past the end", u.FormName(9), ""
 CheckEqual "Form by index past the end is empty", u.Form(9), ""
-CheckHr "Form by index past the end is no error", HrOf(u, 9), "00000000"
+CheckHr "Form by index past the end is no error", HrOfForm(u, 9), "00000000"
 CheckEqual "an absent name leaves the result unset", u.Form("missing"), ""
 CheckEqual "an empty upload is a file field", CInt(u.IsFile("empty")), -1
 CheckEqual "an empty upload's Form is empty", u.Form("empty"), ""
-CheckHr "a non-numeric index fails the coercion", HrOf(u, Array(1)), "80020005"
+CheckHr "a non-numeric index fails the coercion", HrOfForm(u, Array(1)), "80020005"
 
 ' --- SaveFile
 dir = ScratchDir & "saved\"

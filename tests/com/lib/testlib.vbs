@@ -212,7 +212,19 @@ Function Abbrev(s)
     End If
 End Function
 
-'' Lines each ended by CR LF, as messages and form bodies are written.
+'' The error number of obj.Form(field), 0 when it succeeds (Upload and SendMail).
+' The extra parentheses pass the field by value: a variable passed by
+' reference reaches Form as a reference, which Form reads as an index.
+Function HrOfForm(obj, field)
+    Dim value
+    On Error Resume Next
+    Err.Clear
+    value = obj.Form((field))
+    HrOfForm = Err.Number
+    On Error GoTo 0
+End Function
+
+' Lines each ended by CR LF, as messages and form bodies are written.
 Function Crlf(lines)
     Dim text, line
     text = ""
