@@ -1,0 +1,38 @@
+// The platform's HTTP Server API (httpapi.dll) as a simple blocking queue:
+// register a URL, receive whole requests, send whole responses.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "host/HttpMessage.h"
+
+namespace tarnwick::host {
+
+class HttpQueue {
+public:
+    HttpQueue() = default;
+    ~HttpQueue();
+    HttpQueue(const HttpQueue&) = delete;
+    HttpQueue& operator=(const HttpQueue&) = delete;
+
+    // Starts the API and registers the URL prefix ("http://127.0.0.1:8080/").
+    bool Open(const std::wstring& urlPrefix, std::string& error);
+    // Waits for the next request and reads it whole. A request over a limit
+    // comes back with `refusal` set and its body unread. False when the
+    // queue was closed (shutdown) or failed.
+    bool Receive(HttpRequest& request, size_t maxBody);
+    // Sends the response to a received request. Failures (client gone) are
+    // not reported: there is nobody left to tell.
+    void Send(const HttpRequest& request, const HttpResponse& response);
+    // Makes a waiting Receive return false (from another thread).
+    void Shutdown();
+
+private:
+    HANDLE queue_ = nullptr;
+    std::wstring url_;
+    bool initialized_ = false;
+};
+
+}  // namespace tarnwick::host

@@ -1,0 +1,130 @@
+// tarnwick-host: serves a folder of classic server pages and static files
+// over the platform's HTTP Server API.
+//
+//   tarnwick-host --site DIR [--port 8080] [--bind 127.0.0.1] [--max-body BYTES] [--debug]
+#include <winsock2.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+#include "host/Automation.h"
+#include "host/HttpQueue.h"
+#include "host/SiteServer.h"
+
+using namespace tarnwick::host;
+
+namespace {
+
+HttpQueue* g_queue = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+    if (g_queue) g_queue->Shutdown();
+    return TRUE;
+}
+
+void Usage() {
+    fprintf(stderr,
+            "usage: tarnwick-host --site DIR [--port N] [--bind ADDRESS] [--max-body BYTES] [--debug]\n"
+            "  --site DIR        the folder served as the site root (required)\n"
+            "  --port N          TCP port, default 8080\n"
+            "  --bind ADDRESS    address to listen on, default 127.0.0.1 (loopback only);\n"
+            "                    0.0.0.0 listens on every address\n"
+            "  --max-body BYTES  largest request body accepted, default 67108864 (64 MiB);\n"
+            "                    a K or M suffix multiplies by 1024 or 1048576\n"
+            "  --debug           error pages show the failing file, line and message\n");
+}
+
+bool ParseSize(const wchar_t* text, size_t& out) {
+    wchar_t* end = nullptr;
+    unsigned long long n = wcstoull(text, &end, 10);
+    if (end == text) return false;
+    if (*end == L'K' || *end == L'k') n <<= 10, ++end;
+    else if (*end == L'M' || *end == L'm') n <<= 20, ++end;
+    if (*end != 0 || n == 0 || n > (1ULL << 31)) return false;
+    out = static_cast<size_t>(n);
+    return true;
+}
+
+bool ParseArguments(int argc, wchar_t** argv, HostOptions& options) {
+    std::wstring site;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == L"--site" && hasValue) {
+            site = argv[++i];
+        } else if (arg == L"--port" && hasValue) {
+            wchar_t* end = nullptr;
+            unsigned long port = wcstoul(argv[++i], &end, 10);
+            if (*end != 0 || port == 0 || port > 65535) return false;
+            options.port = static_cast<unsigned short>(port);
+        } else if (arg == L"--bind" && hasValue) {
+            options.bind = Narrow(argv[++i], CP_UTF8);
+        } else if (arg == L"--max-body" && hasValue) {
+            if (!ParseSize(argv[++i], options.maxBody)) return false;
+        } else if (arg == L"--debug") {
+            options.debug = true;
+        } else {
+            return false;
+        }
+    }
+    if (site.empty()) return false;
+    wchar_t full[MAX_PATH];
+    DWORD n = GetFullPathNameW(site.c_str(), MAX_PATH, full, nullptr);
+    if (n == 0 || n >= MAX_PATH) return false;
+    options.site = full;
+    while (options.site.size() > 3 && (options.site.back() == L'\\' || options.site.back() == L'/'))
+        options.site.pop_back();
+    return true;
+}
+
+// The URL prefix the Server API listens on for an address.
+std::wstring UrlPrefix(const std::string& bind, unsigned short port) {
+    std::string host = bind;
+    if (bind == "0.0.0.0" || bind == "*" || bind == "::") host = "+";
+    else if (bind.find(':') != std::string::npos) host = "[" + bind + "]";
+    return Wide("http://" + host + ":" + std::to_string(port) + "/", CP_UTF8);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    HostOptions options;
+    if (!ParseArguments(argc, argv, options)) {
+        Usage();
+        return 2;
+    }
+    DWORD attributes = GetFileAttributesW(options.site.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        fprintf(stderr, "tarnwick-host: the site folder does not exist\n");
+        return 2;
+    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        fprintf(stderr, "tarnwick-host: COM cannot start\n");
+        return 1;
+    }
+    int rc = 0;
+    {
+        HttpQueue queue;
+        std::string error;
+        if (!queue.Open(UrlPrefix(options.bind, options.port), error)) {
+            fprintf(stderr, "tarnwick-host: %s\n", error.c_str());
+            rc = 1;
+        } else {
+            g_queue = &queue;
+            SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+            printf("tarnwick-host: serving %s at http://%s:%u/\n", Narrow(options.site, CP_UTF8).c_str(),
+                   options.bind.c_str(), options.port);
+            fflush(stdout);
+            SiteServer server(options);
+            HttpRequest request;
+            while (queue.Receive(request, options.maxBody)) queue.Send(request, server.Handle(request));
+            g_queue = nullptr;
+        }
+    }
+    CoUninitialize();
+    return rc;
+}

@@ -1,0 +1,162 @@
+// Shared base of the page objects: reference counting, interface look-up
+// for IUnknown, IDispatch and one own interface, and IDispatch written by
+// hand over a name table (the page interfaces come without a type library).
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <new>
+
+#include "host/Automation.h"
+
+namespace tarnwick::host {
+
+// Returned by a call that ended the page (Response.End, Redirect): the
+// engine stops the script, and the host knows it was no error.
+constexpr HRESULT kPageEnded = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0E01);
+
+struct Member {
+    const wchar_t* name;
+    DISPID id;
+};
+
+// One call from a script. For a property assignment `value` is the assigned
+// value and `args` holds the index arguments (Cookies("a") = v); otherwise
+// `value` is null. `result` is never null and starts out empty.
+struct Invocation {
+    DISPID id;
+    bool put;
+    Args args;
+    VARIANT* value;
+    VARIANT* result;
+    EXCEPINFO* excep;
+
+    // Fails the call with a message the script's error report shows.
+    HRESULT Fail(HRESULT code, const wchar_t* description) const {
+        if (!excep) return code;
+        excep->wCode = 0;
+        excep->bstrSource = SysAllocString(L"Tarnwick page host");
+        excep->bstrDescription = SysAllocString(description);
+        excep->scode = code;
+        return DISP_E_EXCEPTION;
+    }
+};
+
+template <class Itf, const IID* OwnIid>
+class ScriptObject : public Itf {
+public:
+    ScriptObject(const ScriptObject&) = delete;
+    ScriptObject& operator=(const ScriptObject&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            (OwnIid && IsEqualIID(riid, *OwnIid))) {
+            *ppv = static_cast<Itf*>(this);
+            this->AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info) *info = nullptr;
+        return DISP_E_BADINDEX;
+    }
+    // Scripts write names in any case. Named arguments are not offered.
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (!names || !ids) return E_POINTER;
+        HRESULT hr = S_OK;
+        for (UINT i = 0; i < count; ++i) {
+            ids[i] = DISPID_UNKNOWN;
+            const Member* m = i == 0 ? FindName(names[i]) : nullptr;
+            if (m)
+                ids[i] = m->id;
+            else
+                hr = DISP_E_UNKNOWNNAME;
+        }
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* excep, UINT* argErr) override {
+        if (argErr) *argErr = 0;
+        if (!FindId(id)) return DISP_E_MEMBERNOTFOUND;
+        const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+        VARIANT* value = nullptr;
+        UINT skipped = 0;
+        if (put) {
+            // The assigned value comes first in DISPPARAMS, named DISPID_PROPERTYPUT.
+            if (!params || params->cArgs == 0) return DISP_E_BADPARAMCOUNT;
+            value = const_cast<VARIANT*>(Deref(&params->rgvarg[0]));
+            skipped = 1;
+        } else {
+            if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
+            if (params && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+        }
+        VARIANT scratch;
+        VariantInit(&scratch);
+        VARIANT* out = result ? result : &scratch;
+        if (result) VariantInit(result);
+        HRESULT hr;
+        try {
+            Invocation call{id, put, Args(params, skipped), value, out, excep};
+            hr = Call(call);
+        } catch (const std::bad_alloc&) {
+            hr = E_OUTOFMEMORY;
+        } catch (...) {
+            hr = E_UNEXPECTED;
+        }
+        if (FAILED(hr)) VariantClear(out);
+        VariantClear(&scratch);
+        return hr;
+    }
+
+protected:
+    ScriptObject() = default;
+    virtual ~ScriptObject() = default;
+
+    // The script-visible members; DISPID_VALUE and DISPID_NEWENUM may be among them.
+    virtual const Member* Members(size_t& count) const = 0;
+    virtual HRESULT Call(const Invocation& call) = 0;
+
+private:
+    const Member* FindName(const wchar_t* name) const {
+        if (!name) return nullptr;
+        size_t count = 0;
+        const Member* m = Members(count);
+        for (size_t i = 0; i < count; ++i)
+            if (lstrcmpiW(m[i].name, name) == 0) return &m[i];
+        return nullptr;
+    }
+    const Member* FindId(DISPID id) const {
+        size_t count = 0;
+        const Member* m = Members(count);
+        for (size_t i = 0; i < count; ++i)
+            if (m[i].id == id) return &m[i];
+        return nullptr;
+    }
+
+    LONG refs_ = 1;
+};
+
+// A members table for Members().
+template <size_t N>
+const Member* TableOf(const Member (&members)[N], size_t& count) {
+    count = N;
+    return members;
+}
+
+}  // namespace tarnwick::host

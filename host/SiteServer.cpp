@@ -1,0 +1,245 @@
+#include "host/SiteServer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "frame/ComPtr.h"
+#include "host/Automation.h"
+#include "host/PageState.h"
+#include "host/ScriptRunner.h"
+#include "host/ScriptingContext.h"
+#include "host/ServerObject.h"
+
+namespace tarnwick::host {
+
+namespace {
+
+const char* const kDefaultDocuments[] = {"default.asp", "index.asp", "default.htm", "index.html", "index.htm"};
+constexpr const char* kServerSoftware = "Tarnwick-Host/1.0";
+
+bool EndsWithNoCase(const std::string& s, const char* suffix) {
+    size_t n = strlen(suffix);
+    return s.size() >= n && _stricmp(s.c_str() + s.size() - n, suffix) == 0;
+}
+
+std::string HtmlEscape(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// Browsers send non-ASCII path bytes as UTF-8; older pages link them in the
+// system code page. Valid UTF-8 is taken as such.
+UINT PathCodePage(const std::string& bytes) {
+    if (bytes.empty()) return CP_ACP;
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    return n > 0 ? CP_UTF8 : CP_ACP;
+}
+
+}  // namespace
+
+HttpResponse SiteServer::ErrorPage(int status, const std::string& detail) {
+    HttpResponse r;
+    r.status = status;
+    r.reason = ReasonPhrase(status);
+    std::string title = std::to_string(status) + " " + r.reason;
+    r.body = "<!DOCTYPE html>\r\n<html><head><title>" + title + "</title></head><body><h1>" + title + "</h1>" +
+             (detail.empty() ? std::string() : "<p>" + detail + "</p>") + "</body></html>\r\n";
+    r.headers.emplace_back("Content-Type", "text/html");
+    return r;
+}
+
+std::wstring SiteServer::PhysicalPath(const std::string& sitePath) const {
+    std::wstring relative = Wide(sitePath, PathCodePage(sitePath));
+    std::replace(relative.begin(), relative.end(), L'/', L'\\');
+    return relative.empty() ? options_.site : options_.site + L"\\" + relative;
+}
+
+SiteServer::FileKind SiteServer::Probe(const std::string& sitePath) const {
+    DWORD attributes = GetFileAttributesW(PhysicalPath(sitePath).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder : FileKind::File;
+}
+
+bool SiteServer::ReadSiteFile(const std::string& sitePath, std::string& bytes) const {
+    bytes.clear();
+    if (Probe(sitePath) != FileKind::File) return false;
+    HANDLE file = CreateFileW(PhysicalPath(sitePath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size;
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < (1LL << 31);
+    if (ok) {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        ok = bytes.empty() || (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+                               got == bytes.size());
+    }
+    CloseHandle(file);
+    if (!ok) bytes.clear();
+    return ok;
+}
+
+HttpResponse SiteServer::Handle(const HttpRequest& request) {
+    HttpResponse response;
+    try {
+        response = request.refusal ? ErrorPage(request.refusal) : Route(request);
+    } catch (const std::bad_alloc&) {
+        response = ErrorPage(500);
+    } catch (...) {
+        response = ErrorPage(500);
+    }
+    response.omitBody = request.method == "HEAD";
+    printf("%s %s%s%s %d\n", request.method.c_str(), request.rawPath.c_str(), request.query.empty() ? "" : "?",
+           request.query.c_str(), response.status);
+    fflush(stdout);
+    return response;
+}
+
+HttpResponse SiteServer::Route(const HttpRequest& request) {
+    std::string sitePath;
+    if (!ToSitePath(request.rawPath, sitePath)) return ErrorPage(400);
+    FileKind kind = Probe(sitePath);
+    if (kind == FileKind::Folder) {
+        // A folder is reached with its trailing slash, so relative links work.
+        if (!request.rawPath.empty() && request.rawPath.back() != '/') {
+            HttpResponse r = ErrorPage(301);
+            r.headers.emplace_back("Location", request.rawPath + "/" + (request.query.empty() ? "" : "?" + request.query));
+            return r;
+        }
+        std::string folder = sitePath.empty() ? std::string() : sitePath + "/";
+        kind = FileKind::Missing;
+        for (const char* name : kDefaultDocuments) {
+            if (Probe(folder + name) == FileKind::File) {
+                sitePath = folder + name;
+                kind = FileKind::File;
+                break;
+            }
+        }
+        if (kind == FileKind::Missing) return ErrorPage(403, "This folder has no default page.");
+    }
+    if (kind != FileKind::File) return ErrorPage(404);
+    if (EndsWithNoCase(sitePath, ".asp")) {
+        if (request.method != "GET" && request.method != "HEAD" && request.method != "POST") {
+            HttpResponse r = ErrorPage(405);
+            r.headers.emplace_back("Allow", "GET, HEAD, POST");
+            return r;
+        }
+        return RunPage(request, sitePath);
+    }
+    return ServeFile(request, sitePath);
+}
+
+HttpResponse SiteServer::ServeFile(const HttpRequest& request, const std::string& sitePath) {
+    // Only files of a known type are served: include files, the
+    // application file and anything else without a type stay private.
+    std::string type = ContentTypeFor(sitePath);
+    if (type == "application/octet-stream") return ErrorPage(404);
+    if (request.method != "GET" && request.method != "HEAD") {
+        HttpResponse r = ErrorPage(405);
+        r.headers.emplace_back("Allow", "GET, HEAD");
+        return r;
+    }
+    HttpResponse r;
+    if (!ReadSiteFile(sitePath, r.body)) return ErrorPage(404);
+    r.headers.emplace_back("Content-Type", type);
+    return r;
+}
+
+HttpResponse SiteServer::PageFailure(const std::string& sitePath, const SourceLine& where, const std::string& message,
+                                     const std::string& lineText) {
+    std::string file = where.file.empty() ? sitePath : where.file;
+    printf("page error: /%s line %d: %s\n", file.c_str(), where.line, message.c_str());
+    fflush(stdout);
+    if (!options_.debug) return ErrorPage(500, "The page could not be run.");
+    std::string detail = "Error in <b>/" + HtmlEscape(file) + "</b>, line " + std::to_string(where.line) + ": " +
+                         HtmlEscape(message);
+    if (!lineText.empty()) detail += "</p><pre>" + HtmlEscape(lineText) + "</pre><p>";
+    return ErrorPage(500, detail);
+}
+
+HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& sitePath) {
+    std::string source;
+    if (!ReadSiteFile(sitePath, source)) return ErrorPage(404);
+    CompiledPage page;
+    PageError compileError;
+    IncludeReader reader = [this](const std::string& path, std::string& bytes) { return ReadSiteFile(path, bytes); };
+    if (!CompilePage(sitePath, source, reader, page, compileError))
+        return PageFailure(sitePath, SourceLine{compileError.file, compileError.line}, compileError.message, "");
+
+    auto state = std::make_shared<PageState>();
+    state->request = &request;
+    state->query = ParseUrlEncoded(request.query);
+    std::string contentType = request.Header("Content-Type");
+    if (_strnicmp(contentType.c_str(), "application/x-www-form-urlencoded", 33) == 0)
+        state->form = ParseUrlEncoded(request.body);
+    state->cookies = ParseCookieHeader(request.Header("Cookie"));
+    state->sitePath = sitePath;
+    state->siteRoot = options_.site;
+    state->serverSoftware = kServerSoftware;
+    state->blocks = &page.blocks;
+    state->application = &application_;
+    std::string sessionId;
+    for (const auto& c : state->cookies)
+        if (c.first == kSessionCookie) sessionId = c.second;
+    state->session = sessions_.Open(sessionId);
+    state->codePage = static_cast<UINT>(page.codePage ? page.codePage : state->session->codePage);
+    if (state->session->isNew) {
+        OutgoingCookie& c = state->CookieOut(kSessionCookie);
+        c.value = state->session->id;
+    }
+
+    PageObjects objects;
+    if (!CreatePageObjects(state, objects)) return ErrorPage(500);
+    state->context = objects.context.Get();
+    ScriptFailure failure;
+    bool ran = RunScript(page, state->codePage, objects, *state, failure);
+    EndPageObjects(*state);
+    state->context = nullptr;
+    sessions_.Close(state->session);
+    if (!ran) {
+        SourceLine where = OriginOf(page, failure.line);
+        std::string message = Narrow(failure.description, CP_UTF8);
+        if (message.empty()) {
+            char code[32];
+            snprintf(code, sizeof code, "error 0x%08lX", static_cast<unsigned long>(failure.code));
+            message = code;
+        }
+        return PageFailure(sitePath, where, message, Narrow(failure.lineText, CP_UTF8));
+    }
+
+    HttpResponse r;
+    r.status = state->status;
+    r.reason = state->reason;
+    r.body = std::move(state->body);
+    std::string type = state->contentType;
+    if (!state->charset.empty()) type += "; charset=" + state->charset;
+    r.headers.emplace_back("Content-Type", type);
+    bool cacheControl = false;
+    for (const auto& h : state->headers) {
+        if (_stricmp(h.first.c_str(), "Cache-Control") == 0) cacheControl = true;
+        r.headers.push_back(h);
+    }
+    // Pages are personal by default: shared caches must not keep them.
+    if (!cacheControl) r.headers.emplace_back("Cache-Control", "private");
+    for (const OutgoingCookie& c : state->cookiesOut) {
+        std::string line = c.name + "=" + c.value;
+        if (!c.expires.empty()) line += "; expires=" + c.expires;
+        if (!c.domain.empty()) line += "; domain=" + c.domain;
+        line += "; path=" + (c.path.empty() ? std::string("/") : c.path);
+        if (c.secure) line += "; secure";
+        if (c.name == kSessionCookie) line += "; HttpOnly";
+        r.headers.emplace_back("Set-Cookie", line);
+    }
+    return r;
+}
+
+}  // namespace tarnwick::host

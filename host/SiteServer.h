@@ -1,0 +1,53 @@
+// Answers one request from the site folder: static files by extension,
+// ".asp" pages through the script engines, and the error pages.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "host/HttpMessage.h"
+#include "host/HttpText.h"
+#include "host/PageSource.h"
+#include "host/Sessions.h"
+#include "host/VariantDictionary.h"
+
+namespace tarnwick::host {
+
+struct HostOptions {
+    std::wstring site;                       // full path of the site folder
+    std::string bind = "127.0.0.1";
+    unsigned short port = 8080;
+    size_t maxBody = kDefaultMaxBodyBytes;
+    bool debug = false;                      // error pages show file, line and message
+};
+
+class SiteServer {
+public:
+    explicit SiteServer(HostOptions options) : options_(std::move(options)) {}
+
+    // Never throws; every failure becomes an error page.
+    HttpResponse Handle(const HttpRequest& request);
+
+    // A small HTML page for an error status.
+    static HttpResponse ErrorPage(int status, const std::string& detail = std::string());
+
+private:
+    enum class FileKind { Missing, File, Folder };
+    FileKind Probe(const std::string& sitePath) const;
+    bool ReadSiteFile(const std::string& sitePath, std::string& bytes) const;
+    std::wstring PhysicalPath(const std::string& sitePath) const;
+
+    HttpResponse Route(const HttpRequest& request);
+    HttpResponse ServeFile(const HttpRequest& request, const std::string& sitePath);
+    HttpResponse RunPage(const HttpRequest& request, const std::string& sitePath);
+    HttpResponse PageFailure(const std::string& sitePath, const SourceLine& where, const std::string& message,
+                             const std::string& lineText);
+
+    HostOptions options_;
+    SessionStore sessions_;
+    VariantDictionary application_;
+};
+
+}  // namespace tarnwick::host
