@@ -12,6 +12,7 @@
 #include <string>
 
 #include "host/Automation.h"
+#include "host/BodyRelay.h"
 #include "host/HttpQueue.h"
 #include "host/SiteServer.h"
 
@@ -109,8 +110,18 @@ int wmain(int argc, wchar_t** argv) {
     int rc = 0;
     {
         HttpQueue queue;
+        BodyRelay relay;
         std::string error;
-        if (!queue.Open(UrlPrefix(options.bind, options.port), error)) {
+        // Under Wine the relay takes the public port and the Server API an
+        // internal loopback one (see BodyRelay.h).
+        const bool relayed = RunningUnderWine();
+        unsigned short apiPort = relayed ? FreeLoopbackPort() : options.port;
+        std::string apiAddress = relayed ? "127.0.0.1" : options.bind;
+        if (relayed && apiPort == 0) {
+            fprintf(stderr, "tarnwick-host: no free loopback port for the Server API\n");
+            rc = 1;
+        } else if (!queue.Open(UrlPrefix(apiAddress, apiPort), error) ||
+                   (relayed && !relay.Start(options.bind, options.port, apiPort, options.maxBody, error))) {
             fprintf(stderr, "tarnwick-host: %s\n", error.c_str());
             rc = 1;
         } else {
@@ -121,7 +132,10 @@ int wmain(int argc, wchar_t** argv) {
             fflush(stdout);
             SiteServer server(options);
             HttpRequest request;
-            while (queue.Receive(request, options.maxBody)) queue.Send(request, server.Handle(request));
+            while (queue.Receive(request, options.maxBody)) {
+                if (relayed) relay.Attach(request);
+                queue.Send(request, server.Handle(request));
+            }
             g_queue = nullptr;
         }
     }

@@ -1,0 +1,286 @@
+#include "host/BodyRelay.h"
+
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <thread>
+
+#include "host/HttpText.h"
+#include "host/Sessions.h"
+#include "host/SiteServer.h"
+
+namespace tarnwick::host {
+
+namespace {
+
+constexpr const char* kBodyHeader = "X-Tarnwick-Body";
+// A client that sends nothing for this long loses its connection.
+constexpr DWORD kIdleMilliseconds = 30000;
+// Connections served at once; more are closed at the door.
+constexpr long kMaxConnections = 64;
+constexpr size_t kMaxHeadBytes = kMaxUrlBytes + kMaxHeaderBytes;
+
+bool StartsWithNoCase(const std::string& line, const char* prefix) {
+    return _strnicmp(line.c_str(), prefix, strlen(prefix)) == 0;
+}
+
+bool SendAll(SOCKET s, const char* data, size_t size) {
+    while (size > 0) {
+        int n = send(s, data, static_cast<int>(size < (1 << 20) ? size : (1 << 20)), 0);
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void SendStatus(SOCKET client, int status) {
+    HttpResponse page = SiteServer::ErrorPage(status);
+    std::string head = "HTTP/1.1 " + std::to_string(status) + " " + page.reason +
+                       "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(page.body.size()) +
+                       "\r\nConnection: close\r\n\r\n";
+    SendAll(client, head.data(), head.size());
+    SendAll(client, page.body.data(), page.body.size());
+}
+
+// The value of a header line "Name: value", trimmed.
+std::string ValueOf(const std::string& line) {
+    size_t colon = line.find(':');
+    size_t start = line.find_first_not_of(" \t", colon + 1);
+    if (colon == std::string::npos || start == std::string::npos) return std::string();
+    size_t end = line.find_last_not_of(" \t");
+    return line.substr(start, end - start + 1);
+}
+
+}  // namespace
+
+bool RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+unsigned short FreeLoopbackPort() {
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
+    unsigned short port = 0;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s != INVALID_SOCKET) {
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+        closesocket(s);
+    }
+    WSACleanup();
+    return port;
+}
+
+BodyRelay::~BodyRelay() {
+    if (listener_ != INVALID_SOCKET) closesocket(listener_);
+    // Connection threads are detached; the process ends with the host.
+}
+
+bool BodyRelay::Start(const std::string& bindAddress, unsigned short port, unsigned short internalPort,
+                      size_t maxBody, std::string& error) {
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+        error = "Winsock cannot start";
+        return false;
+    }
+    winsock_ = true;
+    port_ = port;
+    internalPort_ = internalPort;
+    maxBody_ = maxBody;
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    std::string host = bindAddress == "*" ? "0.0.0.0" : bindAddress;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
+        error = "not an address to listen on: " + bindAddress;
+        return false;
+    }
+    listener_ = socket(found->ai_family, SOCK_STREAM, IPPROTO_TCP);
+    bool ok = listener_ != INVALID_SOCKET && bind(listener_, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0 &&
+              listen(listener_, SOMAXCONN) == 0;
+    freeaddrinfo(found);
+    if (!ok) {
+        error = "cannot listen on " + bindAddress + ":" + std::to_string(port) + " (in use?)";
+        return false;
+    }
+    std::thread([this] { AcceptLoop(); }).detach();
+    return true;
+}
+
+void BodyRelay::AcceptLoop() {
+    for (;;) {
+        sockaddr_storage address;
+        int length = sizeof address;
+        SOCKET client = accept(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        if (client == INVALID_SOCKET) {
+            if (WSAGetLastError() == WSAEINTR || WSAGetLastError() == WSAECONNRESET) continue;
+            return;
+        }
+        char text[INET6_ADDRSTRLEN] = "";
+        if (address.ss_family == AF_INET)
+            inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&address)->sin_addr, text, sizeof text);
+        else if (address.ss_family == AF_INET6)
+            inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&address)->sin6_addr, text, sizeof text);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (connections_ >= kMaxConnections) {
+                closesocket(client);
+                continue;
+            }
+            ++connections_;
+        }
+        std::thread([this, client, remote = std::string(text)] {
+            Serve(client, remote);
+            closesocket(client);
+            std::lock_guard<std::mutex> lock(mutex_);
+            --connections_;
+        }).detach();
+    }
+}
+
+std::string BodyRelay::Keep(std::string body, const std::string& remoteAddress, const std::string& host) {
+    std::string token = NewSessionId();
+    std::lock_guard<std::mutex> lock(mutex_);
+    kept_[token] = Kept{std::move(body), remoteAddress, host};
+    return token;
+}
+
+void BodyRelay::Forget(const std::string& token) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    kept_.erase(token);
+}
+
+void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
+    DWORD idle = kIdleMilliseconds;
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&idle), sizeof idle);
+
+    // The head: everything up to the first empty line.
+    std::string data;
+    size_t headEnd = std::string::npos;
+    char buffer[64 * 1024];
+    while (headEnd == std::string::npos) {
+        int n = recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0) return;
+        data.append(buffer, static_cast<size_t>(n));
+        headEnd = data.find("\r\n\r\n");
+        size_t lineEnd = data.find("\r\n");
+        if ((lineEnd == std::string::npos ? data.size() : lineEnd) > kMaxUrlBytes + 32) return SendStatus(client, 414);
+        if (headEnd == std::string::npos && data.size() > kMaxHeadBytes) return SendStatus(client, 431);
+    }
+    if (headEnd > kMaxHeadBytes) return SendStatus(client, 431);
+
+    // Header lines the relay reads, and the ones it rewrites.
+    std::string head;
+    std::string host;
+    size_t length = 0;
+    bool hasLength = false, continueExpected = false;
+    size_t pos = 0;
+    bool first = true;
+    while (pos < headEnd) {
+        size_t end = data.find("\r\n", pos);
+        std::string line = data.substr(pos, end - pos);
+        pos = end + 2;
+        if (!first) {
+            if (StartsWithNoCase(line, "Content-Length:")) {
+                std::string value = ValueOf(line);
+                char* stop = nullptr;
+                unsigned long long n = strtoull(value.c_str(), &stop, 10);
+                if (value.empty() || *stop != 0 || value[0] == '-') return SendStatus(client, 400);
+                if (n > maxBody_) return SendStatus(client, 413);
+                length = static_cast<size_t>(n);
+                hasLength = true;
+                continue;
+            }
+            if (StartsWithNoCase(line, "Transfer-Encoding:")) return SendStatus(client, 411);
+            if (StartsWithNoCase(line, "Expect:")) {
+                continueExpected = _stricmp(ValueOf(line).c_str(), "100-continue") == 0;
+                continue;
+            }
+            // The Server API sees its own address; the page sees the client's.
+            if (StartsWithNoCase(line, "Host:")) {
+                host = ValueOf(line);
+                continue;
+            }
+            if (StartsWithNoCase(line, "Connection:") || StartsWithNoCase(line, "Keep-Alive:") ||
+                StartsWithNoCase(line, "X-Tarnwick-"))
+                continue;
+        }
+        first = false;
+        head += line + "\r\n";
+    }
+    (void)hasLength;
+
+    // The body, whole.
+    std::string body = data.substr(headEnd + 4);
+    if (body.size() > length) body.resize(length);   // pipelined requests are not taken
+    if (continueExpected && body.size() < length) {
+        static const char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
+        if (!SendAll(client, kContinue, sizeof kContinue - 1)) return;
+    }
+    body.reserve(length);
+    while (body.size() < length) {
+        size_t want = length - body.size();
+        int n = recv(client, buffer, static_cast<int>(want < sizeof buffer ? want : sizeof buffer), 0);
+        if (n <= 0) return;
+        body.append(buffer, static_cast<size_t>(n));
+    }
+
+    std::string token = Keep(std::move(body), remoteAddress, host);
+    head += "Host: 127.0.0.1:" + std::to_string(internalPort_) + "\r\n";
+    head += std::string(kBodyHeader) + ": " + token + "\r\n";
+    head += "Content-Length: 0\r\nConnection: close\r\n\r\n";
+
+    // Through the Server API and back.
+    SOCKET inner = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(internalPort_);
+    if (inner == INVALID_SOCKET || connect(inner, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        !SendAll(inner, head.data(), head.size())) {
+        if (inner != INVALID_SOCKET) closesocket(inner);
+        Forget(token);
+        return SendStatus(client, 502);
+    }
+    for (;;) {
+        int n = recv(inner, buffer, sizeof buffer, 0);
+        if (n <= 0 || !SendAll(client, buffer, static_cast<size_t>(n))) break;
+    }
+    closesocket(inner);
+    Forget(token);
+    shutdown(client, SD_SEND);
+}
+
+void BodyRelay::Attach(HttpRequest& request) {
+    std::string token;
+    HeaderList headers;
+    for (auto& h : request.headers) {
+        if (_stricmp(h.first.c_str(), kBodyHeader) == 0) token = h.second;
+        else if (_stricmp(h.first.c_str(), "Content-Length") == 0 || _stricmp(h.first.c_str(), "Connection") == 0 ||
+                 _stricmp(h.first.c_str(), "Host") == 0)
+            continue;
+        else headers.push_back(h);
+    }
+    request.headers.swap(headers);
+    if (token.empty()) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = kept_.find(token);
+    if (found == kept_.end()) return;
+    request.body.swap(found->second.body);
+    request.remoteAddress = found->second.remoteAddress;
+    request.localPort = port_;
+    if (!found->second.host.empty()) request.headers.emplace(request.headers.begin(), "Host", found->second.host);
+    kept_.erase(found);
+    if (!request.body.empty()) request.headers.emplace_back("Content-Length", std::to_string(request.body.size()));
+}
+
+}  // namespace tarnwick::host

@@ -1,0 +1,64 @@
+// A front door for Wine's HTTP Server API, which drops any request whose
+// body does not reach it in one piece (about 128 KiB on loopback). The relay
+// takes each connection itself, reads the head and the whole body, keeps
+// the body aside under a random token and passes the request on to the
+// Server API without its body, on an internal loopback port. The host then
+// puts the body back (Attach). The Server API still parses every request;
+// the relay only frames them: the end of the head and Content-Length.
+// It also answers the size limits (414, 431, 413, 411) before reading on.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "host/HttpMessage.h"
+
+namespace tarnwick::host {
+
+// True when the program runs under Wine (its ntdll says so).
+bool RunningUnderWine();
+
+// A free TCP port on the loopback address, or 0.
+unsigned short FreeLoopbackPort();
+
+class BodyRelay {
+public:
+    BodyRelay() = default;
+    ~BodyRelay();
+    BodyRelay(const BodyRelay&) = delete;
+    BodyRelay& operator=(const BodyRelay&) = delete;
+
+    // Listens on bindAddress:port and forwards to 127.0.0.1:internalPort.
+    bool Start(const std::string& bindAddress, unsigned short port, unsigned short internalPort, size_t maxBody,
+               std::string& error);
+    // Gives a request that came through the relay its body, its client's
+    // address and its real Content-Length back; drops the relay's headers.
+    void Attach(HttpRequest& request);
+
+private:
+    void AcceptLoop();
+    void Serve(SOCKET client, std::string remoteAddress);
+    std::string Keep(std::string body, const std::string& remoteAddress, const std::string& host);
+    void Forget(const std::string& token);
+
+    SOCKET listener_ = INVALID_SOCKET;
+    unsigned short port_ = 0;
+    unsigned short internalPort_ = 0;
+    size_t maxBody_ = 0;
+    bool winsock_ = false;
+
+    std::mutex mutex_;
+    struct Kept {
+        std::string body;
+        std::string remoteAddress;
+        std::string host;   // the client's Host header
+    };
+    std::map<std::string, Kept> kept_;
+    long connections_ = 0;
+};
+
+}  // namespace tarnwick::host
