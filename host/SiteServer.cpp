@@ -209,6 +209,17 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
         SourceLine where = OriginOf(page, failure.line);
         std::string message = Narrow(failure.description, CP_UTF8);
         if (message.empty()) {
+            // Some engine errors come without a text: the system may know one.
+            wchar_t* text = nullptr;
+            if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                               nullptr, static_cast<DWORD>(failure.code), 0, reinterpret_cast<wchar_t*>(&text), 0,
+                               nullptr) && text) {
+                message = Narrow(text, CP_UTF8);
+                while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+            }
+            LocalFree(text);
+        }
+        if (message.empty()) {
             char code[32];
             snprintf(code, sizeof code, "error 0x%08lX", static_cast<unsigned long>(failure.code));
             message = code;
