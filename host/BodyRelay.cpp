@@ -150,7 +150,7 @@ void BodyRelay::AcceptLoop() {
 std::string BodyRelay::Keep(std::string body, const std::string& remoteAddress, const std::string& host) {
     std::string token = NewSessionId();
     std::lock_guard<std::mutex> lock(mutex_);
-    kept_[token] = Kept{std::move(body), remoteAddress, host};
+    kept_[token] = Kept{std::move(body), remoteAddress, host, false, std::string(), 0};
     return token;
 }
 
@@ -251,13 +251,69 @@ void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
         Forget(token);
         return SendStatus(client, 502);
     }
+    ForwardResponse(inner, client, token);
+    closesocket(inner);
+    Forget(token);
+    shutdown(client, SD_SEND);
+}
+
+void BodyRelay::ForwardResponse(SOCKET inner, SOCKET client, const std::string& token) {
+    // The response head as the Server API wrote it.
+    std::string data;
+    size_t headEnd = std::string::npos;
+    char buffer[64 * 1024];
+    while (headEnd == std::string::npos) {
+        int n = recv(inner, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        data.append(buffer, static_cast<size_t>(n));
+        headEnd = data.find("\r\n\r\n");
+    }
+    std::string body;
+    size_t length = 0;
+    bool kept = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = kept_.find(token);
+        if (found != kept_.end() && found->second.hasResponse) {
+            body.swap(found->second.response);
+            length = found->second.responseLength;
+            kept = true;
+        }
+    }
+    if (headEnd == std::string::npos || !kept) {
+        // Not a page's response (or none at all): pass on what came.
+        SendAll(client, data.data(), data.size());
+    } else {
+        // The body the host kept aside goes out after the head, with its length.
+        std::string head;
+        size_t pos = 0;
+        while (pos < headEnd) {
+            size_t end = data.find("\r\n", pos);
+            std::string line = data.substr(pos, end - pos);
+            pos = end + 2;
+            if (StartsWithNoCase(line, "Content-Length:")) continue;
+            head += line + "\r\n";
+        }
+        // A HEAD response tells the length of the body it leaves out.
+        head += "Content-Length: " + std::to_string(length) + "\r\n\r\n";
+        if (!SendAll(client, head.data(), head.size()) || !SendAll(client, body.data(), body.size())) return;
+        data.erase(0, headEnd + 4);   // nothing is expected after an empty body
+    }
     for (;;) {
         int n = recv(inner, buffer, sizeof buffer, 0);
         if (n <= 0 || !SendAll(client, buffer, static_cast<size_t>(n))) break;
     }
-    closesocket(inner);
-    Forget(token);
-    shutdown(client, SD_SEND);
+}
+
+void BodyRelay::Detach(const HttpRequest& request, HttpResponse& response) {
+    if (request.relayToken.empty() || response.body.empty()) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = kept_.find(request.relayToken);
+    if (found == kept_.end()) return;   // the client has gone: send as usual
+    found->second.responseLength = response.body.size();
+    if (!response.omitBody) found->second.response.swap(response.body);
+    found->second.hasResponse = true;
+    response.body.clear();
 }
 
 void BodyRelay::Attach(HttpRequest& request) {
@@ -276,10 +332,11 @@ void BodyRelay::Attach(HttpRequest& request) {
     auto found = kept_.find(token);
     if (found == kept_.end()) return;
     request.body.swap(found->second.body);
+    request.relayToken = token;
     request.remoteAddress = found->second.remoteAddress;
     request.localPort = port_;
     if (!found->second.host.empty()) request.headers.emplace(request.headers.begin(), "Host", found->second.host);
-    kept_.erase(found);
+    // The entry stays for the response; the relay drops it when the connection is done.
     if (!request.body.empty()) request.headers.emplace_back("Content-Length", std::to_string(request.body.size()));
 }
 

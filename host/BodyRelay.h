@@ -3,8 +3,11 @@
 // takes each connection itself, reads the head and the whole body, keeps
 // the body aside under a random token and passes the request on to the
 // Server API without its body, on an internal loopback port. The host then
-// puts the body back (Attach). The Server API still parses every request;
-// the relay only frames them: the end of the head and Content-Length.
+// puts the body back (Attach). Responses take the same way back: Wine's
+// Server API loses what a socket cannot take at once (a few MiB), so the
+// host keeps a response body aside (Detach) and the relay sends it after the
+// head the Server API wrote. The Server API still parses every request; the
+// relay only frames messages: the end of the head and Content-Length.
 // It also answers the size limits (414, 431, 413, 411) before reading on.
 #pragma once
 
@@ -38,10 +41,13 @@ public:
     // Gives a request that came through the relay its body, its client's
     // address and its real Content-Length back; drops the relay's headers.
     void Attach(HttpRequest& request);
+    // Moves a response's body to the relay, which sends it after the head.
+    void Detach(const HttpRequest& request, HttpResponse& response);
 
 private:
     void AcceptLoop();
     void Serve(SOCKET client, std::string remoteAddress);
+    void ForwardResponse(SOCKET inner, SOCKET client, const std::string& token);
     std::string Keep(std::string body, const std::string& remoteAddress, const std::string& host);
     void Forget(const std::string& token);
 
@@ -56,6 +62,9 @@ private:
         std::string body;
         std::string remoteAddress;
         std::string host;   // the client's Host header
+        bool hasResponse;
+        std::string response;
+        size_t responseLength;   // also for HEAD, which sends no body
     };
     std::map<std::string, Kept> kept_;
     long connections_ = 0;

@@ -21,6 +21,7 @@ struct HttpRequest {
     unsigned short localPort = 0;
     std::string body;
     int refusal = 0;              // a 4xx status when a limit was exceeded
+    std::string relayToken;       // set when the request came through the relay
 
     // The first header of that name (case-insensitive), or "".
     std::string Header(const std::string& name) const;

@@ -134,7 +134,9 @@ int wmain(int argc, wchar_t** argv) {
             HttpRequest request;
             while (queue.Receive(request, options.maxBody)) {
                 if (relayed) relay.Attach(request);
-                queue.Send(request, server.Handle(request));
+                HttpResponse response = server.Handle(request);
+                if (relayed) relay.Detach(request, response);
+                queue.Send(request, response);
             }
             g_queue = nullptr;
         }
