@@ -1,0 +1,168 @@
+# Shared set-up of the web-mail demo, sourced by demo/webmail.sh and by the
+# browser tests: a private Wine prefix with Tarnwick.dll registered, a
+# sample mail store in C:\mail, a stand-in for the mail server's local
+# delivery, and the page host serving webmail/.
+#
+# Needs ROOT (the source tree) and WINEPREFIX set by the caller.
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Windows code page 936 (GBK), as on the target systems; set per command so
+# the shell itself does not need that locale installed.
+zh() { env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$@"; }
+crlf() { sed 's/$/\r/'; }
+
+WEBMAIL_DLL="$ROOT/build/win64/Tarnwick.dll"
+WEBMAIL_HOST="$ROOT/build/win64/host/tarnwick-host.exe"
+WEBMAIL_PIDS=()
+
+webmail_prefix() {
+    [ -f "$WEBMAIL_DLL" ] && [ -f "$WEBMAIL_HOST" ] || { echo "build first: ./run.sh build" >&2; return 1; }
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "== making a Wine prefix in $WINEPREFIX" >&2
+        mkdir -p "$WINEPREFIX"
+        zh wineboot -i >/dev/null 2>&1
+    fi
+    mkdir -p "$WINEPREFIX/drive_c/tarnwick"
+    cp "$WEBMAIL_DLL" "$WEBMAIL_HOST" "$WINEPREFIX/drive_c/tarnwick/"
+    zh wine regsvr32 /s 'C:\tarnwick\Tarnwick.dll'
+}
+
+# A password line of the site's list: user:salt:sha256(salt:password).
+password_line() {
+    local user=$1 password=$2 salt
+    salt=$(head -c 8 /dev/urandom | od -An -tx1 | tr -d ' \n')
+    printf '%s:%s:%s\n' "$user" "$salt" "$(printf '%s:%s' "$salt" "$password" | sha256sum | cut -d' ' -f1)"
+}
+
+# One message file from a heredoc (LF lines become CR LF).
+message() { crlf > "$1"; }
+
+webmail_store() {
+    local store="$WINEPREFIX/drive_c/mail"
+    rm -rf "$store"
+    mkdir -p "$store/tmp" "$store/alice/mailbox" "$store/bob/mailbox" "$store/wangming/mailbox"
+    {
+        password_line alice wonderland
+        password_line bob builder
+        password_line wangming nihao
+    } > "$store/passwd.txt"
+
+    message "$store/alice/mailbox/01.in" <<'MSG'
+From: Bob <bob@localhost>
+To: alice@localhost
+Subject: Lunch on Friday?
+Date: Mon, 7 Dec 2026 10:00:00 +0800
+Content-Type: multipart/mixed; boundary="next-part"
+
+This is a multi-part message in MIME format.
+--next-part
+Content-Type: text/plain; charset=us-ascii
+
+Shall we try the new noodle place? The menu is attached,
+and a little picture of the way there.
+--next-part
+Content-Type: text/plain; name="menu.txt"
+Content-Transfer-Encoding: base64
+Content-Disposition: attachment; filename="menu.txt"
+
+Tm9vZGxlcyB3aXRoIGJlZWYKRHVtcGxpbmdzCkdyZWVuIHRlYQo=
+--next-part
+Content-Type: image/png; name="map.png"
+Content-Transfer-Encoding: base64
+Content-Disposition: attachment; filename="map.png"
+
+iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAIAAACQkWg2AAABlklEQVR42hXR4RiFMQiG4Q9h
+CEMIYQghhDCEEIbwIIQQQgghDOHs9Lu7662+72N8zA/5WB/6YR/7wz/OBx/xkR/10R/34/sG
+YzAHMlgDHdhgD3xwBgxikIMa9OCOByZjMicyWROd2GRPfHImTGKSk5r05M4HhCFMQYQlqGDC
+Flw4AkIIKZTQwpUHFmMxF7JYC13YYi98cRYsYpGLWvTirgeUoUxFlKWoYspWXDkKSiiplNLK
+1QeMYUxDjGWoYcY23DgGRhhplNHGtQc2YzM3slkb3dhmb3xzNmxik5va9ObuB5zhTEec5ahj
+znbcOQ5OOOmU0871Bw7jMA9yWAc92GEf/HAOHOKQhzr04Z4H/s95534HfCd5S77YL8gb/Zr/
+FZBQ0HDf679gBDOQYAUaWLADD0782yPIoIIObjyQjGQmkqxEE0t24snJ//BIMqmkk5sPFKOY
+hRSr0MKKXXhx6h8liiyq6OLWA81oZiPNarSxZjfenP4Hjyabarq5/cBlXOZFLuuiF7vsi1/O
+/a8Zl7zUpS/38gNq4ZAQAX6pcwAAAABJRU5ErkJggg==
+--next-part--
+MSG
+    # Chinese: a GB2312 subject and sender (base64 words), quoted-printable body.
+    message "$store/alice/mailbox/02.in" <<'MSG'
+From: =?gb2312?B?zfXD9w==?= <wangming@localhost>
+To: alice@localhost
+Subject: =?gb2312?B?1tzB+bvh0uk=?=
+Date: Tue, 8 Dec 2026 09:30:00 +0800
+Content-Type: text/plain; charset=gb2312
+Content-Transfer-Encoding: quoted-printable
+
+=C3=F7=CC=EC=C9=CF=CE=E7=BE=C5=B5=E3=BF=AA=BB=E1=A1=A3
+MSG
+    # Chinese body with an attachment, written in GBK bytes.
+    {
+        printf 'From: wangming@localhost\nTo: alice@localhost\nSubject: =?gb2312?B?%s?=\n' \
+            "$(printf '项目计划' | iconv -f UTF-8 -t GB2312 | base64)"
+        printf 'Date: Tue, 8 Dec 2026 11:15:00 +0800\n'
+        printf 'Content-Type: multipart/mixed; boundary="b1"\n\n--b1\n'
+        printf 'Content-Type: text/plain; charset=gb2312\nContent-Transfer-Encoding: 8bit\n\n'
+        printf '你好，\n附件是下个月的项目计划，请查收。\n王明\n' | iconv -f UTF-8 -t GB2312
+        printf -- '--b1\nContent-Type: text/plain; name="plan.txt"\nContent-Transfer-Encoding: base64\n'
+        printf 'Content-Disposition: attachment; filename="plan.txt"\n\n'
+        printf '一月：设计\n二月：实现\n三月：测试\n' | iconv -f UTF-8 -t GB2312 | base64
+        printf -- '--b1--\n'
+    } | message "$store/alice/mailbox/03.in"
+    # Enough plain messages for a second inbox page.
+    local i
+    for i in $(seq 4 13); do
+        message "$store/alice/mailbox/$(printf '%02d' "$i").in" <<MSG
+From: Newsletter <news@localhost>
+To: alice@localhost
+Subject: Weekly notes, issue $i
+Date: Wed, 9 Dec 2026 08:$(printf '%02d' "$i"):00 +0800
+Content-Type: text/plain; charset=us-ascii
+
+Issue $i of the weekly notes. Nothing urgent this week.
+MSG
+    done
+    message "$store/bob/mailbox/01.in" <<'MSG'
+From: Alice <alice@localhost>
+To: bob@localhost
+Subject: Re: Lunch on Friday?
+Date: Mon, 7 Dec 2026 11:00:00 +0800
+Content-Type: text/plain; charset=us-ascii
+
+Yes, noodles it is. See you at noon.
+MSG
+}
+
+# Stands in for the mail server's local delivery: messages the site
+# delivers (C:\mail\<user>\qvr*.in) move into that user's mailbox.
+webmail_delivery() {
+    local store="$WINEPREFIX/drive_c/mail"
+    (
+        while sleep 1; do
+            for f in "$store"/*/qvr*.in; do
+                [ -f "$f" ] || continue
+                mkdir -p "$(dirname "$f")/mailbox"
+                mv -n "$f" "$(dirname "$f")/mailbox/" 2>/dev/null || true
+            done
+        done
+    ) &
+    WEBMAIL_PIDS+=($!)
+}
+
+# Starts the host on 127.0.0.1:$1 with the site; waits until it answers.
+webmail_host() {
+    local port=$1 log=$2 i
+    zh wine 'C:\tarnwick\tarnwick-host.exe' --site "$ROOT/webmail" --port "$port" > "$log" 2>&1 &
+    WEBMAIL_PIDS+=($!)
+    for i in $(seq 100); do
+        curl -s -o /dev/null "http://127.0.0.1:$port/style.css" && return 0
+        sleep 0.2
+    done
+    echo "the page host did not start; its log:" >&2
+    cat "$log" >&2
+    return 1
+}
+
+webmail_stop() {
+    local pid
+    for pid in "${WEBMAIL_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wineserver -k 2>/dev/null || true
+    WEBMAIL_PIDS=()
+}
