@@ -8,7 +8,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cd "$ROOT"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
-          g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev)
+          g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
+          curl chromium nodejs)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -25,6 +26,32 @@ ensure_packages() {
     fi
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# The browser tests' one npm package (playwright-core drives Debian's
+# Chromium; it never downloads a browser).
+ensure_node_modules() {
+    if ! command -v npm >/dev/null; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq npm >/dev/null
+    fi
+    if [ ! -d tests/browser/node_modules/playwright-core ]; then
+        log "installing the browser tests' npm package"
+        (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+    fi
+}
+
+# Adds a suite's "N passed, M failed" line (the last one in its output) to
+# the totals; a suite that printed none counts as one failure.
+count_suite() {   # name, output
+    local line
+    line=$(printf '%s\n' "$2" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1)
+    if [ -z "$line" ]; then
+        echo "$1 did not report" >&2
+        failed=$((failed + 1))
+    else
+        passed=$((passed + $(echo "$line" | cut -d' ' -f1)))
+        failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
+    fi
 }
 
 configure_and_build() {   # dir, extra cmake args...
@@ -66,15 +93,26 @@ run_tests() {
     out=$(tests/com/run.sh --dll build/win64/Tarnwick.dll --host build/win64/tests/pagehost/TarnwickTestHost.dll \
           --winunit build/win64/tests/winunit/tarnwick_win_tests.exe 2>&1) || true
     printf '%s\n' "$out" | grep -vE '^ok ' >&2 || true
-    local line
-    line=$(printf '%s\n' "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1)
-    if [ -z "$line" ]; then
-        echo "Wine suites did not report" >&2
-        failed=$((failed + 1))
+    count_suite "the Wine suites" "$out"
+
+    log "page host over HTTP"
+    out=$(tests/host/run.sh --exe build/win64/host/tarnwick-host.exe --dll build/win64/Tarnwick.dll 2>&1) || true
+    printf '%s\n' "$out" | grep -vE '^ok ' >&2 || true
+    count_suite "the page host suite" "$out"
+
+    log "the demo, walked once (./run.sh demo --check)"
+    if TARNWICK_DEMO_PREFIX="$ROOT/build/check-prefix" demo/webmail.sh --check >&2; then
+        passed=$((passed + 1))
     else
-        passed=$((passed + $(echo "$line" | cut -d' ' -f1)))
-        failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
+        echo "not ok the demo walk" >&2
+        failed=$((failed + 1))
     fi
+
+    log "browser tests (headless Chromium)"
+    ensure_node_modules
+    out=$(tests/browser/run.sh 2>&1) || true
+    printf '%s\n' "$out" | grep -vE '^ok ' >&2 || true
+    count_suite "the browser tests" "$out"
 
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]
@@ -89,7 +127,7 @@ run_bench() {
 case "${1:-}" in
     build) build_all ;;
     test) run_tests ;;
-    demo) build_all; shift; exec demo/run-demo.sh "$@" ;;
+    demo) build_all; shift; exec demo/webmail.sh "$@" ;;
     bench) shift; run_bench "$@" ;;
     *) echo "usage: $0 build|test|demo|bench" >&2; exit 2 ;;
 esac

@@ -151,7 +151,8 @@ webmail_host() {
     local port=$1 log=$2 i
     zh wine 'C:\tarnwick\tarnwick-host.exe' --site "$ROOT/webmail" --port "$port" > "$log" 2>&1 &
     WEBMAIL_PIDS+=($!)
-    for i in $(seq 100); do
+    # A fresh prefix starts its HTTP service on first use: allow a minute.
+    for i in $(seq 300); do
         curl -s -o /dev/null "http://127.0.0.1:$port/style.css" && return 0
         sleep 0.2
     done

@@ -2,6 +2,7 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -19,6 +20,8 @@ constexpr DWORD kIdleMilliseconds = 30000;
 // Connections served at once; more are closed at the door.
 constexpr long kMaxConnections = 64;
 constexpr size_t kMaxHeadBytes = kMaxUrlBytes + kMaxHeaderBytes;
+// What a closing connection still reads and drops, at most.
+constexpr size_t kMaxDrainBytes = 4u << 20;
 
 bool StartsWithNoCase(const std::string& line, const char* prefix) {
     return _strnicmp(line.c_str(), prefix, strlen(prefix)) == 0;
@@ -34,13 +37,15 @@ bool SendAll(SOCKET s, const char* data, size_t size) {
     return true;
 }
 
-void SendStatus(SOCKET client, int status) {
+// Answers with an error page and closes: the connection is done (false).
+bool SendStatus(SOCKET client, int status) {
     HttpResponse page = SiteServer::ErrorPage(status);
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + page.reason +
                        "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(page.body.size()) +
                        "\r\nConnection: close\r\n\r\n";
     SendAll(client, head.data(), head.size());
     SendAll(client, page.body.data(), page.body.size());
+    return false;
 }
 
 // The value of a header line "Name: value", trimmed.
@@ -162,19 +167,36 @@ void BodyRelay::Forget(const std::string& token) {
 void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
     DWORD idle = kIdleMilliseconds;
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&idle), sizeof idle);
+    // Bytes read from the client and not yet used (the start of its next
+    // request on a kept-alive connection).
+    std::string pending;
+    while (ServeOne(client, remoteAddress, pending)) {
+    }
+    // Close gently: a client still sending (a refused large body) would
+    // otherwise get a reset instead of the answer it was sent.
+    shutdown(client, SD_SEND);
+    DWORD linger = 1000;
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&linger), sizeof linger);
+    char sink[16 * 1024];
+    for (size_t drained = 0; drained < kMaxDrainBytes;) {
+        int n = recv(client, sink, sizeof sink, 0);
+        if (n <= 0) break;
+        drained += static_cast<size_t>(n);
+    }
+}
 
+bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::string& data) {
     // The head: everything up to the first empty line.
-    std::string data;
-    size_t headEnd = std::string::npos;
+    size_t headEnd = data.find("\r\n\r\n");
     char buffer[64 * 1024];
     while (headEnd == std::string::npos) {
-        int n = recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) return;
-        data.append(buffer, static_cast<size_t>(n));
-        headEnd = data.find("\r\n\r\n");
         size_t lineEnd = data.find("\r\n");
         if ((lineEnd == std::string::npos ? data.size() : lineEnd) > kMaxUrlBytes + 32) return SendStatus(client, 414);
-        if (headEnd == std::string::npos && data.size() > kMaxHeadBytes) return SendStatus(client, 431);
+        if (data.size() > kMaxHeadBytes) return SendStatus(client, 431);
+        int n = recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0) return false;
+        data.append(buffer, static_cast<size_t>(n));
+        headEnd = data.find("\r\n\r\n");
     }
     if (headEnd > kMaxHeadBytes) return SendStatus(client, 431);
 
@@ -182,14 +204,18 @@ void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
     std::string head;
     std::string host;
     size_t length = 0;
-    bool hasLength = false, continueExpected = false;
+    bool continueExpected = false;
+    bool closeWanted = false;
     size_t pos = 0;
     bool first = true;
     while (pos < headEnd) {
         size_t end = data.find("\r\n", pos);
         std::string line = data.substr(pos, end - pos);
         pos = end + 2;
-        if (!first) {
+        if (first) {
+            // HTTP/1.0 closes after each response unless asked otherwise.
+            closeWanted = line.size() >= 8 && line.compare(line.size() - 8, 8, "HTTP/1.0") == 0;
+        } else {
             if (StartsWithNoCase(line, "Content-Length:")) {
                 std::string value = ValueOf(line);
                 char* stop = nullptr;
@@ -197,7 +223,6 @@ void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
                 if (value.empty() || *stop != 0 || value[0] == '-') return SendStatus(client, 400);
                 if (n > maxBody_) return SendStatus(client, 413);
                 length = static_cast<size_t>(n);
-                hasLength = true;
                 continue;
             }
             if (StartsWithNoCase(line, "Transfer-Encoding:")) return SendStatus(client, 411);
@@ -210,28 +235,37 @@ void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
                 host = ValueOf(line);
                 continue;
             }
-            if (StartsWithNoCase(line, "Connection:") || StartsWithNoCase(line, "Keep-Alive:") ||
-                StartsWithNoCase(line, "X-Tarnwick-"))
+            if (StartsWithNoCase(line, "Connection:")) {
+                std::string value = ValueOf(line);
+                if (_stricmp(value.c_str(), "close") == 0) closeWanted = true;
+                if (_stricmp(value.c_str(), "keep-alive") == 0) closeWanted = false;
                 continue;
+            }
+            if (StartsWithNoCase(line, "Keep-Alive:") || StartsWithNoCase(line, "X-Tarnwick-")) continue;
         }
         first = false;
         head += line + "\r\n";
     }
-    (void)hasLength;
 
-    // The body, whole.
-    std::string body = data.substr(headEnd + 4);
-    if (body.size() > length) body.resize(length);   // pipelined requests are not taken
-    if (continueExpected && body.size() < length) {
-        static const char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
-        if (!SendAll(client, kContinue, sizeof kContinue - 1)) return;
-    }
-    body.reserve(length);
-    while (body.size() < length) {
-        size_t want = length - body.size();
-        int n = recv(client, buffer, static_cast<int>(want < sizeof buffer ? want : sizeof buffer), 0);
-        if (n <= 0) return;
-        body.append(buffer, static_cast<size_t>(n));
+    // The body, whole; what follows it is the next request's.
+    data.erase(0, headEnd + 4);
+    std::string body;
+    if (data.size() >= length) {
+        body = data.substr(0, length);
+        data.erase(0, length);
+    } else {
+        body.swap(data);
+        if (continueExpected) {
+            static const char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
+            if (!SendAll(client, kContinue, sizeof kContinue - 1)) return false;
+        }
+        body.reserve(length);
+        while (body.size() < length) {
+            size_t want = length - body.size();
+            int n = recv(client, buffer, static_cast<int>(want < sizeof buffer ? want : sizeof buffer), 0);
+            if (n <= 0) return false;
+            body.append(buffer, static_cast<size_t>(n));
+        }
     }
 
     std::string token = Keep(std::move(body), remoteAddress, host);
@@ -239,7 +273,7 @@ void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
     head += std::string(kBodyHeader) + ": " + token + "\r\n";
     head += "Content-Length: 0\r\nConnection: close\r\n\r\n";
 
-    // Through the Server API and back.
+    // Through the Server API (a connection of its own each time) and back.
     SOCKET inner = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
@@ -249,15 +283,16 @@ void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
         !SendAll(inner, head.data(), head.size())) {
         if (inner != INVALID_SOCKET) closesocket(inner);
         Forget(token);
-        return SendStatus(client, 502);
+        SendStatus(client, 502);
+        return false;
     }
-    ForwardResponse(inner, client, token);
+    bool complete = ForwardResponse(inner, client, token, closeWanted);
     closesocket(inner);
     Forget(token);
-    shutdown(client, SD_SEND);
+    return complete && !closeWanted;
 }
 
-void BodyRelay::ForwardResponse(SOCKET inner, SOCKET client, const std::string& token) {
+bool BodyRelay::ForwardResponse(SOCKET inner, SOCKET client, const std::string& token, bool closing) {
     // The response head as the Server API wrote it.
     std::string data;
     size_t headEnd = std::string::npos;
@@ -268,41 +303,68 @@ void BodyRelay::ForwardResponse(SOCKET inner, SOCKET client, const std::string& 
         data.append(buffer, static_cast<size_t>(n));
         headEnd = data.find("\r\n\r\n");
     }
+    if (headEnd == std::string::npos) {
+        SendStatus(client, 502);
+        return false;
+    }
     std::string body;
-    size_t length = 0;
+    size_t keptLength = 0;
     bool kept = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto found = kept_.find(token);
         if (found != kept_.end() && found->second.hasResponse) {
             body.swap(found->second.response);
-            length = found->second.responseLength;
+            keptLength = found->second.responseLength;
             kept = true;
         }
     }
-    if (headEnd == std::string::npos || !kept) {
-        // Not a page's response (or none at all): pass on what came.
-        SendAll(client, data.data(), data.size());
-    } else {
-        // The body the host kept aside goes out after the head, with its length.
-        std::string head;
-        size_t pos = 0;
-        while (pos < headEnd) {
-            size_t end = data.find("\r\n", pos);
-            std::string line = data.substr(pos, end - pos);
-            pos = end + 2;
-            if (StartsWithNoCase(line, "Content-Length:")) continue;
-            head += line + "\r\n";
+    // The head again, with the relay's own Content-Length and Connection.
+    std::string head;
+    bool hasLength = false;
+    size_t length = 0;
+    size_t pos = 0;
+    while (pos < headEnd) {
+        size_t end = data.find("\r\n", pos);
+        std::string line = data.substr(pos, end - pos);
+        pos = end + 2;
+        if (StartsWithNoCase(line, "Connection:") || StartsWithNoCase(line, "Keep-Alive:")) continue;
+        if (StartsWithNoCase(line, "Content-Length:")) {
+            hasLength = true;
+            length = static_cast<size_t>(strtoull(ValueOf(line).c_str(), nullptr, 10));
+            if (kept) continue;
         }
-        // A HEAD response tells the length of the body it leaves out.
-        head += "Content-Length: " + std::to_string(length) + "\r\n\r\n";
-        if (!SendAll(client, head.data(), head.size()) || !SendAll(client, body.data(), body.size())) return;
-        data.erase(0, headEnd + 4);   // nothing is expected after an empty body
+        head += line + "\r\n";
     }
-    for (;;) {
+    // A HEAD response tells the length of the body it leaves out.
+    if (kept) head += "Content-Length: " + std::to_string(keptLength) + "\r\n";
+    const bool framed = kept || hasLength;
+    if (closing || !framed) head += "Connection: close\r\n";
+    head += "\r\n";
+    if (!SendAll(client, head.data(), head.size())) return false;
+    if (kept) return SendAll(client, body.data(), body.size());
+
+    // A response of the Server API's own: its body as it comes.
+    std::string rest = data.substr(headEnd + 4);
+    if (!framed) {
+        if (!SendAll(client, rest.data(), rest.size())) return false;
+        for (;;) {
+            int n = recv(inner, buffer, sizeof buffer, 0);
+            if (n <= 0 || !SendAll(client, buffer, static_cast<size_t>(n))) break;
+        }
+        return false;
+    }
+    if (rest.size() > length) rest.resize(length);
+    if (!SendAll(client, rest.data(), rest.size())) return false;
+    size_t sent = rest.size();
+    while (sent < length) {
         int n = recv(inner, buffer, sizeof buffer, 0);
-        if (n <= 0 || !SendAll(client, buffer, static_cast<size_t>(n))) break;
+        if (n <= 0) return false;
+        size_t take = std::min(static_cast<size_t>(n), length - sent);
+        if (!SendAll(client, buffer, take)) return false;
+        sent += take;
     }
+    return true;
 }
 
 void BodyRelay::Detach(const HttpRequest& request, HttpResponse& response) {

@@ -47,7 +47,10 @@ public:
 private:
     void AcceptLoop();
     void Serve(SOCKET client, std::string remoteAddress);
-    void ForwardResponse(SOCKET inner, SOCKET client, const std::string& token);
+    // One request of a connection; false when the connection is done.
+    bool ServeOne(SOCKET client, const std::string& remoteAddress, std::string& pending);
+    // False when the client's connection cannot carry another request.
+    bool ForwardResponse(SOCKET inner, SOCKET client, const std::string& token, bool closing);
     std::string Keep(std::string body, const std::string& remoteAddress, const std::string& host);
     void Forget(const std::string& token);
 

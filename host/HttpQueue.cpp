@@ -129,7 +129,7 @@ bool HttpQueue::Open(const std::wstring& urlPrefix, std::string& error) {
     ULONG rc = NO_ERROR;
     // The HTTP service may still be starting (a fresh Wine prefix answers
     // "service timeout" or "database locked" for a few seconds).
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    for (int attempt = 0; attempt < 60; ++attempt) {
         rc = HttpInitialize(version, HTTP_INITIALIZE_SERVER, nullptr);
         if (rc != ERROR_SERVICE_REQUEST_TIMEOUT && rc != ERROR_SERVICE_DATABASE_LOCKED) break;
         Sleep(500);

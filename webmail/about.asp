@@ -1,0 +1,15 @@
+<%@ LANGUAGE=VBScript CODEPAGE=936 %><% Option Explicit %>
+<!-- #include file="config.inc" -->
+<!-- #include file="lib/common.inc" -->
+<!-- #include file="lib/auth.inc" -->
+<%
+Dim mail
+
+PageStart "About"
+Set mail = Server.CreateObject("Tarnwick.Mail")
+%>
+<p>This site reads and sends mail with the Tarnwick component. Its own notice:</p>
+<div id="about">
+<% mail.About %>
+</div>
+<% PageEnd %>

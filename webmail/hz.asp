@@ -1,0 +1,26 @@
+<%@ LANGUAGE=VBScript CODEPAGE=936 %><% Option Explicit %>
+<!-- #include file="config.inc" -->
+<!-- #include file="lib/common.inc" -->
+<!-- #include file="lib/auth.inc" -->
+<%
+Dim hz, text
+
+text = ""
+If IsPost() Then text = Request.Form("hz") & ""
+
+PageStart "HZ text"
+%>
+<p>HZ text keeps Chinese in 7-bit ASCII between <code>~{</code> and <code>~}</code>. Paste some to read it.</p>
+<form id="hzform" class="panel" method="post" action="hz.asp">
+  <label for="hz">HZ text</label>
+  <textarea id="hz" name="hz" rows="6" placeholder="~{&lt;:Ky2;S{#,NpJ)l6HK!#~}">
+<%= H(text) %></textarea>
+  <p class="actions"><button type="submit" id="convert" class="primary">Convert</button></p>
+</form>
+<% If IsPost() Then
+    Set hz = Server.CreateObject("Tarnwick.HanZi")
+%>
+<h2>GB2312 text</h2>
+<pre id="hzresult"><%= H(hz.HZ2GB(CStr(text))) %></pre>
+<% End If %>
+<% PageEnd %>

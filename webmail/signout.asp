@@ -1,0 +1,5 @@
+<%@ LANGUAGE=VBScript CODEPAGE=936 %><% Option Explicit %>
+<%
+Session.Abandon
+Response.Redirect "default.asp"
+%>
