@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Walks the running web-mail demo once with curl, as a visitor would:
+# sign in, inbox, a Chinese message, an attachment download, sending a
+# message with an attachment to a local user, HZ conversion, About, sign out.
+#
+#   demo/walk-site.sh BASE_URL STORE_DIR
+# Prints "ok ..." / "not ok ..." per step; the exit status is 1 if any failed.
+set -uo pipefail
+# Pages are GBK bytes: match bytes, not characters of the shell's locale.
+export LC_ALL=C
+base=$1
+store=$2
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+jar="$work/cookies"
+failures=0
+
+check() {   # name, condition command...
+    local name=$1; shift
+    if "$@"; then echo "ok $name"; else echo "not ok $name"; failures=$((failures + 1)); fi
+}
+get() { curl -s -b "$jar" -c "$jar" "$base/$1"; }
+# GBK bytes of a UTF-8 text, to look for in pages served in GBK.
+gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
+has() { grep -aqF -- "$2" "$1"; }
+
+get "" > "$work/signin.html"
+check "the sign-in page" has "$work/signin.html" 'id="signin"'
+
+curl -s -b "$jar" -c "$jar" -L -d 'user=alice&password=wrong' "$base/default.asp" > "$work/refused.html"
+check "a wrong password is refused" has "$work/refused.html" 'id="signin"'
+
+curl -s -b "$jar" -c "$jar" -L -d 'user=alice&password=wonderland' "$base/default.asp" > "$work/inbox.html"
+check "signing in leads to the inbox" has "$work/inbox.html" 'id="inbox"'
+check "the inbox lists an English subject" has "$work/inbox.html" 'Lunch on Friday?'
+check "the inbox lists a Chinese subject" has "$work/inbox.html" "$(gbk 周六会议)"
+
+# The message numbers follow the store's directory order: find them by subject.
+index_of() { grep -a -F -- "$1" "$work/inbox.html" | sed -n 's/.*read\.asp?i=\([0-9]*\).*/\1/p' | head -1; }
+lunch=$(index_of 'Lunch on Friday?')
+chinese=$(index_of "$(gbk 周六会议)")
+
+get "read.asp?i=$lunch" > "$work/lunch.html"
+check "a message shows its body" has "$work/lunch.html" 'Shall we try the new noodle place?'
+check "a message lists its attachments" has "$work/lunch.html" 'map.png'
+get "read.asp?i=$chinese" > "$work/chinese.html"
+check "a Chinese message shows its body" has "$work/chinese.html" "$(gbk 明天上午九点开会)"
+
+curl -s -b "$jar" -o "$work/map.png" -D "$work/map.headers" "$base/attachment.asp?i=$lunch&name=map.png"
+check "an attachment downloads byte for byte" cmp -s "$work/map.png" "$ROOT/tests/browser/data/map.png"
+check "the download has the attachment's type" grep -qi '^Content-Type: image/png' "$work/map.headers"
+
+get compose.asp > "$work/compose.html"
+token=$(sed -n 's/.*name="token" value="\([^"]*\)".*/\1/p' "$work/compose.html" | head -1)
+subject="Demo check $$"
+printf 'attached text\r\n' > "$work/note.txt"
+curl -s -b "$jar" -c "$jar" -F "token=$token" -F From=alice@localhost -F To=bob@localhost \
+    -F "Subject=$subject" -F 'Body=Sent by the demo check.' -F "file1=@$work/note.txt" \
+    "$base/send.asp" > "$work/sent.html"
+check "sending a message" has "$work/sent.html" 'Message sent.'
+delivered=""
+for _ in $(seq 50); do
+    delivered=$(grep -l -aF -- "$subject" "$store"/bob/mailbox/* 2>/dev/null | head -1)
+    [ -n "$delivered" ] && break
+    sleep 0.2
+done
+check "the message is delivered to bob" test -n "$delivered"
+check "the delivered message carries the attachment" has "${delivered:-/dev/null}" 'filename=note.txt'
+
+curl -s -b "$jar" -c "$jar" --data-urlencode 'hz=~{<:Ky2;S{#,NpJ)l6HK!#~}' "$base/hz.asp" > "$work/hz.html"
+check "HZ text converts to GB2312" has "$work/hz.html" "$(printf '己所不欲，勿施於人。' | iconv -f UTF-8 -t GB2312)"
+
+get about.asp > "$work/about.html"
+check "the About page" has "$work/about.html" 'id="about"'
+
+get signout.asp > /dev/null
+curl -s -b "$jar" -c "$jar" -o /dev/null -w '%{http_code} %{redirect_url}' "$base/inbox.asp" > "$work/after.txt"
+check "after signing out the inbox asks for sign-in" grep -q 'default.asp' "$work/after.txt"
+
+[ "$failures" -eq 0 ]
