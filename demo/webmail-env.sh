@@ -25,6 +25,10 @@ webmail_prefix() {
     mkdir -p "$WINEPREFIX/drive_c/tarnwick"
     cp "$WEBMAIL_DLL" "$WEBMAIL_HOST" "$WINEPREFIX/drive_c/tarnwick/"
     zh wine regsvr32 /s 'C:\tarnwick\Tarnwick.dll'
+    # A host started in the Wine session that made the prefix can hang in
+    # the HTTP service's start-up: begin the host in a session of its own.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
 }
 
 # A password line of the site's list: user:salt:sha256(salt:password).

@@ -212,6 +212,7 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
         size_t end = data.find("\r\n", pos);
         std::string line = data.substr(pos, end - pos);
         pos = end + 2;
+        if (!first && line.size() > kMaxHeaderLineBytes) return SendStatus(client, 431);
         if (first) {
             // HTTP/1.0 closes after each response unless asked otherwise.
             closeWanted = line.size() >= 8 && line.compare(line.size() - 8, 8, "HTTP/1.0") == 0;
@@ -274,40 +275,43 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
     head += "Content-Length: 0\r\nConnection: close\r\n\r\n";
 
     // Through the Server API (a connection of its own each time) and back.
-    SOCKET inner = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(internalPort_);
-    if (inner == INVALID_SOCKET || connect(inner, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        !SendAll(inner, head.data(), head.size())) {
+    // One request at a time: Wine's Server API leaves requests waiting when
+    // several arrive together. The host serves one at a time anyway.
+    std::string replyHead, replyBody;
+    bool complete = false;
+    bool reached = false;
+    {
+        std::lock_guard<std::mutex> one(apiMutex_);
+        SOCKET inner = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(internalPort_);
+        reached = inner != INVALID_SOCKET &&
+                  connect(inner, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                  SendAll(inner, head.data(), head.size());
+        if (reached) complete = ReadResponse(inner, token, closeWanted, replyHead, replyBody);
         if (inner != INVALID_SOCKET) closesocket(inner);
-        Forget(token);
-        SendStatus(client, 502);
-        return false;
     }
-    bool complete = ForwardResponse(inner, client, token, closeWanted);
-    closesocket(inner);
     Forget(token);
+    if (!reached || replyHead.empty()) return SendStatus(client, 502);
+    if (!SendAll(client, replyHead.data(), replyHead.size()) || !SendAll(client, replyBody.data(), replyBody.size()))
+        return false;
     return complete && !closeWanted;
 }
 
-bool BodyRelay::ForwardResponse(SOCKET inner, SOCKET client, const std::string& token, bool closing) {
+bool BodyRelay::ReadResponse(SOCKET inner, const std::string& token, bool closing, std::string& head,
+                             std::string& body) {
     // The response head as the Server API wrote it.
     std::string data;
     size_t headEnd = std::string::npos;
     char buffer[64 * 1024];
     while (headEnd == std::string::npos) {
         int n = recv(inner, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
+        if (n <= 0) return false;
         data.append(buffer, static_cast<size_t>(n));
         headEnd = data.find("\r\n\r\n");
     }
-    if (headEnd == std::string::npos) {
-        SendStatus(client, 502);
-        return false;
-    }
-    std::string body;
     size_t keptLength = 0;
     bool kept = false;
     {
@@ -320,7 +324,6 @@ bool BodyRelay::ForwardResponse(SOCKET inner, SOCKET client, const std::string& 
         }
     }
     // The head again, with the relay's own Content-Length and Connection.
-    std::string head;
     bool hasLength = false;
     size_t length = 0;
     size_t pos = 0;
@@ -341,29 +344,24 @@ bool BodyRelay::ForwardResponse(SOCKET inner, SOCKET client, const std::string& 
     const bool framed = kept || hasLength;
     if (closing || !framed) head += "Connection: close\r\n";
     head += "\r\n";
-    if (!SendAll(client, head.data(), head.size())) return false;
-    if (kept) return SendAll(client, body.data(), body.size());
+    if (kept) return true;
 
-    // A response of the Server API's own: its body as it comes.
-    std::string rest = data.substr(headEnd + 4);
+    // A response of the Server API's own (small): its body as it comes.
+    body = data.substr(headEnd + 4);
     if (!framed) {
-        if (!SendAll(client, rest.data(), rest.size())) return false;
         for (;;) {
             int n = recv(inner, buffer, sizeof buffer, 0);
-            if (n <= 0 || !SendAll(client, buffer, static_cast<size_t>(n))) break;
+            if (n <= 0) break;
+            body.append(buffer, static_cast<size_t>(n));
         }
         return false;
     }
-    if (rest.size() > length) rest.resize(length);
-    if (!SendAll(client, rest.data(), rest.size())) return false;
-    size_t sent = rest.size();
-    while (sent < length) {
+    while (body.size() < length) {
         int n = recv(inner, buffer, sizeof buffer, 0);
         if (n <= 0) return false;
-        size_t take = std::min(static_cast<size_t>(n), length - sent);
-        if (!SendAll(client, buffer, take)) return false;
-        sent += take;
+        body.append(buffer, static_cast<size_t>(n));
     }
+    body.resize(length);
     return true;
 }
 

@@ -49,8 +49,10 @@ private:
     void Serve(SOCKET client, std::string remoteAddress);
     // One request of a connection; false when the connection is done.
     bool ServeOne(SOCKET client, const std::string& remoteAddress, std::string& pending);
-    // False when the client's connection cannot carry another request.
-    bool ForwardResponse(SOCKET inner, SOCKET client, const std::string& token, bool closing);
+    // Reads the Server API's response and rebuilds its head (with the body
+    // the host kept aside, if any). False when the client's connection
+    // cannot carry another request after it.
+    bool ReadResponse(SOCKET inner, const std::string& token, bool closing, std::string& head, std::string& body);
     std::string Keep(std::string body, const std::string& remoteAddress, const std::string& host);
     void Forget(const std::string& token);
 
@@ -60,6 +62,7 @@ private:
     size_t maxBody_ = 0;
     bool winsock_ = false;
 
+    std::mutex apiMutex_;   // one request in the Server API at a time
     std::mutex mutex_;
     struct Kept {
         std::string body;

@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
+
 #include "frame/ComPtr.h"
 
 namespace tarnwick::host {
@@ -102,6 +104,19 @@ HRESULT ReturnEnumerator(std::vector<std::wstring> keys, VARIANT* result) {
 }
 
 }  // namespace
+
+WideValues GroupByName(const WideValues& items) {
+    WideValues grouped;
+    for (const auto& item : items) {
+        auto same = std::find_if(grouped.begin(), grouped.end(),
+                                 [&](const auto& g) { return EqualsNoCase(g.first, item.first); });
+        if (same == grouped.end())
+            grouped.push_back(item);
+        else
+            same->second += L", " + item.second;
+    }
+    return grouped;
+}
 
 HRESULT MakeKeyEnumerator(std::vector<std::wstring> keys, IUnknown** out) {
     if (!out) return E_POINTER;

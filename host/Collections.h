@@ -21,6 +21,10 @@ using WideValues = std::vector<std::pair<std::wstring, std::wstring>>;
 // A number picks the n-th pair (from 1).
 HRESULT LookUpValue(const WideValues& items, const VARIANT& key, VARIANT* result);
 
+// One pair per distinct name (compared without case), in the order names
+// first appear, each value joining that name's values with ", ".
+WideValues GroupByName(const WideValues& items);
+
 // Makes an enumerator over the given keys (IEnumVARIANT).
 HRESULT MakeKeyEnumerator(std::vector<std::wstring> keys, IUnknown** out);
 
@@ -28,7 +32,8 @@ class TextCollection final : public ScriptObject<IRequestDictionary, &IID_IReque
 public:
     // `whole` is what the collection reads as when used as a value
     // (the raw query string, the raw form body).
-    TextCollection(WideValues items, std::wstring whole) : items_(std::move(items)), whole_(std::move(whole)) {}
+    // A name given more than once is one entry whose value joins them all.
+    TextCollection(const WideValues& items, std::wstring whole) : items_(GroupByName(items)), whole_(std::move(whole)) {}
 
     HRESULT STDMETHODCALLTYPE get_Item(VARIANT key, VARIANT* result) override;
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** out) override;

@@ -94,11 +94,13 @@ void CopyRequest(const HTTP_REQUEST* r, HttpRequest& request) {
         if (!h.pRawValue) continue;
         request.headers.emplace_back(kRequestHeaderNames[i], std::string(h.pRawValue, h.RawValueLength));
         headerBytes += h.RawValueLength + strlen(kRequestHeaderNames[i]) + 4;
+        if (h.RawValueLength > kMaxHeaderLineBytes) request.refusal = 431;
     }
     for (USHORT i = 0; i < r->Headers.UnknownHeaderCount; ++i) {
         const HTTP_UNKNOWN_HEADER& h = r->Headers.pUnknownHeaders[i];
         request.headers.emplace_back(std::string(h.pName, h.NameLength), std::string(h.pRawValue, h.RawValueLength));
         headerBytes += h.NameLength + h.RawValueLength + 4;
+        if (h.RawValueLength > kMaxHeaderLineBytes) request.refusal = 431;
     }
     request.remoteAddress = FormatAddress(r->Address.pRemoteAddress, nullptr);
     request.localAddress = FormatAddress(r->Address.pLocalAddress, &request.localPort);

@@ -12,6 +12,8 @@ namespace tarnwick::host {
 // Limits the host answers with a 4xx status when a request exceeds them.
 constexpr size_t kMaxUrlBytes = 8 * 1024;            // request target (414)
 constexpr size_t kMaxHeaderBytes = 64 * 1024;        // all header lines (431)
+constexpr size_t kMaxHeaderLineBytes = 16 * 1024;    // one header line (431); the
+                                                     // Server API counts in 16 bits
 constexpr size_t kDefaultMaxBodyBytes = 64u << 20;   // body, option --max-body (413)
 
 // Decodes %XX escapes (and '+' as a space when plusIsSpace, as forms and

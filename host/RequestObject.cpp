@@ -42,7 +42,7 @@ WideValues RequestObject::Widen(const NameValues& values) const {
 HRESULT RequestObject::Collection(WideValues items, const std::string& whole, IRequestDictionary** out) const {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return Hand<IRequestDictionary>(new (std::nothrow) TextCollection(std::move(items), Wide(whole, state_->codePage)),
+    return Hand<IRequestDictionary>(new (std::nothrow) TextCollection(items, Wide(whole, state_->codePage)),
                                     out);
 }
 

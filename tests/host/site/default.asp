@@ -1,0 +1,1 @@
+<p>site root default page</p>

@@ -1,0 +1,1 @@
+<p>start</p><% Response.Write "mid" : Response.End %>TAIL-LITERAL<% Response.Write "TAIL-SCRIPT" %>

@@ -1,0 +1,7 @@
+<p>LITERAL-BEFORE-ERROR</p>
+<%
+Response.Write "WRITTEN-BEFORE-ERROR"
+divisor = 0
+quotient = 10 / divisor
+Response.Write "NOT-REACHED"
+%>

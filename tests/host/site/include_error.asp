@@ -1,0 +1,2 @@
+<p>before the include</p>
+<!-- #include file="inc/bad.inc" -->

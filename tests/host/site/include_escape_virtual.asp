@@ -1,0 +1,1 @@
+<!-- #include virtual="/../secret.txt" -->

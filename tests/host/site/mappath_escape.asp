@@ -1,0 +1,5 @@
+<%
+Response.Write "start"
+p = Server.MapPath("../outside.txt")
+Response.Write "ESCAPED=" & p
+%>
