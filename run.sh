@@ -9,7 +9,7 @@ cd "$ROOT"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
-          curl chromium nodejs)
+          curl chromium nodejs locales)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -26,6 +26,15 @@ ensure_packages() {
     fi
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Wine maps Windows file names to Unix ones through the locale it runs in:
+# without zh_CN.UTF-8 on the system, Chinese file names (uploads, attachments)
+# would not survive the trip.
+ensure_locale() {
+    locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && return 0
+    log "generating the zh_CN.UTF-8 locale"
+    localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 }
 
 # The browser tests' one npm package (playwright-core drives Debian's
@@ -64,6 +73,7 @@ configure_and_build() {   # dir, extra cmake args...
 
 build_all() {
     ensure_packages
+    ensure_locale
     log "native build (sanitized engine and unit tests)"
     configure_and_build build/native -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=ON -DTARNWICK_BENCH=OFF
     log "windows x64 build"

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "host/Automation.h"
 #include "host/BodyRelay.h"
@@ -21,6 +22,11 @@ using namespace tarnwick::host;
 namespace {
 
 HttpQueue* g_queue = nullptr;
+
+constexpr const wchar_t* kWorkerFlag = L"--serving-process";
+// More crashes than this within the window end the supervisor.
+constexpr int kMaxCrashes = 10;
+constexpr ULONGLONG kCrashWindowMs = 60 * 1000;
 
 BOOL WINAPI OnConsoleControl(DWORD) {
     if (g_queue) g_queue->Shutdown();
@@ -90,9 +96,81 @@ std::wstring UrlPrefix(const std::string& bind, unsigned short port) {
     return Wide("http://" + host + ":" + std::to_string(port) + "/", CP_UTF8);
 }
 
+// A crash ends the serving process at once, with the exception's code (no
+// debugger, no dialog), so that the supervisor can start it again.
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
+    DWORD code = info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionCode : 0;
+    fprintf(stderr, "tarnwick-host: the server crashed (exception 0x%08lX)\n", static_cast<unsigned long>(code));
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), code ? code : 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+volatile LONG g_stopping = 0;
+
+BOOL WINAPI OnSupervisorControl(DWORD) {
+    // The serving process gets the same event and stops by itself.
+    InterlockedExchange(&g_stopping, 1);
+    return TRUE;
+}
+
+// Runs the server as a child process and starts it again when it crashes: a
+// page can bring down its script engine (some engines fault on some
+// scripts), and one failing page must not stop the site. A child that exits
+// by itself (stopped, or unable to start) ends the supervisor with its code.
+int Supervise() {
+    std::wstring commandLine = std::wstring(GetCommandLineW()) + L" " + kWorkerFlag;
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job) {
+        // The server never outlives its supervisor.
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+    SetConsoleCtrlHandler(OnSupervisorControl, TRUE);
+    ULONGLONG windowStart = GetTickCount64();
+    int crashes = 0;
+    for (;;) {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+        line.push_back(L'\0');
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                            &startup, &process)) {
+            fprintf(stderr, "tarnwick-host: cannot start the server process (error %lu)\n", GetLastError());
+            return 1;
+        }
+        if (job) AssignProcessToJobObject(job, process.hProcess);
+        ResumeThread(process.hThread);
+        CloseHandle(process.hThread);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hProcess);
+        if (code <= 2 || g_stopping) return static_cast<int>(code);
+        // Crashing again and again (a broken installation) is given up.
+        ULONGLONG now = GetTickCount64();
+        if (now - windowStart > kCrashWindowMs) {
+            windowStart = now;
+            crashes = 0;
+        }
+        if (++crashes > kMaxCrashes) {
+            fprintf(stderr, "tarnwick-host: the server keeps crashing; giving up\n");
+            return 1;
+        }
+        printf("tarnwick-host: the server stopped unexpectedly (0x%08lX); starting it again\n",
+               static_cast<unsigned long>(code));
+        fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // The serving process is this program again, with a flag of its own.
+    bool worker = argc > 1 && wcscmp(argv[argc - 1], kWorkerFlag) == 0;
+    if (worker) --argc;
     HostOptions options;
     if (!ParseArguments(argc, argv, options)) {
         Usage();
@@ -103,6 +181,9 @@ int wmain(int argc, wchar_t** argv) {
         fprintf(stderr, "tarnwick-host: the site folder does not exist\n");
         return 2;
     }
+    if (!worker) return Supervise();
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(OnCrash);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         fprintf(stderr, "tarnwick-host: COM cannot start\n");
         return 1;
