@@ -9,7 +9,7 @@ cd "$ROOT"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
-          curl chromium nodejs locales)
+          curl chromium fonts-wqy-zenhei nodejs locales)
 
 log() { printf '== %s\n' "$*" >&2; }
 
