@@ -68,6 +68,10 @@ done
 check "the message is delivered to bob" test -n "$delivered"
 check "the delivered message carries the attachment" has "${delivered:-/dev/null}" 'filename=note.txt'
 
+curl -s -b "$jar" -c "$jar" -F "token=$token" -F From=alice@localhost -F 'To=bob@localhost, wangming@localhost' \
+    -F 'Subject=spaces' -F 'Body=x' "$base/send.asp" > "$work/spaces.html"
+check "blanks around an address separator are refused" has "$work/spaces.html" 'without spaces'
+
 curl -s -b "$jar" -c "$jar" --data-urlencode 'hz=~{<:Ky2;S{#,NpJ)l6HK!#~}' "$base/hz.asp" > "$work/hz.html"
 check "HZ text converts to GB2312" has "$work/hz.html" "$(printf '己所不欲，勿施於人。' | iconv -f UTF-8 -t GB2312)"
 

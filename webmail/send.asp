@@ -17,8 +17,16 @@ End If
 If LCase(Trim(sender.Form("From"))) <> LCase(UserAddress()) Then
     Fail "403 Forbidden", "Messages can only be sent from " & UserAddress() & "."
 End If
-If Trim(sender.Form("To")) = "" Then
+Dim recipients
+recipients = sender.Form("To")
+If Trim(recipients) = "" Then
     Fail "400 Bad Request", "Enter at least one recipient."
+End If
+' The component takes the addresses exactly as written, so a blank next to a
+' separator would become part of an address and that copy would be lost.
+If recipients <> Trim(recipients) Or InStr(recipients, " ,") > 0 Or InStr(recipients, ", ") > 0 _
+   Or InStr(recipients, " ;") > 0 Or InStr(recipients, "; ") > 0 Then
+    Fail "400 Bad Request", "Separate the addresses with commas only, without spaces: bob@localhost,carol@localhost"
 End If
 
 sender.sMailPath = MAIL_STORE
