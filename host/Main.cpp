@@ -35,14 +35,16 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 
 void Usage() {
     fprintf(stderr,
-            "usage: tarnwick-host --site DIR [--port N] [--bind ADDRESS] [--max-body BYTES] [--debug]\n"
+            "usage: tarnwick-host --site DIR [--port N] [--bind ADDRESS] [--max-body BYTES] [--debug] [--direct]\n"
             "  --site DIR        the folder served as the site root (required)\n"
             "  --port N          TCP port, default 8080\n"
             "  --bind ADDRESS    address to listen on, default 127.0.0.1 (loopback only);\n"
             "                    0.0.0.0 listens on every address\n"
             "  --max-body BYTES  largest request body accepted, default 67108864 (64 MiB);\n"
             "                    a K or M suffix multiplies by 1024 or 1048576\n"
-            "  --debug           error pages show the failing file, line and message\n");
+            "  --debug           error pages show the failing file, line and message\n"
+            "  --direct          under Wine too, let the HTTP Server API take connections\n"
+            "                    itself (no relay: bodies over about 128 KiB are lost)\n");
 }
 
 bool ParseSize(const wchar_t* text, size_t& out) {
@@ -74,6 +76,8 @@ bool ParseArguments(int argc, wchar_t** argv, HostOptions& options) {
             if (!ParseSize(argv[++i], options.maxBody)) return false;
         } else if (arg == L"--debug") {
             options.debug = true;
+        } else if (arg == L"--direct") {
+            options.direct = true;
         } else {
             return false;
         }
@@ -195,7 +199,7 @@ int wmain(int argc, wchar_t** argv) {
         std::string error;
         // Under Wine the relay takes the public port and the Server API an
         // internal loopback one (see BodyRelay.h).
-        const bool relayed = RunningUnderWine();
+        const bool relayed = RunningUnderWine() && !options.direct;
         unsigned short apiPort = relayed ? FreeLoopbackPort() : options.port;
         std::string apiAddress = relayed ? "127.0.0.1" : options.bind;
         if (relayed && apiPort == 0) {

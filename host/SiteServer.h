@@ -21,6 +21,7 @@ struct HostOptions {
     unsigned short port = 8080;
     size_t maxBody = kDefaultMaxBodyBytes;
     bool debug = false;                      // error pages show file, line and message
+    bool direct = false;                     // no relay, even under Wine
 };
 
 class SiteServer {

@@ -940,6 +940,27 @@ group_upload() {
     verdict "a file of 6 MiB through GetFileData and BinaryWrite"
 }
 
+# The Server API taking connections itself, as on Windows (under Wine only
+# bodies that arrive in one piece get through, so these stay small).
+group_direct() {
+    start_host direct --debug --direct --max-body 80K || return
+    fetch /form.asp -d 'x=1&cn=%D6%D0&x=2'
+    want_status 200
+    want_eq "x" "[1, 2]" "$(body_value x)"
+    want_eq "cnlen" "1" "$(body_value cnlen)"
+    want_eq "count" "2" "$(body_value count)"
+    verdict "--direct: a url-encoded post"
+    head -c 60000 "$data/small.bin" > "$data/direct.bin"
+    fetch "/upload.asp?mode=data" -F "title=x" -F "file=@$data/direct.bin"
+    want_status 200
+    want_body_file "$data/direct.bin"
+    verdict "--direct: an upload through Tarnwick.Upload, byte for byte"
+    head -c 90000 /dev/zero > "$data/over.bin"
+    fetch /form.asp --data-binary "@$data/over.bin"
+    want_status 413
+    verdict "--direct: a body over --max-body is 413"
+}
+
 group_mail() {
     start_host mail --debug || return
     local store
@@ -995,6 +1016,7 @@ group_static
 group_paths
 group_limits
 group_upload
+group_direct
 group_mail
 group_endurance
 stop_host
