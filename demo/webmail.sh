@@ -47,4 +47,8 @@ cat <<EOF2
   Ctrl-C stops it.
 
 EOF2
-tail -n +1 -f "$log"
+# Waiting in `wait` (not in a foreground command) lets Ctrl-C or a TERM end
+# the demo at once; the exit trap stops the host and the delivery loop.
+tail -n +1 -f "$log" &
+WEBMAIL_PIDS+=($!)
+wait
