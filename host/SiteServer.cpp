@@ -44,6 +44,17 @@ UINT PathCodePage(const std::string& bytes) {
     return n > 0 ? CP_UTF8 : CP_ACP;
 }
 
+// A Set-Cookie value; the session cookie is kept from page scripts.
+std::string CookieLine(const OutgoingCookie& c) {
+    std::string line = c.name + "=" + c.value;
+    if (!c.expires.empty()) line += "; expires=" + c.expires;
+    if (!c.domain.empty()) line += "; domain=" + c.domain;
+    line += "; path=" + (c.path.empty() ? std::string("/") : c.path);
+    if (c.secure) line += "; secure";
+    if (c.name == kSessionCookie) line += "; HttpOnly";
+    return line;
+}
+
 }  // namespace
 
 HttpResponse SiteServer::ErrorPage(int status, const std::string& detail) {
@@ -224,7 +235,11 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
             snprintf(code, sizeof code, "error 0x%08lX", static_cast<unsigned long>(failure.code));
             message = code;
         }
-        return PageFailure(sitePath, where, message, Narrow(failure.lineText, CP_UTF8));
+        HttpResponse r = PageFailure(sitePath, where, message, Narrow(failure.lineText, CP_UTF8));
+        // The browser keeps its new session even when the page failed.
+        if (state->session->isNew && !state->session->abandoned)
+            r.headers.emplace_back("Set-Cookie", CookieLine(state->CookieOut(kSessionCookie)));
+        return r;
     }
 
     HttpResponse r;
@@ -241,15 +256,7 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
     }
     // Pages are personal by default: shared caches must not keep them.
     if (!cacheControl) r.headers.emplace_back("Cache-Control", "private");
-    for (const OutgoingCookie& c : state->cookiesOut) {
-        std::string line = c.name + "=" + c.value;
-        if (!c.expires.empty()) line += "; expires=" + c.expires;
-        if (!c.domain.empty()) line += "; domain=" + c.domain;
-        line += "; path=" + (c.path.empty() ? std::string("/") : c.path);
-        if (c.secure) line += "; secure";
-        if (c.name == kSessionCookie) line += "; HttpOnly";
-        r.headers.emplace_back("Set-Cookie", line);
-    }
+    for (const OutgoingCookie& c : state->cookiesOut) r.headers.emplace_back("Set-Cookie", CookieLine(c));
     return r;
 }
 

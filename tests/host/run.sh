@@ -651,6 +651,9 @@ group_errors() {
     want_body_lacks "LITERAL-BEFORE-ERROR"
     want_log_has "page error: /error.asp line 5:"
     verdict "a runtime error: 500 with file and line (--debug), the output before it discarded, logged"
+    header Set-Cookie | grep -q '^TarnwickSessionID=[0-9A-F]\{32\}; path=/; HttpOnly$' ||
+        problem "no session cookie on the 500 page: [$(header Set-Cookie)]"
+    verdict "a failing page still gives a new visitor the session cookie"
     fetch /basic.asp
     want_status 200
     want_body_has "branch-taken"
