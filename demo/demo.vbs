@@ -31,7 +31,11 @@ For i = 0 To mail.MailCount - 1
                 page.Reset
                 ok = mail.GetFile(i, name)
                 Say "  attachment " & name & " (sent to the browser as " & page.ContentType & "):"
-                Say "    " & Replace(page.FromNarrowHex(page.OutputHex), vbLf, vbLf & "    ")
+                If Left(page.ContentType, 5) = "text/" Then
+                    Say "    " & Replace(page.FromNarrowHex(page.OutputHex), vbLf, vbLf & "    ")
+                Else
+                    Say "    " & (Len(page.OutputHex) / 2) & " bytes"
+                End If
             End If
         Next
     End If

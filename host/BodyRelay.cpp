@@ -95,7 +95,6 @@ bool BodyRelay::Start(const std::string& bindAddress, unsigned short port, unsig
         error = "Winsock cannot start";
         return false;
     }
-    winsock_ = true;
     port_ = port;
     internalPort_ = internalPort;
     maxBody_ = maxBody;

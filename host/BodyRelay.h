@@ -60,7 +60,6 @@ private:
     unsigned short port_ = 0;
     unsigned short internalPort_ = 0;
     size_t maxBody_ = 0;
-    bool winsock_ = false;
 
     std::mutex apiMutex_;   // one request in the Server API at a time
     std::mutex mutex_;

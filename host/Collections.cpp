@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "frame/ComPtr.h"
+#include "host/UnknownObject.h"
 
 namespace tarnwick::host {
 
@@ -29,26 +30,10 @@ bool IsNumber(const VARIANT& key) {
     }
 }
 
-class KeyEnumerator final : public IEnumVARIANT {
+class KeyEnumerator final : public UnknownObject<IEnumVARIANT, &IID_IEnumVARIANT> {
 public:
     explicit KeyEnumerator(std::vector<std::wstring> keys) : keys_(std::move(keys)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumVARIANT)) {
-            *ppv = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG wanted, VARIANT* out, ULONG* fetched) override {
         if (!out) return E_POINTER;
         ULONG n = 0;
@@ -88,8 +73,6 @@ public:
     }
 
 private:
-    ~KeyEnumerator() = default;
-    LONG refs_ = 1;
     std::vector<std::wstring> keys_;
     size_t next_ = 0;
 };

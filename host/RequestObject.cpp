@@ -155,11 +155,13 @@ HRESULT RequestObject::Call(const Invocation& call) {
     case DISPID_VALUE: {
         if (!keyed) return DISP_E_BADPARAMCOUNT;
         // Request("name") looks in the query string, the form, the cookies
-        // and the server variables, in that order.
-        const WideValues sources[] = {Widen(state_->query), Widen(state_->form), Widen(state_->cookies),
-                                      ServerVariables()};
-        for (const WideValues& source : sources) {
-            HRESULT hr = LookUpValue(source, *key, call.result);
+        // and the server variables, in that order, and stops at a match.
+        for (int source = 0; source < 4; ++source) {
+            const WideValues values = source == 0   ? Widen(state_->query)
+                                      : source == 1 ? Widen(state_->form)
+                                      : source == 2 ? Widen(state_->cookies)
+                                                    : ServerVariables();
+            HRESULT hr = LookUpValue(values, *key, call.result);
             if (FAILED(hr) && hr != DISP_E_BADINDEX) return hr;
             if (V_VT(call.result) != VT_EMPTY) return S_OK;
         }

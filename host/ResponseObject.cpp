@@ -76,7 +76,7 @@ public:
         *hasKeys = VARIANT_FALSE;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** out) override { return MakeEmptyEnum(out); }
+    HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** out) override { return MakeKeyEnumerator({}, out); }
 
 protected:
     const Member* Members(size_t& count) const override { return TableOf(kCookieMembers, count); }
@@ -119,7 +119,6 @@ protected:
     }
 
 private:
-    static HRESULT MakeEmptyEnum(IUnknown** out);
     OutgoingCookie& Cookie() { return state_->CookieOut(name_); }
 
     std::shared_ptr<PageState> state_;
@@ -127,8 +126,6 @@ private:
 };
 
 }  // namespace
-
-HRESULT CookieWriter::MakeEmptyEnum(IUnknown** out) { return MakeKeyEnumerator({}, out); }
 
 std::string HttpDate(DATE localTime) {
     SYSTEMTIME local = {}, utc = {};

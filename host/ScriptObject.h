@@ -1,6 +1,5 @@
-// Shared base of the page objects: reference counting, interface look-up
-// for IUnknown, IDispatch and one own interface, and IDispatch written by
-// hand over a name table (the page interfaces come without a type library).
+// Shared base of the page objects: IDispatch written by hand over a name
+// table (the page interfaces come without a type library).
 #pragma once
 
 #include <windows.h>
@@ -9,6 +8,7 @@
 #include <new>
 
 #include "host/Automation.h"
+#include "host/UnknownObject.h"
 
 namespace tarnwick::host {
 
@@ -44,29 +44,8 @@ struct Invocation {
 };
 
 template <class Itf, const IID* OwnIid>
-class ScriptObject : public Itf {
+class ScriptObject : public UnknownObject<Itf, OwnIid> {
 public:
-    ScriptObject(const ScriptObject&) = delete;
-    ScriptObject& operator=(const ScriptObject&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            (OwnIid && IsEqualIID(riid, *OwnIid))) {
-            *ppv = static_cast<Itf*>(this);
-            this->AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
-
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
         *count = 0;
@@ -126,7 +105,6 @@ public:
 
 protected:
     ScriptObject() = default;
-    virtual ~ScriptObject() = default;
 
     // The script-visible members; DISPID_VALUE and DISPID_NEWENUM may be among them.
     virtual const Member* Members(size_t& count) const = 0;
@@ -148,8 +126,6 @@ private:
             if (m[i].id == id) return &m[i];
         return nullptr;
     }
-
-    LONG refs_ = 1;
 };
 
 // A members table for Members().

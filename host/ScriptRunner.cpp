@@ -5,6 +5,7 @@
 #include <new>
 
 #include "frame/ComPtr.h"
+#include "host/UnknownObject.h"
 
 namespace tarnwick::host {
 
@@ -14,26 +15,9 @@ using frame::ComPtr;
 
 // The host side of the engine: hands out the named items and records the
 // first error the engine reports.
-class ScriptSite final : public IActiveScriptSite {
+class ScriptSite final : public UnknownObject<IActiveScriptSite, &IID_IActiveScriptSite> {
 public:
     ScriptSite(const PageObjects& objects, const PageState& state) : objects_(objects), state_(state) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IActiveScriptSite)) {
-            *ppv = static_cast<IActiveScriptSite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
 
     HRESULT STDMETHODCALLTYPE GetLCID(LCID* lcid) override {
         if (lcid) *lcid = 0;
@@ -99,9 +83,6 @@ public:
     const ScriptFailure& Failure() const { return failure_; }
 
 private:
-    ~ScriptSite() = default;
-
-    LONG refs_ = 1;
     const PageObjects& objects_;
     const PageState& state_;
     bool failed_ = false;

@@ -82,7 +82,7 @@ SiteServer::FileKind SiteServer::Probe(const std::string& sitePath) const {
 
 bool SiteServer::ReadSiteFile(const std::string& sitePath, std::string& bytes) const {
     bytes.clear();
-    if (Probe(sitePath) != FileKind::File) return false;
+    // Opening a folder this way fails, so only files are read.
     HANDLE file = CreateFileW(PhysicalPath(sitePath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -103,8 +103,6 @@ HttpResponse SiteServer::Handle(const HttpRequest& request) {
     HttpResponse response;
     try {
         response = request.refusal ? ErrorPage(request.refusal) : Route(request);
-    } catch (const std::bad_alloc&) {
-        response = ErrorPage(500);
     } catch (...) {
         response = ErrorPage(500);
     }

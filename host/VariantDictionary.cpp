@@ -7,9 +7,7 @@
 namespace tarnwick::host {
 
 VariantDictionary::Entry* VariantDictionary::Find(const std::wstring& key) {
-    for (Entry& e : entries_)
-        if (EqualsNoCase(e.key, key)) return &e;
-    return nullptr;
+    return const_cast<Entry*>(static_cast<const VariantDictionary*>(this)->Find(key));
 }
 
 const VariantDictionary::Entry* VariantDictionary::Find(const std::wstring& key) const {

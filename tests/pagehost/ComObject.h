@@ -1,6 +1,6 @@
-// Shared base of every object in the test host: reference counting, interface
-// look-up for IUnknown, IDispatch and one own interface, and a hand-written
-// IDispatch over a static name table (no type library).
+// Shared base of every object in the test host: a hand-written IDispatch over
+// a static name table (no type library), on the page host's reference
+// counting and interface look-up.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <new>
 
 #include "Module.h"
+#include "host/UnknownObject.h"
 #include "Variants.h"
 
 namespace pagehost {
@@ -47,28 +48,8 @@ constexpr MemberTable TableOf(const Member (&members)[N]) {
 }
 
 template <class Itf, const IID* OwnIid>
-class ComObject : public Itf {
+class ComObject : public tarnwick::host::UnknownObject<Itf, OwnIid> {
 public:
-    ComObject(const ComObject&) = delete;
-    ComObject& operator=(const ComObject&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, *OwnIid)) {
-            *ppv = static_cast<Itf*>(this);
-            this->AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
-
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
         *count = 0;
@@ -123,11 +104,9 @@ public:
         return hr;
     }
 
-    LONG RefCount() const { return refs_; }
-
 protected:
     ComObject() { ModuleLock(); }
-    virtual ~ComObject() { ModuleUnlock(); }
+    ~ComObject() override { ModuleUnlock(); }
 
     virtual MemberTable Members() const = 0;
     // One script-visible member; `put` is set for property assignment, whose
@@ -148,8 +127,6 @@ private:
             if (t.members[i].id == id) return &t.members[i];
         return nullptr;
     }
-
-    LONG refs_ = 1;
 };
 
 }  // namespace pagehost

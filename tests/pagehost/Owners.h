@@ -29,44 +29,6 @@ private:
     VARIANT v_;
 };
 
-class SafeArrayOwner {
-public:
-    SafeArrayOwner() = default;
-    explicit SafeArrayOwner(SAFEARRAY* sa) : sa_(sa) {}
-    ~SafeArrayOwner() {
-        if (sa_) SafeArrayDestroy(sa_);
-    }
-    SafeArrayOwner(const SafeArrayOwner&) = delete;
-    SafeArrayOwner& operator=(const SafeArrayOwner&) = delete;
-    SAFEARRAY* Get() const { return sa_; }
-    SAFEARRAY* Detach() { return std::exchange(sa_, nullptr); }
-
-private:
-    SAFEARRAY* sa_ = nullptr;
-};
-
-// Holds SafeArrayAccessData for the lifetime of the owner.
-class SafeArrayAccess {
-public:
-    explicit SafeArrayAccess(SAFEARRAY* sa) : sa_(sa) {
-        if (FAILED(SafeArrayAccessData(sa_, &data_))) {
-            sa_ = nullptr;
-            data_ = nullptr;
-        }
-    }
-    ~SafeArrayAccess() {
-        if (sa_) SafeArrayUnaccessData(sa_);
-    }
-    SafeArrayAccess(const SafeArrayAccess&) = delete;
-    SafeArrayAccess& operator=(const SafeArrayAccess&) = delete;
-    bool Ok() const { return sa_ != nullptr; }
-    void* Data() const { return data_; }
-
-private:
-    SAFEARRAY* sa_ = nullptr;
-    void* data_ = nullptr;
-};
-
 class RegKey {
 public:
     RegKey() = default;

@@ -3,7 +3,7 @@
 // byte, string, file and registry helpers scripts lack under Wine.
 #pragma once
 
-#include "AspInterfaces.h"
+#include "host/AspInterfaces.h"
 
 #include <memory>
 

@@ -3,7 +3,7 @@
 // with the interfaces' real vtables.
 #pragma once
 
-#include "AspInterfaces.h"
+#include "host/AspInterfaces.h"
 
 #include "ComObject.h"
 

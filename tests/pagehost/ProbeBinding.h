@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "AspInterfaces.h"
+#include "host/AspInterfaces.h"
 #include "Owners.h"
 
 namespace pagehost {

@@ -2,7 +2,7 @@
 // BinaryRead asks for them, with injected failures and short reads.
 #pragma once
 
-#include "AspInterfaces.h"
+#include "host/AspInterfaces.h"
 
 #include <memory>
 

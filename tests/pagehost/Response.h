@@ -2,7 +2,7 @@
 // bytes, content type, buffering, end) in the host state, in order.
 #pragma once
 
-#include "AspInterfaces.h"
+#include "host/AspInterfaces.h"
 
 #include <memory>
 

@@ -2,8 +2,6 @@
 
 #include <oleauto.h>
 
-#include <cstring>
-
 #include "Owners.h"
 
 namespace pagehost {
@@ -33,11 +31,6 @@ HRESULT Coerce(const VARIANT* arg, VARTYPE vt, VARIANT* out) {
 
 }  // namespace
 
-const VARIANT* Deref(const VARIANT* v) {
-    while (v && V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
-    return v;
-}
-
 VARIANT* Args::Raw(UINT index) const {
     if (index >= Count()) return nullptr;
     return const_cast<VARIANT*>(Deref(&p_->rgvarg[p_->cArgs - 1 - index]));
@@ -66,19 +59,6 @@ HRESULT Args::Long(UINT index, long& out) const {
     if (FAILED(hr)) return hr;
     out = V_I4(&*converted);
     return S_OK;
-}
-
-HRESULT SetString(VARIANT* result, const std::wstring& s) {
-    BSTR b = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
-    if (!b) return E_OUTOFMEMORY;
-    V_VT(result) = VT_BSTR;
-    V_BSTR(result) = b;
-    return S_OK;
-}
-
-void SetLong(VARIANT* result, long value) {
-    V_VT(result) = VT_I4;
-    V_I4(result) = value;
 }
 
 std::wstring BytesToHex(const std::string& bytes) {
@@ -138,24 +118,6 @@ bool FromWideHex(const std::wstring& hex, std::wstring& out) {
     return digits == 0;
 }
 
-std::string ToNarrow(const std::wstring& s) {
-    if (s.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring ToWide(const std::string& s) {
-    if (s.empty()) return std::wstring();
-    int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &out[0], n);
-    return out;
-}
-
 bool UnitsToBytes(const std::wstring& s, std::string& out) {
     out.clear();
     out.reserve(s.size());
@@ -175,38 +137,8 @@ std::wstring BytesToUnits(const std::string& bytes) {
 
 ByteArrayKind ReadByteArray(const VARIANT& v, std::string& out) {
     out.clear();
-    const VARIANT* p = Deref(&v);
-    if (V_VT(p) == VT_EMPTY) return ByteArrayKind::Empty;
-    SAFEARRAY* sa = nullptr;
-    if (V_VT(p) == (VT_ARRAY | VT_UI1)) {
-        sa = V_ARRAY(p);
-    } else if (V_VT(p) == (VT_BYREF | VT_ARRAY | VT_UI1)) {
-        sa = V_ARRAYREF(p) ? *V_ARRAYREF(p) : nullptr;
-    } else {
-        return ByteArrayKind::NotBytes;
-    }
-    if (!sa) return ByteArrayKind::Bytes;
-    if (SafeArrayGetElemsize(sa) != 1) return ByteArrayKind::NotBytes;
-    size_t count = 1;
-    for (UINT d = 0; d < sa->cDims; ++d) count *= sa->rgsabound[d].cElements;
-    if (sa->cDims == 0) count = 0;
-    SafeArrayAccess access(sa);
-    if (!access.Ok()) return ByteArrayKind::NotBytes;
-    out.assign(static_cast<const char*>(access.Data()), count);
-    return ByteArrayKind::Bytes;
-}
-
-HRESULT MakeByteArray(const std::string& bytes, VARIANT* out) {
-    SafeArrayOwner sa(SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size())));
-    if (!sa.Get()) return E_OUTOFMEMORY;
-    if (!bytes.empty()) {
-        SafeArrayAccess access(sa.Get());
-        if (!access.Ok()) return E_UNEXPECTED;
-        memcpy(access.Data(), bytes.data(), bytes.size());
-    }
-    V_VT(out) = VT_ARRAY | VT_UI1;
-    V_ARRAY(out) = sa.Detach();
-    return S_OK;
+    if (V_VT(Deref(&v)) == VT_EMPTY) return ByteArrayKind::Empty;
+    return tarnwick::host::ReadByteArray(v, out) ? ByteArrayKind::Bytes : ByteArrayKind::NotBytes;
 }
 
 bool EqualsNoCase(const std::wstring& a, const wchar_t* b) {

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "host/Automation.h"
+
 namespace pagehost {
 
 // The positional arguments of one Invoke call, numbered from the first one the
@@ -28,11 +30,11 @@ private:
     DISPPARAMS* p_;
 };
 
-// Follows VT_BYREF|VT_VARIANT chains.
-const VARIANT* Deref(const VARIANT* v);
-
-HRESULT SetString(VARIANT* result, const std::wstring& s);
-void SetLong(VARIANT* result, long value);
+// The page host's helpers serve here too.
+using tarnwick::host::Deref;
+using tarnwick::host::MakeByteArray;
+using tarnwick::host::SetLong;
+using tarnwick::host::SetString;
 
 // Byte buffers are std::string (one char per byte).
 std::wstring BytesToHex(const std::string& bytes);
@@ -43,8 +45,8 @@ std::wstring WideHex(const std::wstring& s);
 bool FromWideHex(const std::wstring& hex, std::wstring& out);
 
 // Conversions with the system ANSI code page, as the component does them.
-std::string ToNarrow(const std::wstring& s);
-std::wstring ToWide(const std::string& s);
+inline std::string ToNarrow(const std::wstring& s) { return tarnwick::host::Narrow(s, CP_ACP); }
+inline std::wstring ToWide(const std::string& s) { return tarnwick::host::Wide(s, CP_ACP); }
 
 // One byte per UTF-16 unit; false if a unit is 256 or above.
 bool UnitsToBytes(const std::wstring& s, std::string& out);
@@ -55,7 +57,6 @@ enum class ByteArrayKind { Bytes, Empty, NotBytes };
 // Accepts VT_ARRAY|VT_UI1 directly, by reference, or inside a VT_BYREF|VT_VARIANT;
 // a null array counts as an empty one.
 ByteArrayKind ReadByteArray(const VARIANT& v, std::string& out);
-HRESULT MakeByteArray(const std::string& bytes, VARIANT* out);
 
 bool EqualsNoCase(const std::wstring& a, const wchar_t* b);
 
