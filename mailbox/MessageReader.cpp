@@ -46,9 +46,7 @@ std::string BodyText(const mime::MimePart& root) {
 std::string AttachmentList(const mime::MimePart& root) {
     std::string list;
     char name[mime::kValueBytes];
-    bool passed = false;
-    for (const mime::MimePart* part = mime::FindAttachment(root, passed, nullptr); part;
-         part = mime::FindAttachment(root, passed = false, part)) {
+    for (const mime::MimePart* part : mime::Attachments(root)) {
         if (!FileName(*part, name)) continue;
         list += name;
         list += kAttachmentSeparator;
@@ -58,11 +56,8 @@ std::string AttachmentList(const mime::MimePart& root) {
 
 const mime::MimePart* FindAttachmentByName(const mime::MimePart& root, const std::string& wanted) {
     char name[mime::kValueBytes];
-    bool passed = false;
-    for (const mime::MimePart* part = mime::FindAttachment(root, passed, nullptr); part;
-         part = mime::FindAttachment(root, passed = false, part)) {
+    for (const mime::MimePart* part : mime::Attachments(root))
         if (FileName(*part, name) && frame::EqualIgnoringAsciiCase(name, wanted)) return part;
-    }
     return nullptr;
 }
 

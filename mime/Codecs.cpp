@@ -111,8 +111,10 @@ constexpr int kInputEnd = -3;
 
 // The common base64 decoder. kBounded: the input ends at end. kStopAtZero:
 // a zero byte ends the input (string decoders); otherwise it is skipped.
-// kRangeEndings: the Base64DecodeRange column of the ending table.
-template <bool kBounded, bool kStopAtZero, bool kRangeEndings>
+// kCompleteFinalGroup: a final group of 2 or 3 symbols cut off by the end of
+// the input gives its bytes as if padded (bodies written without padding);
+// the string decoders drop such a group.
+template <bool kBounded, bool kStopAtZero, bool kCompleteFinalGroup>
 std::size_t DecodeBase64(const char* p, const char* end, char* out) {
     auto next = [&p, end]() -> int {
         for (;;) {
@@ -128,21 +130,20 @@ std::size_t DecodeBase64(const char* p, const char* end, char* out) {
     unsigned char* o = reinterpret_cast<unsigned char*>(out);
     for (;;) {
         const int s1 = next();
-        if (s1 == kInputEnd) return count;
-        if (s1 == kBase64Pad) return kRangeEndings ? 0 : count;
+        if (s1 == kInputEnd || s1 == kBase64Pad) return count;
         const int s2 = next();
-        if (s2 == kInputEnd || s2 == kBase64Pad) return kRangeEndings ? 0 : count;
+        if (s2 == kInputEnd || s2 == kBase64Pad) return count;
         const int s3 = next();
-        if (s3 == kInputEnd) return kRangeEndings ? 0 : count;
-        if (s3 == kBase64Pad) {
+        if (s3 == kBase64Pad || (kCompleteFinalGroup && s3 == kInputEnd)) {
             o[count] = static_cast<unsigned char>((s1 << 2) | (s2 >> 4));
             return count + 1;
         }
+        if (s3 == kInputEnd) return count;
         const int s4 = next();
-        if (s4 == kInputEnd) return kRangeEndings ? 0 : count;
+        if (s4 == kInputEnd && !kCompleteFinalGroup) return count;
         o[count] = static_cast<unsigned char>((s1 << 2) | (s2 >> 4));
         o[count + 1] = static_cast<unsigned char>(((s2 & 15) << 4) | (s3 >> 2));
-        if (s4 == kBase64Pad) return count + 2;
+        if (s4 == kBase64Pad || s4 == kInputEnd) return count + 2;
         o[count + 2] = static_cast<unsigned char>(((s3 & 3) << 6) | s4);
         count += 3;
     }

@@ -62,12 +62,14 @@ std::size_t Base64DecodeString(const char* in, char* out);
 // Used for RFC 2047 B-encoded words, whose text is bounded by its field value.
 std::size_t Base64DecodeStringRange(const char* begin, const char* end, char* out);
 
-// Decodes [begin, end) into out (the range decoder's ending rules): returns the
-// number of bytes the caller is to take, which is 0 when the input breaks off
-// inside a quadruple or has '=' as symbol 1 or 2, although the bytes of the
-// complete quadruples before were written. Zero bytes in the range are
-// skipped like any other character outside the alphabet. Reads only inside
-// [begin, end); out must hold 3 bytes per 4 alphabet characters.
+// Decodes the base64 body [begin, end) into out; returns the number of bytes
+// written. Characters outside the alphabet, zero bytes included, are skipped.
+// Decoding ends at end or at a pad character: '=' as symbol 1 or 2 ends it
+// with the bytes before, '=' as symbol 3 adds one byte, as symbol 4 two.
+// A final group cut off by end (padding left out by the writer) gives what
+// its symbols carry: 2 symbols one byte, 3 symbols two, 1 symbol nothing.
+// Reads only inside [begin, end); out must hold 3 bytes per 4 alphabet
+// characters.
 std::size_t Base64DecodeRange(const char* begin, const char* end, char* out);
 
 // Decodes quoted-printable [begin, end) into out; returns the number of bytes

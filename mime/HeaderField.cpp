@@ -99,23 +99,24 @@ void Append(MimePart& part, const char* name, const char* value) {
 bool ReadLine(const char*& cursor, const char* end, char (&line)[kLineBytes]) {
     if (cursor == nullptr) return false;
     std::memset(line, 0, kLineBytes);
-    const char* lf = nullptr;
-    if (cursor < end)
-        lf = static_cast<const char*>(std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor)));
-    if (lf == nullptr) {   // no further complete line; text after the last LF is dropped
+    if (cursor >= end) {
         cursor = nullptr;
         return false;
     }
+    const char* lf = static_cast<const char*>(std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor)));
+    // Text after the last LF is the final line: a closing delimiter or a
+    // header line at the very end of a file counts like any other.
+    const char* lineEnd = lf != nullptr ? lf : end;
     const char* p = cursor;
-    while (p < lf && IsLineSpace(*p)) ++p;
-    const std::size_t n = static_cast<std::size_t>(lf - p);
+    while (p < lineEnd && IsLineSpace(*p)) ++p;
+    const std::size_t n = static_cast<std::size_t>(lineEnd - p);
     if (n > kMaxTextBytes) {
         std::memcpy(line, p, kMaxTextBytes);   // the rest of the line is lost; no CR cut
     } else if (n > 0) {
         std::memcpy(line, p, n);
         if (char* cr = static_cast<char*>(std::memchr(line, '\r', n))) *cr = 0;
     }
-    cursor = lf + 1;
+    cursor = lf != nullptr ? lf + 1 : nullptr;
     return true;
 }
 
@@ -154,6 +155,10 @@ void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]) {
         return;
     }
     const char letter = charsetEnd[1];
+    if (letter != 'B' && letter != 'b' && letter != 'Q' && letter != 'q') {
+        out.Append(value, end);   // an encoding we do not know: no text is lost
+        return;
+    }
 
     out.Append(value, open);   // the prefix, white space before the word included
     if (letter == 'B' || letter == 'b') {
@@ -162,7 +167,7 @@ void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]) {
         for (std::size_t i = 0; i < n; ++i) out.Put(decoded[i]);
         // The tail follows the first "?=" of the whole value (which exists: close).
         out.Append(FindPair(value, end, '?', '=') + 2, end);
-    } else if (letter == 'Q' || letter == 'q') {
+    } else {   // Q
         const char* p = text;
         while (p < end && *p != '?') {
             if (*p == '=') {
@@ -174,7 +179,6 @@ void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]) {
         }
         out.Append(close + 2, end);
     }
-    // Any other letter: the prefix only.
 }
 
 void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end) {

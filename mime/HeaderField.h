@@ -29,14 +29,10 @@ extern const char KnownFieldNames[kKnownFieldCount][kNameBytes];
 
 // Reads the next line of [cursor, end) into line (zero-filled first):
 // leading tab, space, CR and LF skipped; at most 254 bytes copied; a line of
-// at most 254 bytes is cut at its first CR. Returns true with cursor just past
-// the line's LF. Returns false, with cursor set to null, when cursor is null
-// or no LF lies in [cursor, end).
-//
-// Our choice: text after the last LF of a
-// range is NOT delivered as a line. Stored messages end every line with
-// CR LF; a final line without LF (such as a closing delimiter at the very end
-// of a file) is ignored.
+// at most 254 bytes is cut at its first CR. A line ends at its LF or, for
+// the text after the last LF, at end. Returns true with cursor just past the
+// line's LF, or null after that final unterminated line. Returns false, with
+// cursor set to null, when cursor is null or already at end.
 bool ReadLine(const char*& cursor, const char* end, char (&line)[kLineBytes]);
 
 // One stored header field or parameter. Only names of KnownFieldNames are
@@ -74,11 +70,10 @@ private:
 //   - letter Q/q: prefix, the text walked up to its first '?' with "=XX"
 //     read by the "%2x" rule (bounded by the value's end; '_' kept), then the
 //     text after the first "?=" at or after the start of the encoded text;
-//   - any other letter: the prefix only.
-//   - Our choice: a word that lacks its '?'
-//     after the charset, its encoding letter, its '?' after the letter, or a
-//     closing "?=" at or after the start of its encoded text is no encoded
-//     word: the value is stored unchanged.
+//   - any other letter, or a word that lacks its '?' after the charset, its
+//     encoding letter, its '?' after the letter, or a closing "?=" at or
+//     after the start of its encoded text: no encoded word, the value is
+//     stored unchanged.
 // A zero byte produced by decoding ends the stored value (the rest of the
 // buffer stays zero); the stored text is cut at 254 bytes. The value is read
 // up to its terminator but at most 254 bytes (the parser never passes more).

@@ -62,7 +62,12 @@ void MimePart::SplitMultipart(const char* cursor, const char* end, int depth) {
         const char* lineBegin = cursor;
         if (!ReadLine(cursor, end, line)) return;
         if (std::strncmp(line, delimiter, delimiterLength) == 0) {
-            std::unique_ptr<MimePart> child(new (std::nothrow) MimePart(childBegin, lineBegin, depth + 1));
+            // The line break in front of a delimiter line belongs to the
+            // delimiter, so a child's bytes are exactly what was enclosed.
+            const char* childEnd = lineBegin;
+            if (childEnd > childBegin && childEnd[-1] == '\n') --childEnd;
+            if (childEnd > childBegin && childEnd[-1] == '\r') --childEnd;
+            std::unique_ptr<MimePart> child(new (std::nothrow) MimePart(childBegin, childEnd, depth + 1));
             if (child) children.push_back(std::move(child));   // a child that cannot be allocated is skipped
             childBegin = cursor;
         }
@@ -87,6 +92,23 @@ const MimePart* FindAttachment(const MimePart& root, bool& passed, const MimePar
     return FindPart(root, passed, after, "Content-Disposition", "attachment");
 }
 
+namespace {
+
+void CollectAttachments(const MimePart& part, std::vector<const MimePart*>& found) {
+    char disposition[kValueBytes];
+    if (GetField(part, "Content-Disposition", disposition) && std::strcmp(disposition, "attachment") == 0)
+        found.push_back(&part);
+    for (const auto& child : part.children) CollectAttachments(*child, found);
+}
+
+}  // namespace
+
+std::vector<const MimePart*> Attachments(const MimePart& root) {
+    std::vector<const MimePart*> found;
+    CollectAttachments(root, found);
+    return found;
+}
+
 DecodedBody DecodeBody(const MimePart& part) {
     DecodedBody result;
     const std::size_t n = part.bodyBegin != nullptr ? part.BodySize() : 0;
@@ -101,7 +123,6 @@ DecodedBody DecodeBody(const MimePart& part) {
         result.count = QuotedPrintableDecodeRange(part.bodyBegin, part.bodyEnd, result.bytes.data());
     } else {
         std::memcpy(result.bytes.data(), part.bodyBegin, n);
-        result.bytes[n - 1] = 0;
         result.count = n;
     }
     return result;

@@ -39,7 +39,8 @@ public:
     // The parts of a multipart body, in order.
     std::vector<std::unique_ptr<MimePart>> children;
     // The body: from the byte after the header block's empty line to the end
-    // of the part's range. Both null for a part that was split (its content
+    // of the part's range. A child's range ends before the line break that
+    // precedes the delimiter line closing it (CR LF or a lone LF). Both null for a part that was split (its content
     // lives in its children); both equal to the range end when the header
     // block ran to the end of the range.
     const char* bodyBegin = nullptr;
@@ -63,6 +64,11 @@ const MimePart* FindPart(const MimePart& root, bool& passed, const MimePart* aft
 // FindPart with "Content-Disposition" and "attachment".
 const MimePart* FindAttachment(const MimePart& root, bool& passed, const MimePart* after);
 
+// Every part at or below root that FindAttachment would find, in the same
+// depth-first pre-order, in one walk of the tree (walking with
+// FindAttachment restarts at the root for every step).
+std::vector<const MimePart*> Attachments(const MimePart& root);
+
 struct DecodedBody {
     std::vector<char> bytes;   // always the body's size, zero-filled, count bytes first
     std::size_t count = 0;     // the bytes the caller is to use
@@ -71,7 +77,7 @@ struct DecodedBody {
 // Decodes the part's body by its "Content-Transfer-Encoding" (compared
 // ignoring ASCII case): "base64" through Base64DecodeRange,
 // "quoted-printable" through QuotedPrintableDecodeRange, anything else (or no
-// field) copied with its last byte set to zero and count = body size.
+// field) copied exactly, count = body size.
 DecodedBody DecodeBody(const MimePart& part);
 
 }  // namespace tarnwick::mime

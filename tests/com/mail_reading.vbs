@@ -46,11 +46,11 @@ Set m = OneMessage(Crlf(Array("Content-Type: multipart/mixed; boundary=""out""",
     "Content-Disposition: attachment; filename=""a.bin""", "", "AAEC/w==", "--out", _
     "Content-Type: text/plain", "Content-Disposition: attachment; filename=""=?gb2312?B?1tDOxA==?=.txt""", "", "note", _
     "--out--")))
-CheckEqual "alternative nested in mixed gives its plain part", m.GetBody(0), "plain" & vbCr
+CheckEqual "alternative nested in mixed gives its plain part", m.GetBody(0), "plain"
 CheckEqual "attachments in pre-order with decoded names", Str2Hex(m.GetAllFileName(0)), Str2Hex("a.bin||") & "d6d0cec4" & Str2Hex(".txt||")
 
 Set m = OneMessage(Crlf(Array("Content-Type: text/html", "", "<p>only html</p>")))
-CheckEqual "an HTML-only message gives its source", m.GetBody(0), "<p>only html</p>" & vbCr
+CheckEqual "an HTML-only message gives its source", m.GetBody(0), "<p>only html</p>" & vbCrLf
 Set m = OneMessage(Crlf(Array("Content-Type: multipart/alternative; boundary=""b""", "", "--b", "Content-Type: text/html", "", "<i>x</i>", "--b--")))
 CheckEqual "multipart without a plain part gives an empty body", m.GetBody(0), ""
 host.RemoveTree box
@@ -72,7 +72,7 @@ CheckEqual "as a byte array", host.BinaryWriteType, 8209
 CheckEqual "with the part's media type, in this order", host.Log, "Clear,Buffer=0,ContentType=image/png,BinaryWrite,Flush"
 host.Reset
 CheckEqual "an attachment without transfer encoding", m.GetFile(0, "RAW.TXT"), 1
-CheckEqual "keeps its bytes, the last one zeroed", host.OutputHex, Str2Hex("raw text" & vbCr) & "00"
+CheckEqual "keeps exactly its bytes", host.OutputHex, Str2Hex("raw text")
 host.Reset
 CheckEqual "a missing name", m.GetFile(0, "nothere.txt"), 0
 CheckEqual "writes nothing", host.Log, ""
@@ -83,6 +83,26 @@ m.bDebug = 0
 m.OnEndPage
 CheckEqual "without a page GetFile still succeeds", m.GetFile(0, "pic.png"), 1
 CheckEqual "and writes nothing", host.Log, ""
+
+' Downloads are the attachment's bytes exactly, whatever its encoding, also
+' when the closing delimiter ends the file without a line break.
+Set m = OneMessage(Crlf(Array("Content-Type: multipart/mixed; boundary=""b""", "", "--b", _
+    "Content-Disposition: attachment; filename=""plain.csv""", "", "hello,world", "--b", _
+    "Content-Transfer-Encoding: quoted-printable", "Content-Disposition: attachment; filename=""qp.txt""", "", "hello=3D", "--b", _
+    "Content-Transfer-Encoding: base64", "Content-Disposition: attachment; filename=""nopad.bin""", "", "SGVsbG8gV29ybGQ")) & "--b--")
+host.Reset
+m.OnStartPage host.Context
+downloads = Array("plain.csv", Str2Hex("hello,world"), "qp.txt", Str2Hex("hello="), "nopad.bin", Str2Hex("Hello World"))
+For i = 0 To UBound(downloads) Step 2
+    host.Reset
+    CheckEqual "GetFile " & downloads(i) & " succeeds", m.GetFile(0, downloads(i)), 1
+    CheckEqual "GetFile " & downloads(i) & " sends exactly its bytes", host.OutputHex, downloads(i + 1)
+Next
+CheckEqual "the last attachment before an unterminated closing line is listed", m.GetAllFileName(0), "plain.csv||qp.txt||nopad.bin||"
+m.OnEndPage
+Set m = OneMessage("Subject: =?gb2312?X?abc?= (2)" & vbCrLf & "From: last line without a line feed")
+CheckEqual "an unknown encoding letter keeps the value; an unterminated last header line is read", _
+    m.GetTitleInfo(0), "last line without a line feed||||=?gb2312?X?abc?= (2)||||"
 
 ' --- Encode, Decode, About
 Set m = CreateObject("Tarnwick.Mail")

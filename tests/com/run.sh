@@ -143,7 +143,9 @@ if [ -n "$winunit" ]; then
         out=$(cd "$dir" && TARNWICK_DLL="$tarnwick_win" timeout -k 10 "$timeout_s" "${wine_env[@]}" \
               wine "${windir}tarnwick_win_tests.exe" --gtest_brief=1 2>&1)
         wp=$(printf '%s\n' "$out" | sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' | tail -1)
-        wf=$(printf '%s\n' "$out" | sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below.*/\1/p' | tail -1)
+        # Each failed test by name: in brief mode GoogleTest may print no
+        # "N tests, listed below" summary.
+        wf=$(printf '%s\n' "$out" | sed -nE 's/^\[  FAILED  \] ([A-Za-z0-9_/]+\.[A-Za-z0-9_/]+).*/\1/p' | sort -u | wc -l)
         printf '%s\n' "$out" | grep -E 'Failure|FAILED|Expected|Which is|actual' | head -40
         if [ -z "$wp" ]; then
             fail "winunit" "the Windows-side tests did not report (crashed?)"

@@ -61,9 +61,9 @@ TEST(Summary, ValuesAreCutTo254Bytes) {
 TEST(Body, ChoosesTheFirstPlainTextPart) {
     struct Case { const char* shape; std::string message; std::string expected; } cases[] = {
         {"single part, text/plain with parameters",
-         Message({"Content-Type: text/plain; charset=gb2312", "", "hello \xD6\xD0"}), "hello \xD6\xD0\r"},
-        {"single part without Content-Type", Message({"From: a", "", "line"}), "line\r"},
-        {"html only", Message({"Content-Type: text/html", "", "<p>x</p>"}), "<p>x</p>\r"},
+         Message({"Content-Type: text/plain; charset=gb2312", "", "hello \xD6\xD0"}), "hello \xD6\xD0\r\n"},
+        {"single part without Content-Type", Message({"From: a", "", "line"}), "line\r\n"},
+        {"html only", Message({"Content-Type: text/html", "", "<p>x</p>"}), "<p>x</p>\r\n"},
         {"quoted-printable with a soft break",
          Message({"Content-Type: text/plain", "Content-Transfer-Encoding: quoted-printable", "",
                   "ab=", "cd=41"}),
@@ -76,7 +76,7 @@ TEST(Body, ChoosesTheFirstPlainTextPart) {
                   "Content-Type: text/plain", "", "plain text", "--inner", "Content-Type: text/html", "",
                   "<b>html</b>", "--inner--", "--outer", "Content-Type: text/plain",
                   "Content-Disposition: attachment; filename=\"a.txt\"", "", "attached", "--outer--"}),
-         "plain text\r"},
+         "plain text"},
         {"multipart with html only",
          Message({"Content-Type: multipart/alternative; boundary=\"b\"", "", "--b", "Content-Type: text/html", "",
                   "<i>x</i>", "--b--"}),

@@ -79,11 +79,13 @@ TEST(MimeHeaderReadLine, SkipsLeadingWhiteSpaceAndCutsAtTheFirstCarriageReturn) 
     EXPECT_EQ(Lines("\n\nx\n"), (std::vector<std::string>{"", "", "x"}));
 }
 
-TEST(MimeHeaderReadLine, TextAfterTheLastLineFeedIsNotALine) {
-    EXPECT_EQ(Lines("a\r\nb"), (std::vector<std::string>{"a"}));
-    EXPECT_EQ(Lines("no line feed at all"), (std::vector<std::string>{}));
+TEST(MimeHeaderReadLine, TextAfterTheLastLineFeedIsTheFinalLine) {
+    EXPECT_EQ(Lines("a\r\nb"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(Lines("a\r\n--B--"), (std::vector<std::string>{"a", "--B--"}));
+    EXPECT_EQ(Lines("no line feed at all"), (std::vector<std::string>{"no line feed at all"}));
+    EXPECT_EQ(Lines("  x\ry"), (std::vector<std::string>{"x"}));
     EXPECT_EQ(Lines(""), (std::vector<std::string>{}));
-    EXPECT_EQ(Lines("\r"), (std::vector<std::string>{}));
+    EXPECT_EQ(Lines("\r"), (std::vector<std::string>{""}));
 }
 
 TEST(MimeHeaderReadLine, MovesTheCursorPastTheLineFeedAndNullsItWhenUsedUp) {
@@ -92,12 +94,19 @@ TEST(MimeHeaderReadLine, MovesTheCursorPastTheLineFeedAndNullsItWhenUsedUp) {
     char line[kLineBytes];
     ASSERT_TRUE(ReadLine(cursor, b.end(), line));
     EXPECT_EQ(cursor, b.begin() + 4);
-    std::memset(line, 'X', sizeof line);
-    EXPECT_FALSE(ReadLine(cursor, b.end(), line));
+    ASSERT_TRUE(ReadLine(cursor, b.end(), line));   // the unterminated final line
+    EXPECT_STREQ(line, "cd");
     EXPECT_EQ(cursor, nullptr);
-    EXPECT_EQ(line[0], '\0');   // zero-filled before the search
     EXPECT_FALSE(ReadLine(cursor, b.end(), line));   // null cursor stays false
     EXPECT_EQ(cursor, nullptr);
+
+    ExactBytes ended("ab\n");
+    cursor = ended.begin();
+    ASSERT_TRUE(ReadLine(cursor, ended.end(), line));
+    std::memset(line, 'X', sizeof line);
+    EXPECT_FALSE(ReadLine(cursor, ended.end(), line));   // nothing after the last LF
+    EXPECT_EQ(cursor, nullptr);
+    EXPECT_EQ(line[0], '\0');   // zero-filled before the search
 }
 
 TEST(MimeHeaderReadLine, LongLinesAreCutTo254BytesWithoutCarriageReturnCut) {
@@ -189,10 +198,10 @@ TEST(MimeHeaderEncodedWord, Table) {
         {"Q white space skipped by the %2x rule", "=?x?Q?= 41?=", "A1"},
         {"Q second word stays encoded", "=?x?Q?a?= =?x?Q?b?=", "a =?x?Q?b?="},
         {"Q tail from the first '?=' after the text start", "a?=b =?x?Q?c?=d", "a?=b cd"},
-        {"letter neither B nor Q: the prefix only", "pre =?x?X?abc?= post", "pre "},
-        {"letter '?': the prefix only", "pre =?x??abc?= post", "pre "},
+        {"letter neither B nor Q: unchanged", "Re: =?gb2312?X?abc?= (2)", "Re: =?gb2312?X?abc?= (2)"},
+        {"letter '?': unchanged", "pre =?x??abc?= post", "pre =?x??abc?= post"},
         {"empty charset", "=??B?Zm9v?=", "foo"},
-        // Incomplete words (our choice): stored unchanged.
+        // Incomplete words: stored unchanged.
         {"no '?' after the charset", "x =?abc", "x =?abc"},
         {"no letter", "x =?abc?", "x =?abc?"},
         {"no '?' after the letter", "x =?abc?B", "x =?abc?B"},
@@ -250,7 +259,7 @@ TEST(MimeHeaderParse, BlockThatRunsToTheEndLeavesTheCursorNull) {
     long stop = 0;
     EXPECT_EQ(ParseBlock("Subject: a\r\nTo: b\r\n", &stop), (FieldList{{"Subject", "a"}, {"To", "b"}}));
     EXPECT_EQ(stop, -1);
-    EXPECT_EQ(ParseBlock("Subject: a\r\nTo: no line feed", &stop), (FieldList{{"Subject", "a"}}));
+    EXPECT_EQ(ParseBlock("Subject: a\r\nTo: no line feed", &stop), (FieldList{{"Subject", "a"}, {"To", "no line feed"}}));
     EXPECT_EQ(stop, -1);
     EXPECT_EQ(ParseBlock("", &stop), FieldList{});
     EXPECT_EQ(stop, -1);

@@ -135,12 +135,12 @@ TEST(MimeTreeSplit, PreambleTwoPartsClosingDelimiterAndEpilogue) {
     EXPECT_EQ(root.bodyBegin, nullptr);
     EXPECT_EQ(root.bodyEnd, nullptr);
     ASSERT_EQ(root.children.size(), 2u);
-    // A child's range runs from after its opening delimiter line to the start
-    // of the closing one: the line break before the delimiter belongs to it.
-    EXPECT_EQ(Body(*root.children[0]), "hello\r\n");
+    // A child's range runs from after its opening delimiter line to the line
+    // break in front of the closing one, which belongs to the delimiter.
+    EXPECT_EQ(Body(*root.children[0]), "hello");
     EXPECT_EQ(Field(*root.children[0], "Content-Type"), "text/plain");
-    EXPECT_EQ(m.Offset(root.children[0]->bodyEnd), static_cast<long>(kTwoParts.find("--XYZ\r\nContent-Type: app")));
-    EXPECT_EQ(Body(*root.children[1]), "Zm9vYmFy\r\n");
+    EXPECT_EQ(m.Offset(root.children[0]->bodyEnd), static_cast<long>(kTwoParts.find("\r\n--XYZ\r\nContent-Type: app")));
+    EXPECT_EQ(Body(*root.children[1]), "Zm9vYmFy");
     EXPECT_EQ(Field(*root.children[1], "filename"), "a.bin");
     EXPECT_EQ(Decoded(*root.children[1]), "foobar");
     EXPECT_EQ(Decoded(root), "");
@@ -170,8 +170,8 @@ TEST(MimeTreeSplit, LaterDelimitersMatchByPrefix) {
         "--b-and-more text\r\n\r\ntwo\r\n"
         "--b--\r\n");
     ASSERT_EQ(m.Root().children.size(), 2u);
-    EXPECT_EQ(Body(*m.Root().children[0]), "one\r\n");
-    EXPECT_EQ(Body(*m.Root().children[1]), "two\r\n");
+    EXPECT_EQ(Body(*m.Root().children[0]), "one");
+    EXPECT_EQ(Body(*m.Root().children[1]), "two");
 }
 
 TEST(MimeTreeSplit, ALineInABodyThatBeginsWithTheDelimiterEndsThePart) {
@@ -180,7 +180,7 @@ TEST(MimeTreeSplit, ALineInABodyThatBeginsWithTheDelimiterEndsThePart) {
         "--b\r\n\r\nfirst\r\n--bogus line in the body\r\nsecond\r\n"
         "--b--\r\n");
     ASSERT_EQ(m.Root().children.size(), 2u);
-    EXPECT_EQ(Body(*m.Root().children[0]), "first\r\n");
+    EXPECT_EQ(Body(*m.Root().children[0]), "first");
     // The second child begins with "second" as its header block, which yields
     // nothing and runs to the end of the child's range.
     EXPECT_EQ(Body(*m.Root().children[1]), "");
@@ -191,7 +191,7 @@ TEST(MimeTreeSplit, PreambleIsMatchedByWholeLineEquality) {
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--bx\r\n--b\r\n\r\npart\r\n--b--\r\n");
     ASSERT_EQ(m.Root().children.size(), 1u);
-    EXPECT_EQ(Body(*m.Root().children[0]), "part\r\n");
+    EXPECT_EQ(Body(*m.Root().children[0]), "part");
 }
 
 TEST(MimeTreeSplit, ReadingContinuesAfterTheClosingDelimiter) {
@@ -202,7 +202,7 @@ TEST(MimeTreeSplit, ReadingContinuesAfterTheClosingDelimiter) {
         "epilogue\r\n");
     ASSERT_EQ(m.Root().children.size(), 2u);
     EXPECT_EQ(Field(*m.Root().children[1], "Subject"), "late");
-    EXPECT_EQ(Body(*m.Root().children[1]), "late body\r\n");
+    EXPECT_EQ(Body(*m.Root().children[1]), "late body");
 }
 
 TEST(MimeTreeSplit, DelimiterLineWithLeadingWhiteSpaceCountsAndTheChildEndsBeforeIt) {
@@ -211,17 +211,18 @@ TEST(MimeTreeSplit, DelimiterLineWithLeadingWhiteSpaceCountsAndTheChildEndsBefor
         "  --b\r\n\r\none\r\n \t--b--\r\n";
     Message m(text);
     ASSERT_EQ(m.Root().children.size(), 1u);
-    EXPECT_EQ(Body(*m.Root().children[0]), "one\r\n");
-    EXPECT_EQ(m.Offset(m.Root().children[0]->bodyEnd), static_cast<long>(text.find(" \t--b--")));
+    EXPECT_EQ(Body(*m.Root().children[0]), "one");
+    EXPECT_EQ(m.Offset(m.Root().children[0]->bodyEnd), static_cast<long>(text.find("\r\n \t--b--")));
 }
 
-TEST(MimeTreeSplit, ClosingDelimiterWithoutLineFeedAtTheEndCreatesNoLastChild) {
-    // Our ReadLine does not deliver text after the last line feed.
+TEST(MimeTreeSplit, ClosingDelimiterWithoutLineFeedAtTheEndClosesTheLastChild) {
     Message m(
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
-        "--b\r\n\r\none\r\n--b\r\n\r\ntwo\r\n--b--");
-    ASSERT_EQ(m.Root().children.size(), 1u);
-    EXPECT_EQ(Body(*m.Root().children[0]), "one\r\n");
+        "--b\r\n\r\none\r\n--b\r\nContent-Disposition: attachment; filename=t\r\n\r\ntwo\r\n--b--");
+    ASSERT_EQ(m.Root().children.size(), 2u);
+    EXPECT_EQ(Body(*m.Root().children[0]), "one");
+    EXPECT_EQ(Body(*m.Root().children[1]), "two");
+    EXPECT_EQ(Field(*m.Root().children[1], "filename"), "t");
 }
 
 TEST(MimeTreeSplit, ContentTypeIsNotConsultedOnlyTheBoundaryField) {
@@ -237,8 +238,8 @@ TEST(MimeTreeSplit, ContentTypeIsNotConsultedOnlyTheBoundaryField) {
 TEST(MimeTreeSplit, EmptyBoundaryMakesEveryLineStartingWithTwoDashesADelimiter) {
     Message m("Content-Type: multipart/mixed; boundary=\"\"\r\n\r\n--\r\n\r\na\r\n-- x\r\n\r\nb\r\n--\r\n");
     ASSERT_EQ(m.Root().children.size(), 2u);
-    EXPECT_EQ(Body(*m.Root().children[0]), "a\r\n");
-    EXPECT_EQ(Body(*m.Root().children[1]), "b\r\n");
+    EXPECT_EQ(Body(*m.Root().children[0]), "a");
+    EXPECT_EQ(Body(*m.Root().children[1]), "b");
 }
 
 TEST(MimeTreeSplit, LongBoundaryWorksUpToTheLineLimit) {
@@ -247,7 +248,7 @@ TEST(MimeTreeSplit, LongBoundaryWorksUpToTheLineLimit) {
               boundary + "--\r\n");
     EXPECT_EQ(Field(m.Root(), "boundary"), boundary);
     ASSERT_EQ(m.Root().children.size(), 1u);
-    EXPECT_EQ(Body(*m.Root().children[0]), "z\r\n");
+    EXPECT_EQ(Body(*m.Root().children[0]), "z");
 }
 
 TEST(MimeTreeSplit, HeaderBlockThatReachesTheEndGivesAnEmptyBody) {
@@ -283,7 +284,7 @@ TEST(MimeTreeFind, TextPlainIsTheNestedPartBeforeALaterAttachment) {
     const MimePart* text = FindPart(m.Root(), passed, nullptr, "Content-Type", "text/plain");
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text, m.Root().children[0]->children[0].get());
-    EXPECT_EQ(Decoded(*text), "\xd6\xd0\xce\xc4 softbreak\r\n");
+    EXPECT_EQ(Decoded(*text), "\xd6\xd0\xce\xc4 softbreak");
 }
 
 TEST(MimeTreeFind, AttachmentsInPreOrderThenNull) {
@@ -353,20 +354,20 @@ struct BodyCase {
 
 TEST(MimeTreeDecode, ByTransferEncoding) {
     const std::vector<BodyCase> cases = {
-        {"no encoding: last byte becomes zero", "", "text\r\n", "text\r\0"s},
-        {"7bit is copied", "Content-Transfer-Encoding: 7bit\r\n", "ab\r\n", "ab\r\0"s},
+        {"no encoding: copied exactly", "", "text\r\n", "text\r\n"},
+        {"7bit is copied", "Content-Transfer-Encoding: 7bit\r\n", "ab\r\n", "ab\r\n"},
         {"base64", "Content-Transfer-Encoding: base64\r\n", "Zm9v\r\nYmFy\r\n", "foobar"},
         {"base64 in another case", "Content-Transfer-Encoding: BaSe64\r\n", "Zm9v\r\n", "foo"},
-        {"base64 cut inside its last quadruple", "Content-Transfer-Encoding: base64\r\n", "Zm9vYmF\r\n", ""},
+        {"base64 without its padding", "Content-Transfer-Encoding: base64\r\n", "Zm9vYmF\r\n", "fooba"},
         {"base64 with trailing blank is not base64", "Content-Transfer-Encoding: base64 \r\n", "Zm9v\r\n",
-         "Zm9v\r\0"s},
+         "Zm9v\r\n"},
         {"quoted-printable", "Content-Transfer-Encoding: Quoted-Printable\r\n", "a=3Db=\r\nc\r\n", "a=bc\r\n"},
         {"quoted-printable '=' at the very end", "Content-Transfer-Encoding: quoted-printable\r\n", "ab=",
          "ab\n"},
         {"quoted-printable '=4' at the very end", "Content-Transfer-Encoding: quoted-printable\r\n", "ab=4",
          "ab\x04"},
-        {"a one-byte body", "", "x", "\0"s},
-        {"zero bytes are data", "", "a\0b\0c"s, "a\0b\0\0"s},
+        {"a one-byte body", "", "x", "x"},
+        {"zero bytes are data", "", "a\0b\0c"s, "a\0b\0c"s},
     };
     for (const auto& c : cases) {
         Message m(c.headers + "\r\n" + c.body);
@@ -383,16 +384,40 @@ TEST(MimeTreeDecode, BufferIsAlwaysTheBodySizeZeroFilledAfterTheCount) {
     EXPECT_EQ(std::string(d.bytes.data(), d.bytes.size()), "foobar\0\0\0\0"s);
 }
 
-TEST(MimeTreeDecode, AttachmentWithoutEncodingLosesItsLastLineFeed) {
+TEST(MimeTreeDecode, ChildBodiesAreExactlyTheirBytesWhateverTheEncoding) {
     Message m(kNested);
     bool passed = false;
     const MimePart* notes = FindAttachment(m.Root(), passed, nullptr);
     ASSERT_NE(notes, nullptr);
-    EXPECT_EQ(Decoded(*notes), "attached text\r\0"s);
+    EXPECT_EQ(Decoded(*notes), "attached text");
     passed = false;
     const MimePart* png = FindAttachment(m.Root(), passed, notes);
     ASSERT_NE(png, nullptr);
     EXPECT_EQ(Decoded(*png), "\x89PNG");
+}
+
+TEST(MimeTreeDecode, TheLineBreakBeforeADelimiterIsNeverData) {
+    struct Case {
+        const char* name;
+        std::string encoding, body, lineEnd, decoded;
+    };
+    const std::vector<Case> cases = {
+        {"unencoded, CR LF", "", "hello,world", "\r\n", "hello,world"},
+        {"unencoded, lone LF", "", "hello,world", "\n", "hello,world"},
+        {"binary ending in CR", "binary", "a\r", "\r\n", "a\r"},
+        {"binary ending in a line break", "8bit", "a\r\n", "\r\n", "a\r\n"},
+        {"quoted-printable, CR LF", "quoted-printable", "hello=3D", "\r\n", "hello="},
+        {"quoted-printable, lone LF", "quoted-printable", "hello=3D", "\n", "hello="},
+        {"base64 without padding", "base64", "SGVsbG8gV29ybGQ", "\r\n", "Hello World"},
+    };
+    for (const auto& c : cases) {
+        const std::string headers =
+            c.encoding.empty() ? "" : "Content-Transfer-Encoding: " + c.encoding + c.lineEnd;
+        Message m("Content-Type: multipart/mixed; boundary=B\r\n\r\n--B" + c.lineEnd + headers + c.lineEnd + c.body +
+                  c.lineEnd + "--B--" + c.lineEnd);
+        ASSERT_EQ(m.Root().children.size(), 1u) << c.name;
+        EXPECT_EQ(Decoded(*m.Root().children[0]), c.decoded) << c.name;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -436,7 +461,7 @@ TEST(MimeTreeHostile, NestingBelowTheCapIsSplitCompletely) {
     bool passed = false;
     const MimePart* bottom = FindPart(m.Root(), passed, nullptr, "Subject", "bottom");
     ASSERT_NE(bottom, nullptr);
-    EXPECT_EQ(Body(*bottom), "leaf\r\n\r\n");   // the line break before the delimiter line belongs to it
+    EXPECT_EQ(Body(*bottom), "leaf\r\n");   // the line break before the delimiter line belongs to it
 }
 
 TEST(MimeTreeHostile, ManyDelimiterLinesMakeManyEmptyChildren) {

@@ -92,7 +92,7 @@ TEST_F(MailResultsTest, ReadMessageGivesSOkAndAFreshString) {
     EXPECT_STREQ(text, L"Hi||||");
     SysFreeString(text);
     EXPECT_EQ(mail->GetBody(0, &text), S_OK);
-    EXPECT_STREQ(text, L"body\r");
+    EXPECT_STREQ(text, L"body\r\n");
     SysFreeString(text);
     Write("X-Other: 1\r\n\r\n");
     EXPECT_EQ(mail->GetTitleInfo(0, &text), S_OK);
