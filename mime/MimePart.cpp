@@ -56,22 +56,31 @@ void MimePart::SplitMultipart(const char* cursor, const char* end, int depth) {
     }
     // Every later line that begins with the delimiter closes the current child;
     // reading goes on after the closing delimiter, and the epilogue (text after
-    // the last delimiter line) becomes no part.
+    // the close delimiter, "--" boundary "--") becomes no part.
     const char* childBegin = cursor;
+    bool closed = false;   // the last delimiter line was the close delimiter
     for (;;) {
         const char* lineBegin = cursor;
-        if (!ReadLine(cursor, end, line)) return;
+        if (!ReadLine(cursor, end, line)) break;
         if (std::strncmp(line, delimiter, delimiterLength) == 0) {
             // The line break in front of a delimiter line belongs to the
             // delimiter, so a child's bytes are exactly what was enclosed.
             const char* childEnd = lineBegin;
             if (childEnd > childBegin && childEnd[-1] == '\n') --childEnd;
             if (childEnd > childBegin && childEnd[-1] == '\r') --childEnd;
-            std::unique_ptr<MimePart> child(new (std::nothrow) MimePart(childBegin, childEnd, depth + 1));
-            if (child) children.push_back(std::move(child));   // a child that cannot be allocated is skipped
+            AddChild(childBegin, childEnd, depth);
             childBegin = cursor;
+            closed = std::strncmp(line + delimiterLength, "--", 2) == 0;
         }
     }
+    // A message cut short after a delimiter line: the text up to the end is
+    // its last part, not an epilogue, so no attachment is lost to the cut.
+    if (!closed && childBegin != nullptr && childBegin < end) AddChild(childBegin, end, depth);
+}
+
+void MimePart::AddChild(const char* begin, const char* end, int depth) {
+    std::unique_ptr<MimePart> child(new (std::nothrow) MimePart(begin, end, depth + 1));
+    if (child) children.push_back(std::move(child));   // a child that cannot be allocated is skipped
 }
 
 const MimePart* FindPart(const MimePart& root, bool& passed, const MimePart* after, const char* name,

@@ -52,6 +52,7 @@ private:
     MimePart(const char* begin, const char* end, int depth);
     void Parse(const char* begin, const char* end, int depth);
     void SplitMultipart(const char* cursor, const char* end, int depth);
+    void AddChild(const char* begin, const char* end, int depth);
 };
 
 // The first part at or below root, in depth-first pre-order, whose field

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <deque>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "sendmail/OutgoingMessage.h"
 #include "sendmail/PartEncoder.h"
@@ -15,6 +17,12 @@ namespace tarnwick::sendmail {
 constexpr char kPreamble[] = "This is a multi-part message in MIME format.";
 constexpr char kBoundary[] = "QUORBEL_POST_BYE_TEMWARDOSSEN_200011119";
 constexpr char kMultipartType[] = "multipart/mixed";
+
+// kBoundary when no text holds it; otherwise kBoundary followed by digits
+// chosen so that the result occurs in none of the texts (so no line of them
+// can pass for a delimiter). Linear in the texts' length; the digits number
+// at most one more than the decimal digits of the count of occurrences.
+std::string BoundaryAvoiding(const std::vector<std::string_view>& texts);
 
 struct PartEntry {
     int code;             // encoder code: kTextPartCode or kAttachmentCode
@@ -28,7 +36,8 @@ class MultipartMessage : public OutgoingMessage {
 public:
     MultipartMessage();
     ~MultipartMessage() override;
-    // The common lines, then MIME-Version and the multipart Content-Type.
+    // The common lines, then MIME-Version and the multipart Content-Type,
+    // whose boundary is chosen here from the message's text.
     void BuildHeaders() override;
     // Replaces the body text by the composed body: exactly the bytes that
     // WriteBody would write.
@@ -54,11 +63,14 @@ public:
 
 private:
     void AddBodyTextPart();
+    // Sets the boundary from the text parts and the body text not yet added.
+    void ChooseBoundary();
 
     std::string preamble_ = kPreamble;
     std::string boundary_ = kBoundary;
     std::string contentType_ = kMultipartType;
     std::deque<PartEntry> parts_;
+    bool bodyAdded_ = false;   // the body text is among the parts (or was empty)
 };
 
 }  // namespace tarnwick::sendmail

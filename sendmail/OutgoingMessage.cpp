@@ -25,6 +25,15 @@ std::mutex& LocalTimeLock() {
 
 bool IsRecipientSeparator(char c) { return c == ';' || c == ','; }
 
+// A posted value on one header line: a CR or LF in it would start a header
+// line of the sender's making. Neither byte is ever the second byte of a
+// double-byte character, so each goes on its own.
+std::string OneLine(std::string value) {
+    for (char& c : value)
+        if (c == '\r' || c == '\n') c = ' ';
+    return value;
+}
+
 }  // namespace
 
 std::string FormatDate(std::time_t t) {
@@ -47,18 +56,18 @@ OutgoingMessage::OutgoingMessage() : timeSource_(platform::CurrentTime) {}
 OutgoingMessage::~OutgoingMessage() = default;
 
 void OutgoingMessage::BuildHeaders() {
-    AddHeaderLine("From: " + from_);
+    AddHeaderLine("From: " + OneLine(from_));
 
     std::string to = "To: ";
     for (std::size_t i = 0; i < recipients_.size(); ++i) {
         if (i != 0) to += ',';
-        to += recipients_[i].displayName + "<" + recipients_[i].address + ">";
+        to += OneLine(recipients_[i].displayName) + "<" + OneLine(recipients_[i].address) + ">";
     }
     AddHeaderLine(to);
 
     date_ = timeSource_();
     AddHeaderLine("Date: " + FormatDate(date_));
-    AddHeaderLine("Subject: " + subject_);
+    AddHeaderLine("Subject: " + OneLine(subject_));
     AddHeaderLine("X-Mailer: " + mailer_);
 }
 

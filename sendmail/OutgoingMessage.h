@@ -40,7 +40,8 @@ public:
 
     virtual ~OutgoingMessage();
     // Appends the From, To, Date, Subject and X-Mailer lines to the header
-    // text; the date is taken from the time source first.
+    // text; the date is taken from the time source first. A CR or LF of the
+    // sender, the subject or a recipient is written as a space.
     virtual void BuildHeaders();
     // The body, composed in memory into the body text.
     virtual void ComposeBody() = 0;

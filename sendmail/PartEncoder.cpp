@@ -106,6 +106,18 @@ std::string WrapText(const std::string& text, int width) {
     return out;
 }
 
+std::string StuffDots(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    bool lineStart = true;
+    for (char c : text) {
+        if (lineStart && c == '.') out += '.';
+        out += c;
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
 std::string AttachmentBaseName(const std::string& path) {
     // "D:" is a drive only in front; separators are found character by
     // character so that the second byte of a double-byte character (which
@@ -144,7 +156,7 @@ bool TextPartEncoder::RenderToText(const std::string& data, const std::string& s
     // The closing CR LF is part of the rendering, as in the file form, so
     // that an empty text gives the same empty line in both forms.
     text += PartHeader(data, suffix);
-    text += WrapText(data, width_);
+    text += StuffDots(WrapText(data, width_));
     text += kLineEnd;
     return true;
 }
@@ -152,7 +164,7 @@ bool TextPartEncoder::RenderToText(const std::string& data, const std::string& s
 bool TextPartEncoder::RenderToFile(const std::string& data, const std::string& suffix,
                                    std::FILE* file) const {
     Write(PartHeader(data, suffix), file);
-    Write(WrapText(data, width_), file);
+    Write(StuffDots(WrapText(data, width_)), file);
     Write(kLineEnd, file);
     return true;
 }

@@ -39,10 +39,14 @@ std::string TrimWhiteSpace(const std::string& text);
 // space around it (line ends included) give way to one CR LF, and counting
 // restarts at the same position of the rewritten text: for a single space,
 // the byte that made the break due. A line without a space stays as long as
-// it is, up to its first space. Nothing else in the text changes; a line
-// holding "." alone is kept as it is (no dot-stuffing: the message file goes
-// to the mail server's directory, not over SMTP).
+// it is, up to its first space. Nothing else in the text changes.
 std::string WrapText(const std::string& text, int width);
+
+// text with one more "." in front of every line that begins with "." (a line
+// begins at the start of the text and after every LF). The message file ends
+// with a line holding "." alone, and the mail server that collects it reads
+// up to the first such line, taking one leading "." off any other line.
+std::string StuffDots(const std::string& text);
 
 // The file name and extension of an attachment path: what follows the drive
 // and the last backslash or '/', name and extension each cut to
@@ -76,7 +80,7 @@ private:
     int code_;
 };
 
-// The typed text: "text/plain" in "7Bit", wrapped at spaces.
+// The typed text: "text/plain" in "7Bit", wrapped at spaces, then dot-stuffed.
 class TextPartEncoder : public PartEncoder {
 public:
     explicit TextPartEncoder(int width) : PartEncoder(kTextPartCode), width_(width) {}

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -20,9 +21,50 @@ bool IsSafeUserName(const std::string& user) {
     return user.find_first_of("\\/:") == std::string::npos;
 }
 
+// A path as Windows compares file names: ASCII letters without regard to
+// case, the bytes of a double-byte character as they are.
+std::string FoldedPath(const std::string& path) {
+    std::string folded = path;
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        if (frame::IsLeadByte(folded[i]))
+            ++i;
+        else
+            folded[i] = frame::LowerAscii(folded[i]);
+    }
+    return folded;
+}
+
+// address without the spaces and tabs around it: "ann; bob" parses as
+// " bob". (A blank after a lead byte could only end a domain that is not
+// local anyway.)
+std::string WithoutBlanks(const std::string& address) {
+    const std::size_t begin = address.find_first_not_of(" \t");
+    if (begin == std::string::npos) return std::string();
+    return address.substr(begin, address.find_last_not_of(" \t") + 1 - begin);
+}
+
+// Tries a few names more than two posts in one process could take at once.
+constexpr int kNameAttempts = 1000;
+
+// A new directory named base + time digits; a name another post took (in this
+// process or another) gives way to the next millisecond's. False when no
+// directory can be made there.
+bool CreateFreshDirectory(const std::string& base, std::string& made) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string path = base + UniqueTimeDigits();
+        if (platform::CreateDirectoryAt(path)) {
+            made = path;
+            return true;
+        }
+        if (!platform::FileExists(path)) return false;
+    }
+    return false;
+}
+
 }  // namespace
 
-std::string LocalUserOf(const std::string& address, const LocalDomains& domains) {
+std::string LocalUserOf(const std::string& rawAddress, const LocalDomains& domains) {
+    const std::string address = WithoutBlanks(rawAddress);
     std::size_t at = address.find('@');
     std::string domain = at == std::string::npos ? address : address.substr(at + 1);
     if (!frame::EqualIgnoringCaseByCharacter(domain, domains.lan) && !frame::EqualIgnoringCaseByCharacter(domain, domains.loopback) &&
@@ -52,6 +94,17 @@ std::string UniqueTimeDigits() {
     return digits;
 }
 
+bool DeliverCopy(const std::string& messageFile, const std::string& userDir, std::string digits) {
+    if (!platform::FileExists(userDir)) return false;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string target = userDir + "\\qvr" + digits + ".in";
+        if (platform::CopyFileNoReplace(messageFile, target)) return true;
+        if (!platform::FileExists(target)) return false;
+        digits = UniqueTimeDigits();
+    }
+    return false;
+}
+
 bool PostForm(PostedForm& form, std::string& tempPath, const std::string& mailPath,
                  const LocalDomains& domains) {
     MultipartMessage message;
@@ -60,44 +113,57 @@ bool PostForm(PostedForm& form, std::string& tempPath, const std::string& mailPa
     message.SetSubject(form.Field("Subject"));
     message.SetBody(form.Field("Body"));
 
-    const std::string workDir = tempPath + UniqueTimeDigits();
-    platform::CreateDirectoryAt(workDir);
+    // Without a temporary path the working directory would land in the
+    // server's current directory.
+    if (tempPath.empty()) return false;
+    std::string workDir;
+    if (!CreateFreshDirectory(tempPath, workDir)) return false;
     tempPath = workDir;
     form.SetTargetDir(workDir);
 
     // Save every uploaded file and attach it under the name saving gave it.
+    // SaveFile saves the first field of a name, so a name is handled once (its
+    // first field is the one at hand); two uploads saved to one file are
+    // attached once.
     const long count = form.FieldCount();
-    std::vector<std::string> saved;
+    std::vector<std::string> saved;   // removed again at the end
+    std::set<std::string> handledNames, attachedPaths;
     for (long i = 0; i < count; ++i) {
         std::string name = form.NameAt(i);
-        if (!form.IsFile(name)) continue;
+        if (!handledNames.insert(name).second || !form.IsFile(name)) continue;
         form.SaveFile(name);
         std::string baseName = upload::SaveBaseName(form.ValueAt(i));
         if (baseName.empty()) continue;
         std::string path = workDir + "\\" + baseName;
-        message.AddPart(path, kAttachmentCode, "");
         saved.push_back(path);
+        if (attachedPaths.insert(FoldedPath(path)).second) message.AddPart(path, kAttachmentCode, "");
     }
-    if (message.RecipientCount() == 0) return false;
 
-    const std::string digits = UniqueTimeDigits();
-    const std::string messageFile = workDir + "\\" + digits + ".in";
-    std::FILE* file = platform::OpenStdioFile(messageFile, "w+b");
-    bool written = file != nullptr;
-    if (file) {
-        message.WriteTo(file);
-        written = std::ferror(file) == 0;
-        written = std::fclose(file) == 0 && written;
+    // Without a recipient nothing is written, and the clean-up below still
+    // removes the uploads and the working directory.
+    bool written = false;
+    std::string digits, messageFile;   // a name no upload took
+    do {
+        digits = UniqueTimeDigits();
+        messageFile = workDir + "\\" + digits + ".in";
+    } while (platform::FileExists(messageFile));
+    if (message.RecipientCount() > 0) {
+        std::FILE* file = platform::OpenStdioFile(messageFile, "w+b");
+        written = file != nullptr;
+        if (file) {
+            message.WriteTo(file);
+            written = std::ferror(file) == 0;
+            written = std::fclose(file) == 0 && written;
+        }
     }
     if (written) {
         std::string address, displayName;
+        std::set<std::string> deliveredUsers;   // a user named twice gets one copy
         for (long r = 0; r < message.RecipientCount(); ++r) {
             if (!message.GetRecipient(r, address, displayName)) continue;
             std::string user = LocalUserOf(address, domains);
-            if (user.empty()) continue;
-            // Refused when the copy exists already (the same user named
-            // twice) or the user has no directory.
-            platform::CopyFileNoReplace(messageFile, mailPath + "\\" + user + "\\qvr" + digits + ".in");
+            if (user.empty() || !deliveredUsers.insert(FoldedPath(user)).second) continue;
+            DeliverCopy(messageFile, mailPath + "\\" + user, digits);
         }
     }
     platform::DeleteFileAt(messageFile);

@@ -32,8 +32,9 @@ struct LocalDomains {
 };
 
 // The user name of an address whose domain is local (the text before the
-// first "@"), or empty. A name that could leave the mail store (a path
-// separator, a drive colon, "." or "..") is never a local user.
+// first "@"), or empty; spaces and tabs around the address do not count. A
+// name that could leave the mail store (a path separator, a drive colon, "."
+// or "..") is never a local user.
 std::string LocalUserOf(const std::string& address, const LocalDomains& domains);
 
 // Year, month, day, hour, minute, second and milliseconds as plain decimal
@@ -44,10 +45,20 @@ std::string TimeDigits(const platform::UtcTime& time);
 // process: two posts in one millisecond must not share names.
 std::string UniqueTimeDigits();
 
+// Copies the message file into userDir as "qvr" + digits + ".in". When a file
+// of that name exists already (another message's), the copy takes the next
+// free time name instead, so no message is lost. False when the user has no
+// directory or the copy cannot be made.
+bool DeliverCopy(const std::string& messageFile, const std::string& userDir, std::string digits);
+
 // Composes the form's message and delivers it. tempPath becomes the working
-// directory of this post. Returns false when the message has no recipient or
-// its file cannot be written; whatever it made is then removed again except,
-// without recipients, the working directory and the saved uploads.
+// directory of this post. Each uploaded file is saved there and attached once.
+// Returns false, making nothing, when tempPath is empty or no working
+// directory can be made there (a name another post holds gives way to the
+// next millisecond's), and false when the message has no recipient or its
+// file cannot be written. Whatever it made (the saved uploads, the message file and the
+// working directory) is removed again in every case; tempPath still names the
+// working directory afterwards.
 bool PostForm(PostedForm& form, std::string& tempPath, const std::string& mailPath,
                  const LocalDomains& domains);
 

@@ -128,9 +128,8 @@ HRESULT SendMail::Send(long* bSendSucceed) {
         LocalDomains domains;
         domains.lan = TARNWICK_LAN_DOMAIN;
         domains.host = TARNWICK_HOST_DOMAIN;
-        // A path never set reads as the temporary directory.
-        std::string tempPath =
-            tempPath_ ? frame::ToNarrow(tempPath_) : platform::TemporaryDirectory();
+        // A null path is an empty one: nothing is made, nothing is sent.
+        std::string tempPath = frame::ToNarrow(tempPath_);
         UploadForm form(upload_.Get());
         bool sent = PostForm(form, tempPath, mailPath_.Value(), domains);
         frame::Bstr working;

@@ -102,6 +102,8 @@ bool ReadDisposition(std::string_view body, std::size_t p, FormField& field) {
 FormDataParser::~FormDataParser() { Clear(); }
 
 void FormDataParser::Clear() {
+    firstOfName_.clear();
+    records_.clear();
     // Unlinked one by one: letting the head's destructor free the chain
     // would recurse once per record.
     std::unique_ptr<FormField> field = std::move(head_);
@@ -126,6 +128,7 @@ bool FormDataParser::Parse(const char* body, std::int32_t bodyLength) {
     if (!head_) return false;
     count_ = 1;
     FormField* current = head_.get();
+    records_.push_back(current);
 
     while (p < text.size()) {
         if (!ReadDisposition(text, p, *current)) break;
@@ -144,26 +147,28 @@ bool FormDataParser::Parse(const char* body, std::int32_t bodyLength) {
 
         p = afterDelimiter;
         if (p < text.size() && text[p] == '-') break;   // the close delimiter
+        if (count_ == kMaxFormFields) break;
         FormField* next = new (std::nothrow) FormField();
         if (next == nullptr) break;
         current->nextField.reset(next);
         current = next;
+        records_.push_back(current);
         ++count_;
     }
+    // Indexed once the names are final: a part cut off keeps what its header
+    // gave, and the first record of a name wins.
+    for (std::int32_t i = 0; i < count_; ++i) firstOfName_.emplace(records_[i]->fieldName, i);
     return true;
 }
 
 const FormField* FormDataParser::FindByName(std::string_view name) const {
-    for (const FormField* field = head_.get(); field != nullptr; field = field->nextField.get())
-        if (name == field->fieldName) return field;
-    return nullptr;
+    auto found = firstOfName_.find(name);
+    return found == firstOfName_.end() ? nullptr : records_[found->second];
 }
 
 const FormField* FormDataParser::RecordAt(std::int32_t index) const {
-    if (index < 0) return nullptr;
-    const FormField* field = head_.get();
-    for (std::int32_t i = 0; field != nullptr && i < index; ++i) field = field->nextField.get();
-    return field;
+    if (index < 0 || index >= count_) return nullptr;
+    return records_[index];
 }
 
 bool FormDataParser::FieldIsFile(std::string_view name) const {
@@ -174,7 +179,8 @@ bool FormDataParser::FieldIsFile(std::string_view name) const {
 FieldText FormDataParser::FieldValue(std::string_view name) const { return ValueOf(FindByName(name)); }
 
 FieldText FormDataParser::FileData(std::string_view name, std::string_view fileName) const {
-    for (const FormField* field = head_.get(); field != nullptr; field = field->nextField.get())
+    // No earlier record has that name.
+    for (const FormField* field = FindByName(name); field != nullptr; field = field->nextField.get())
         if (name == field->fieldName && fileName == field->fileName)
             return FieldText{field->dataStart, field->dataLength};
     return FieldText{};

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace tarnwick::upload {
 
@@ -29,6 +31,10 @@ constexpr std::size_t kDelimiterSlot = 128;
 constexpr std::size_t kHeaderWindow = 32;
 // FindChar looks at this many bytes.
 constexpr std::size_t kFindCharReach = 6;
+// A body yields at most this many fields; later parts are ignored. Every
+// field costs a record of some 350 bytes and every page walks them, while a
+// 64 MiB body of empty fields holds about a million; real forms have dozens.
+constexpr std::int32_t kMaxFormFields = 1000;
 
 // "Not found" from the search operations below.
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
@@ -75,13 +81,15 @@ public:
     FormDataParser& operator=(const FormDataParser&) = delete;
 
     // Replaces the list with the fields of the bodyLength bytes at body
-    // (a negative length counts as 0). False only when the first record cannot
-    // be allocated; a malformed body yields the fields read before the parse
-    // stopped.
+    // (a negative length counts as 0), the first kMaxFormFields of them. False
+    // only when the first record cannot be allocated (the indexes throw
+    // std::bad_alloc); a malformed body yields the fields read before the
+    // parse stopped.
     bool Parse(const char* body, std::int32_t bodyLength);
 
     // Name lookups compare byte for byte and answer for the first field of
-    // that name in body order.
+    // that name in body order. Lookups by name and by index take constant
+    // time, so a page may walk every field.
     bool FieldIsFile(std::string_view name) const;
     // A file field's file name, any other field's data.
     FieldText FieldValue(std::string_view name) const;
@@ -102,6 +110,9 @@ private:
 
     std::unique_ptr<FormField> head_;
     std::int32_t count_ = 0;
+    std::vector<const FormField*> records_;   // the list, by index
+    // Each name's first record; the keys view the records' name slots.
+    std::unordered_map<std::string_view, std::int32_t> firstOfName_;
 };
 
 }  // namespace tarnwick::upload

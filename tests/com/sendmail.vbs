@@ -98,13 +98,11 @@ CheckEqual "bob's copy is the same message", Delivered("bob"), expected
 CheckEqual "nothing left under the temp path", host.ListDir(temp), ""
 Check "sTempPath reads the working directory", Left(sender.sTempPath, Len(temp)) = temp And Len(sender.sTempPath) > Len(temp)
 
-' --- no recipient: nothing sent, the uploads stay in the working directory
+' --- no recipient: nothing sent, and nothing of the post stays on the server
 body = Part("To", "x <y") & FilePart("f1", "a.txt", "data") & "--" & B & "--" & vbCrLf
 CheckEqual "an unclosed address sends nothing", Post(body), 0
 CheckEqual "nothing delivered", host.ListDir(mailRoot & "\ann") & host.ListDir(mailRoot & "\bob"), ""
-work = sender.sTempPath
-CheckEqual "the saved upload stays", host.ListDir(work), "a.txt"
-host.RemoveTree work
+CheckEqual "the saved upload and the working directory are removed", host.DirExists(sender.sTempPath) & host.ListDir(temp), "0"
 
 ' --- a user without a directory, a foreign domain, an address without "@"
 body = Part("To", "zed@localhost;ann@example.com;localhost") & Part("Body", "x") & "--" & B & "--" & vbCrLf
@@ -122,6 +120,39 @@ host.MakeDirs mailRoot & "\ann"
 ' --- an empty form
 CheckEqual "an empty To text is one empty recipient", Post(""), 1
 
+' --- a CR or LF in From, Subject, a display name or an address is a space: no header line of the sender's making
+body = Part("From", "me" & vbCrLf & "Bcc: x@127.0.0.1") & _
+    Part("To", "ann@localhost;Eve" & vbCrLf & "Bcc: y@127.0.0.1 <e@example.org>;z@example.org" & vbLf & "Bcc: z@127.0.0.1") & _
+    Part("Subject", "Hi" & vbCr & "Bcc: w@127.0.0.1") & Part("Body", "x") & "--" & B & "--" & vbCrLf
+CheckEqual "Send with line breaks in header values", Post(body), 1
+annCopy = Delivered("ann")
+CheckEqual "no Bcc line in the delivered copy", InStr(annCopy, vbCr & "Bcc") + InStr(annCopy, vbLf & "Bcc"), 0
+expected = Headers("me  Bcc: x@127.0.0.1", "<ann@localhost>,Eve  Bcc: y@127.0.0.1 <e@example.org>,<z@example.org Bcc: z@127.0.0.1>", _
+    "Hi Bcc: w@127.0.0.1")
+CheckEqual "each value stays on its header line", Left(annCopy, Len(expected)), expected
+
+' --- text lines beginning with "." arrive stuffed, and nothing after a "." line is lost
+body = Part("To", "ann@localhost") & Part("Subject", "Dots") & Part("Body", "." & vbCrLf & ".x" & vbCrLf & "end") & _
+    FilePart("f1", "notes.txt", "hello") & "--" & B & "--" & vbCrLf
+CheckEqual "Send a text with dot lines", Post(body), 1
+expected = Headers("", "<ann@localhost>", "Dots") & _
+    "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119" & vbCrLf & _
+    "Content-Type: text/plain" & vbCrLf & "Content-Transfer-Encoding: 7Bit" & vbCrLf & vbCrLf & _
+    ".." & vbCrLf & "..x" & vbCrLf & "end" & vbCrLf & _
+    "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119" & vbCrLf & _
+    "Content-Type: application/octet-stream; file=notes.txt" & vbCrLf & _
+    "Content-Transfer-Encoding: base64" & vbCrLf & _
+    "Content-Disposition: attachment; filename=notes.txt" & vbCrLf & vbCrLf & _
+    "aGVsbG8=" & vbCrLf & _
+    "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119--" & vbCrLf & vbCrLf & "." & vbCrLf
+CheckEqual "the copy arrives stuffed and whole", Delivered("ann"), expected
+
+' --- blanks around an address cost nobody the copy; the To line keeps them
+body = Part("To", "ann@localhost; bob@localhost") & Part("Body", "x") & "--" & B & "--" & vbCrLf
+CheckEqual "Send to ann and ' bob'", Post(body), 1
+Check "ann gets a copy", InStr(Delivered("ann"), vbCrLf & "To: <ann@localhost>,< bob@localhost>" & vbCrLf) > 0
+Check "bob gets a copy", InStr(Delivered("bob"), vbCrLf & "To: <ann@localhost>,< bob@localhost>" & vbCrLf) > 0
+
 ' --- a Chinese subject passes through unchanged
 host.Reset
 host.SetBodyHex Str2Hex(Part("To", "ann@localhost") & "--" & B & vbCrLf & "Content-Disposition: form-data; name=""Subject""" & vbCrLf & vbCrLf) & _
@@ -133,6 +164,18 @@ sender.sTempPath = temp
 CheckEqual "Send with a Chinese subject", sender.Send(), 1
 names = host.ListDir(mailRoot & "\ann")
 Check "the Subject line carries the GBK bytes", InStr(host.ReadFileHex(mailRoot & "\ann\" & names), Str2Hex("Subject: ") & "d6d0cec4" & "0d0a") > 0
+
+' --- without a temporary path nothing is made: the working directory would
+' land in the server's current directory
+host.RemoveTree mailRoot & "\ann\" & names
+host.Reset
+host.SetBodyText Part("To", "ann@localhost") & FilePart("f1", "a.txt", "data") & "--" & B & "--" & vbCrLf
+Set sender = CreateObject("Tarnwick.SendMail")
+sender.OnStartPage host.Context
+sender.sMailPath = mailRoot
+sender.sTempPath = ""
+CheckEqual "Send with an empty sTempPath", sender.Send(), 0
+CheckEqual "sends nothing and keeps the path", host.ListDir(mailRoot & "\ann") & "|" & sender.sTempPath, "|"
 
 ' --- without a page there is no form to send
 Set lone = CreateObject("Tarnwick.SendMail")

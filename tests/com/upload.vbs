@@ -75,6 +75,27 @@ u.SaveFile "d"
 CheckEqual "only base names are written", host.FileExists(dir2 & "evil.txt") & host.FileExists(dir2 & "boot.ini") & UBound(Split(host.ListDir(dir2), "|")), "111"
 CheckEqual "nothing above TargetDir", host.FileExists(ScratchDir & "evil.txt") + host.FileExists(ScratchDir & "inner\evil.txt"), 0
 
+' --- a GBK name whose second bytes are 0x5C is saved whole; device names and
+' a name Windows would change are refused (S_FALSE: nothing is written)
+gbk = "815cd55c2e747874"
+host.Reset
+host.SetBodyHex Str2Hex("--B" & vbCrLf & "Content-Disposition: form-data; name=""g""; filename=""D:\up\") & gbk & _
+    Str2Hex("""" & vbCrLf & vbCrLf & "G" & vbCrLf & Crlf(Array( _
+    "--B", "Content-Disposition: form-data; name=""c""; filename=""COM1""", "", "C", _
+    "--B", "Content-Disposition: form-data; name=""a""; filename=""aux.txt""", "", "A", _
+    "--B", "Content-Disposition: form-data; name=""d""; filename=""x.txt.""", "", "D", "--B--")))
+Set u = CreateObject("Tarnwick.Upload")
+u.OnStartPage host.Context
+dir3 = ScratchDir & "names\"
+host.MakeDirs dir3
+u.TargetDir = dir3
+u.SaveFile "g"
+CheckEqual "a GBK name with 0x5C second bytes is saved whole", host.ReadFileHex(dir3 & Hex2Str(gbk)), Str2Hex("G")
+u.SaveFile "c"
+u.SaveFile "a"
+u.SaveFile "d"
+CheckEqual "COM1, aux.txt and x.txt. write nothing", host.ListDir(dir3), Hex2Str(gbk)
+
 ' --- values with NUL, CR and LF; Chinese names
 Set u = Posted("--B" & vbCrLf & "Content-Disposition: form-data; name=""v""" & vbCrLf & vbCrLf & "a" & vbCr & vbLf & "b" & vbCrLf & "--B--" & vbCrLf)
 CheckEqual "a value keeps CR and LF", u.Form("v"), "a" & vbCrLf & "b"

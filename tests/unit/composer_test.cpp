@@ -139,6 +139,10 @@ TEST_F(ComposerTest, WholeMessagesAndTheirInMemoryBodies) {
         {"missing and empty files: boundary line only", "x",
          {{"gone.doc", std::nullopt}, {"empty.doc", ""}, {"ok.bin", "abc"}},
          kPre + kB + kText + "x\r\n" + kB + kB + kB + AttachmentHead("ok.bin") + "YWJj\r\n" + kClose},
+        {"lines beginning with a dot are stuffed", ".x\r\n.\r\na.b\r\n..", {{"a.bin", "abc"}},
+         kPre + kB + kText + "..x\r\n..\r\na.b\r\n...\r\n" + kB + AttachmentHead("a.bin") + "YWJj\r\n" + kClose},
+        {"so is a line that wrapping begins", Times("a", 70) + " .bbbbbb", {},
+         kPre + kB + kText + Times("a", 70) + "\r\n..bbbbbb\r\n" + kClose},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -168,6 +172,64 @@ TEST_F(ComposerTest, HeaderBlockCopiesValuesUnchanged) {
     EXPECT_EQ(m.Date(), FixedTime());
     m.ClearHeaders();
     EXPECT_EQ(m.HeaderText(), "");
+}
+
+TEST_F(ComposerTest, LineBreaksInHeaderValuesBecomeSpaces) {
+    MultipartMessage m;
+    m.SetTimeSource(FixedTime);
+    m.SetFrom("me\r\nBcc: x@127.0.0.1");
+    m.ParseRecipients("Ann\r\n<ann\n@x>;bob@y\rBcc: z@127.0.0.1");
+    m.SetSubject("Hi\n\r\n\xc4\xe3");
+    m.BuildHeaders();
+    EXPECT_EQ(m.HeaderText(),
+              "From: me  Bcc: x@127.0.0.1\r\nTo: Ann  <ann @x>,<bob@y Bcc: z@127.0.0.1>\r\n"
+              "Date: Mon, 05 Mar 01 07:08:09 UTC\r\nSubject: Hi   \xc4\xe3\r\n"
+              "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
+              "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n");
+}
+
+TEST_F(ComposerTest, TextHoldingTheBoundaryGetsAnotherOne) {
+    const std::string forged = "a\r\n--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n" + AttachmentHead("x.exe") + "TVo=";
+    const std::string b = "--QUORBEL_POST_BYE_TEMWARDOSSEN_2000111190";
+    const std::string expected = kPre + b + "\r\n" + kText + forged + "\r\n" + b + "\r\n" + AttachmentHead("a.bin") +
+                                 "YWJj\r\n" + b + "--\r\n";
+    MultipartMessage written;
+    Fill(written, forged, {{"a.bin", "abc"}});
+    EXPECT_EQ(Written(written), kHead.substr(0, kHead.size() - 4) + "0\r\n\r\n" + expected + kEnd);
+    MultipartMessage composed;
+    Fill(composed, forged, {{"a.bin", "abc"}});
+    composed.ComposeBody();
+    EXPECT_EQ(composed.Body(), expected);
+}
+
+TEST(ComposerBoundary, OccursInNoTextThatHoldsTheFixedOne) {
+    const std::string k = kBoundary;
+    struct Row { std::vector<std::string> texts; std::string boundary; } rows[] = {
+        {{}, k},
+        {{"plain", "QUORBEL_POST_BYE_TEMWARDOSSEN_20001111 9"}, k},
+        {{"--" + k + "\r\n"}, k + "0"},
+        {{k + "0", "x" + k + "1 " + k + "2;"}, k + "3"},
+        {{k + "0" + k + "1" + k + "2" + k + "3" + k + "4" + k + "5" + k + "6" + k + "7" + k + "8" + k + "9"}, k + "00"},
+        // The digit fewest runs go on with: after "1" only "1" itself is left.
+        {{k + "00 " + k + "01 " + k + "1 " + k + "2 " + k + "3 " + k + "4 " + k + "5 " + k + "6 " + k + "7 " + k + "8 " +
+          k + "9 " + k + "99"}, k + "10"},
+    };
+    for (const Row& row : rows) {
+        const std::vector<std::string_view> texts(row.texts.begin(), row.texts.end());
+        EXPECT_EQ(BoundaryAvoiding(texts), row.boundary) << row.boundary;
+    }
+}
+
+TEST(ComposerBoundary, HostileTextStillGetsAShortOne) {
+    // The fixed boundary followed by every digit string of one to four
+    // digits: any boundary with four digits or fewer is taken.
+    std::string text;
+    for (int width = 1, limit = 10; width <= 4; ++width, limit *= 10)
+        for (int n = 0; n < limit; ++n) text += "--" + std::string(kBoundary) + std::to_string(limit + n).substr(1) + "\r\n";
+    const std::string boundary = BoundaryAvoiding({text});
+    EXPECT_EQ(boundary.rfind(kBoundary, 0), 0u);
+    EXPECT_EQ(boundary.size(), sizeof kBoundary - 1 + 5);
+    EXPECT_EQ(text.find(boundary), std::string::npos);
 }
 
 TEST_F(ComposerTest, PartsAreTrimmedTextFirstUnknownCodesLeftOut) {

@@ -120,6 +120,18 @@ TEST(ComposerWrap, LongTextOnlyTurnsSpacesIntoLineEnds) {
     EXPECT_GT(wrapped.size(), text.size() + 10000);
 }
 
+TEST(ComposerDots, LinesBeginningWithADotGetAnother) {
+    struct Row { std::string in, out; } rows[] = {
+        {"", ""},
+        {".", ".."},
+        {".x\r\n.\r\n..\r\n", "..x\r\n..\r\n...\r\n"},
+        {"a.\r\n\n.b\n", "a.\r\n\n..b\n"},
+        {"a\r.b", "a\r.b"},   // CR alone ends no line
+        {"\xd6\xd0\n.", "\xd6\xd0\n.."},
+    };
+    for (const Row& row : rows) EXPECT_EQ(StuffDots(row.in), row.out) << row.in;
+}
+
 TEST(ComposerBaseName, TakesWhatFollowsTheDriveAndTheLastSeparator) {
     struct Row { std::string path, base; } rows[] = {
         {"D:\\up\\report.final.doc", "report.final.doc"},

@@ -7,7 +7,8 @@
 namespace tarnwick::upload {
 namespace {
 
-TEST(SaveBaseName, KeepsOnlyTheLastComponent) {
+// A client's file name and what it is saved as; "" is refused.
+TEST(SaveBaseName, ClientNameToSavedName) {
     struct Case { const char* sent; const char* saved; } cases[] = {
         {"D:\\up\\x.txt", "x.txt"},
         {"x.txt", "x.txt"},
@@ -20,6 +21,20 @@ TEST(SaveBaseName, KeepsOnlyTheLastComponent) {
         {"a\\.", ""},
         {"", ""},
         {"\xD6\xD0\xCE\xC4.txt", "\xD6\xD0\xCE\xC4.txt"},
+        // GBK second bytes of 0x5C are no separators
+        {"\x81\x5C\xD5\x5C.txt", "\x81\x5C\xD5\x5C.txt"},
+        {"D:\\up\\\x81\x5C\xD5\x5C.txt", "\x81\x5C\xD5\x5C.txt"},
+        {"\x81\x5C\\x.txt", "x.txt"},
+        {"\xD6\xD0/x.txt", "x.txt"},
+        // device names, in any case and with any extension
+        {"COM1", ""}, {"aux.txt", ""}, {"CON", ""}, {"nul", ""}, {"Prn.log", ""},
+        {"LPT1.log", ""}, {"COM9.a.b", ""}, {"conin$", ""}, {"CONOUT$.txt", ""},
+        {"con .txt", ""}, {"up\\com1.txt", ""},
+        {"COM10", "COM10"}, {"COM0", "COM0"}, {"console.txt", "console.txt"}, {"xcon", "xcon"},
+        // names Windows would store under another name, or cannot store
+        {"a.txt.", ""}, {"a.txt ", ""}, {"...", ""},
+        {"a\tb.txt", ""}, {"a\r\nb.txt", ""}, {"\x1F", ""},
+        {"a.txt:x", ""}, {"C:a.txt:x", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(SaveBaseName(c.sent), c.saved) << c.sent;
 }

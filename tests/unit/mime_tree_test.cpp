@@ -199,10 +199,15 @@ TEST(MimeTreeSplit, ReadingContinuesAfterTheClosingDelimiter) {
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--b\r\n\r\none\r\n--b--\r\n"
         "Subject: late\r\n\r\nlate body\r\n--b\r\n"
-        "epilogue\r\n");
-    ASSERT_EQ(m.Root().children.size(), 2u);
+        "Subject: cut short\r\n\r\nno close delimiter\r\n");
+    ASSERT_EQ(m.Root().children.size(), 3u);
     EXPECT_EQ(Field(*m.Root().children[1], "Subject"), "late");
     EXPECT_EQ(Body(*m.Root().children[1]), "late body");
+    // Text after a delimiter line that is not the close delimiter is a last
+    // part cut short; after the close delimiter it is an epilogue.
+    EXPECT_EQ(Body(*m.Root().children[2]), "no close delimiter\r\n");
+    Message closed("boundary=b\r\n\r\n--b\r\n\r\none\r\n--b--\r\nepilogue\r\n");
+    EXPECT_EQ(closed.Root().children.size(), 1u);
 }
 
 TEST(MimeTreeSplit, DelimiterLineWithLeadingWhiteSpaceCountsAndTheChildEndsBeforeIt) {
@@ -496,7 +501,8 @@ TEST(MimeTreeHostile, LineFeedFreeAndHeaderOnlyInputs) {
     Message b(std::string(5000, '\n'));   // the first line is empty: body is the rest
     EXPECT_EQ(b.Root().BodySize(), 4999u);
     Message c("boundary=b\r\n\r\n--b\r\n" + std::string(300, '-') + "\r\n");
-    EXPECT_TRUE(c.Root().children.empty());   // a line of dashes does not begin with "--b": no closing line
+    ASSERT_EQ(c.Root().children.size(), 1u);   // a line of dashes does not begin with "--b": the part runs to the end
+    EXPECT_EQ(c.Root().children[0]->bodyEnd, c.End());
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ TEST(LocalUserOf, AcceptsOnlyLocalDomainsAndSafeNames) {
         {"Ann@MAIL.Example", "Ann"},
         {"ann@example.com", ""},
         {"mail.example", ""},            // no "@": the whole address is the domain, no user
-        {" bob@mail.example", " bob"},   // kept as parsed
+        {" bob@mail.example", "bob"},
         {"..@mail.example", ""},
         {"..\\..\\x@mail.example", ""},
         {"a/b@mail.example", ""},
@@ -126,12 +126,13 @@ TEST_F(PostFormTest, DeliversToLocalUsersAndCleansUp) {
     EXPECT_EQ(copy.substr(copy.size() - 5), "\r\n.\r\n");
 }
 
-TEST_F(PostFormTest, WithoutRecipientsNothingIsSentAndUploadsStay) {
+TEST_F(PostFormTest, WithoutRecipientsNothingIsSentAndNothingStays) {
     FakeForm form;
     form.entries = {{"To", "x <y", "", false}, {"f", "a.txt", "data", true}};
     std::string tempPath = temp;
     EXPECT_FALSE(PostForm(form, tempPath, mail, Domains()));
-    EXPECT_EQ(Files(tempPath), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(form.targetDir, tempPath) << "the temp path still names the working directory";
+    EXPECT_TRUE(Files(temp).empty()) << "working directory and saved upload are removed";
 }
 
 TEST_F(PostFormTest, EmptyToTextIsOneEmptyRecipient) {
@@ -150,6 +151,65 @@ TEST_F(PostFormTest, HostileUploadNamesStayInsideTheWorkingDirectory) {
     std::vector<std::string> annFiles = Files(mail + "/ann");
     ASSERT_EQ(annFiles.size(), 1u);
     EXPECT_NE(test::ReadFile(mail + "/ann/" + annFiles[0]).find("filename=evil.txt\r\n"), std::string::npos);
+}
+
+TEST(LocalUserOf, IgnoresSpacesAndTabsAroundTheAddress) {
+    struct Case { const char* address; const char* user; } cases[] = {
+        {"\t ann@127.0.0.1", "ann"},
+        {"ann@mail.example \t", "ann"},
+        {" \xD6\xD0@192.168.0.1 ", "\xD6\xD0"},
+        {" ..@mail.example", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(LocalUserOf(c.address, Domains()), c.user) << c.address;
+}
+
+TEST_F(PostFormTest, EachUploadIsAttachedOnce) {
+    struct CountingForm : FakeForm {
+        int saves = 0;
+        void SaveFile(const std::string& name) override {
+            ++saves;
+            FakeForm::SaveFile(name);
+        }
+    } form;
+    form.entries = {{"To", "ann@127.0.0.1", "", false}, {"f", "C:\\a\\big.bin", std::string(100000, 'x'), true}};
+    // Empty fields of the same name and file name, as a hostile client sends them.
+    for (int i = 0; i < 50; ++i) form.entries.push_back({"f", "C:\\a\\big.bin", "", true});
+    // Another field saved to the same file: Windows ignores the case.
+    form.entries.push_back({"g", "BIG.BIN", "y", true});
+    std::string tempPath = temp;
+    ASSERT_TRUE(PostForm(form, tempPath, mail, Domains()));
+    std::vector<std::string> annFiles = Files(mail + "/ann");
+    ASSERT_EQ(annFiles.size(), 1u);
+    const std::string copy = test::ReadFile(mail + "/ann/" + annFiles[0]);
+    std::size_t attachments = 0;
+    for (std::size_t at = copy.find("filename="); at != std::string::npos; at = copy.find("filename=", at + 1))
+        ++attachments;
+    EXPECT_EQ(attachments, 1u);
+    EXPECT_LT(copy.size(), 200000u);
+    EXPECT_EQ(form.saves, 2) << "each field name is saved once";
+    EXPECT_TRUE(Files(temp).empty());
+}
+
+TEST_F(PostFormTest, ACopyNameAnotherMessageHoldsGivesWayToTheNextFreeOne) {
+    test::WriteFile(temp + "message.in", "new message");
+    test::WriteFile(mail + "/ann/qvr123.in", "older message");
+    ASSERT_TRUE(DeliverCopy(temp + "message.in", mail + "/ann", "123"));
+    std::vector<std::string> annFiles = Files(mail + "/ann");
+    ASSERT_EQ(annFiles.size(), 2u);
+    EXPECT_EQ(test::ReadFile(mail + "/ann/qvr123.in"), "older message");
+    const std::string other = annFiles[0] == "qvr123.in" ? annFiles[1] : annFiles[0];
+    EXPECT_EQ(other.rfind("qvr", 0), 0u);
+    EXPECT_EQ(test::ReadFile(mail + "/ann/" + other), "new message");
+    EXPECT_FALSE(DeliverCopy(temp + "message.in", mail + "/nobody", "123")) << "a user without a directory";
+}
+
+TEST_F(PostFormTest, WithoutATempPathNothingIsMadeOrSent) {
+    FakeForm form;
+    form.entries = {{"To", "ann@127.0.0.1", "", false}, {"f", "a.txt", "data", true}};
+    std::string tempPath;
+    EXPECT_FALSE(PostForm(form, tempPath, mail, Domains()));
+    EXPECT_EQ(form.targetDir, "") << "no working directory";
+    EXPECT_TRUE(Files(mail + "/ann").empty());
 }
 
 }  // namespace
