@@ -56,6 +56,14 @@ Function Headers(from, toLine, subject)
         "X-Mailer: Quorbel Post" & vbCrLf & "MIME-Version: 1.0" & vbCrLf & Head
 End Function
 
+' A delivered attachment part: its delimiter, header lines and base64 text.
+Function AttachmentPart(fileName, base64)
+    AttachmentPart = "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119" & vbCrLf & _
+        "Content-Type: application/octet-stream; file=" & fileName & vbCrLf & _
+        "Content-Transfer-Encoding: base64" & vbCrLf & _
+        "Content-Disposition: attachment; filename=" & fileName & vbCrLf & vbCrLf & base64 & vbCrLf
+End Function
+
 Function Repeat(text, n)
     Dim r, k
     r = ""
@@ -75,16 +83,7 @@ expected = Headers("me@localhost", "Ann <ann@LOCALHOST>,<bob@127.0.0.1>,<carol@e
     "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119" & vbCrLf & _
     "Content-Type: text/plain" & vbCrLf & "Content-Transfer-Encoding: 7Bit" & vbCrLf & vbCrLf & _
     "See the files." & vbCrLf & "Thanks" & vbCrLf & _
-    "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119" & vbCrLf & _
-    "Content-Type: application/octet-stream; file=report.final.doc" & vbCrLf & _
-    "Content-Transfer-Encoding: base64" & vbCrLf & _
-    "Content-Disposition: attachment; filename=report.final.doc" & vbCrLf & vbCrLf & _
-    Repeat("YWFh", 18) & vbCrLf & vbCrLf & _
-    "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119" & vbCrLf & _
-    "Content-Type: application/octet-stream; file=notes.txt" & vbCrLf & _
-    "Content-Transfer-Encoding: base64" & vbCrLf & _
-    "Content-Disposition: attachment; filename=notes.txt" & vbCrLf & vbCrLf & _
-    "aGVsbG8=" & vbCrLf & _
+    AttachmentPart("report.final.doc", Repeat("YWFh", 18) & vbCrLf) & AttachmentPart("notes.txt", "aGVsbG8=") & _
     "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119--" & vbCrLf & vbCrLf & "." & vbCrLf
 annCopy = Delivered("ann")
 For i = 1 To Len(expected)
@@ -139,11 +138,7 @@ expected = Headers("", "<ann@localhost>", "Dots") & _
     "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119" & vbCrLf & _
     "Content-Type: text/plain" & vbCrLf & "Content-Transfer-Encoding: 7Bit" & vbCrLf & vbCrLf & _
     ".." & vbCrLf & "..x" & vbCrLf & "end" & vbCrLf & _
-    "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119" & vbCrLf & _
-    "Content-Type: application/octet-stream; file=notes.txt" & vbCrLf & _
-    "Content-Transfer-Encoding: base64" & vbCrLf & _
-    "Content-Disposition: attachment; filename=notes.txt" & vbCrLf & vbCrLf & _
-    "aGVsbG8=" & vbCrLf & _
+    AttachmentPart("notes.txt", "aGVsbG8=") & _
     "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119--" & vbCrLf & vbCrLf & "." & vbCrLf
 CheckEqual "the copy arrives stuffed and whole", Delivered("ann"), expected
 
