@@ -158,18 +158,25 @@ HRESULT Mail::GetFile(long nIndex, BSTR sFileName, long* bSucceed) {
         return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
             const mime::MimePart* part = FindAttachmentByName(root, frame::ToNarrow(sFileName));
             if (!part) return S_OK;
-            mime::DecodedBody body = mime::DecodeBody(*part);
-            std::size_t count = body.count <= body.bytes.size() ? body.count : body.bytes.size();
-
+            // Decoded straight into the array that is sent, then cut to the
+            // decoded count: the body is never copied a second time.
+            const std::size_t capacity = mime::DecodedCapacity(*part);
             frame::Variant bytes;
-            SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(count));
+            // A vector array may be of fixed size; this one must be cut.
+            SAFEARRAYBOUND size = {static_cast<ULONG>(capacity), 0};
+            SAFEARRAY* array = SafeArrayCreate(VT_UI1, 1, &size);
             if (!array) return S_OK;   // nothing can be sent
             bytes.Ref().vt = VT_ARRAY | VT_UI1;
             bytes.Ref().parray = array;
+            std::size_t count = 0;
             {
                 frame::SafeArrayData data;
                 if (FAILED(data.Lock(array))) return S_OK;
-                if (count) std::memcpy(data.Data(), body.bytes.data(), count);
+                count = mime::DecodeBodyInto(*part, static_cast<char*>(data.Data()));
+            }
+            if (count < capacity) {
+                size.cElements = static_cast<ULONG>(count);
+                if (FAILED(SafeArrayRedim(array, &size))) return S_OK;
             }
 
             IResponse* response = page_.Response();

@@ -13,6 +13,39 @@ namespace {
 // "--" and a boundary of at most 254 bytes, and the terminating zero.
 constexpr std::size_t kDelimiterBytes = 2 + kMaxTextBytes + 1;
 
+// The white space ReadLine skips at the start of a line (LF ends lines).
+inline bool IsLeadingSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// The start of the line that holds at, when only white space that ReadLine
+// skips lies before at on that line; null otherwise. from is a line start.
+const char* LineStartBefore(const char* from, const char* at) {
+    const char* p = at;
+    while (p > from && IsLeadingSpace(p[-1])) --p;
+    return p == from || p[-1] == '\n' ? p : nullptr;
+}
+
+// The first line at or after from (a line start) that ReadLine delivers
+// beginning with the delimiter: returns its start, with the line in line and
+// next at the following line (null after a final line without LF). Null when
+// there is none. Body lines are never copied: the delimiter text is searched
+// for, and only an occurrence at the start of a line is read as a line, by
+// ReadLine itself, so long lines, CR cuts and zero bytes follow its rules.
+const char* FindDelimiterLine(const char* from, const char* end, const char* delimiter, std::size_t length,
+                              char (&line)[kLineBytes], const char*& next) {
+    for (const char* p = from; static_cast<std::size_t>(end - p) >= length;) {
+        const auto* hit = static_cast<const char*>(std::memchr(p, delimiter[0], static_cast<std::size_t>(end - p) - length + 1));
+        if (hit == nullptr) return nullptr;
+        if (std::memcmp(hit, delimiter, length) == 0) {
+            if (const char* start = LineStartBefore(from, hit)) {
+                next = start;
+                if (ReadLine(next, end, line) && std::strncmp(line, delimiter, length) == 0) return start;
+            }
+        }
+        p = hit + 1;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 MimePart::MimePart(const char* begin, const char* end) : MimePart(begin, end, 0) {}
@@ -59,19 +92,18 @@ void MimePart::SplitMultipart(const char* cursor, const char* end, int depth) {
     // the close delimiter, "--" boundary "--") becomes no part.
     const char* childBegin = cursor;
     bool closed = false;   // the last delimiter line was the close delimiter
-    for (;;) {
-        const char* lineBegin = cursor;
-        if (!ReadLine(cursor, end, line)) break;
-        if (std::strncmp(line, delimiter, delimiterLength) == 0) {
-            // The line break in front of a delimiter line belongs to the
-            // delimiter, so a child's bytes are exactly what was enclosed.
-            const char* childEnd = lineBegin;
-            if (childEnd > childBegin && childEnd[-1] == '\n') --childEnd;
-            if (childEnd > childBegin && childEnd[-1] == '\r') --childEnd;
-            AddChild(childBegin, childEnd, depth);
-            childBegin = cursor;
-            closed = std::strncmp(line + delimiterLength, "--", 2) == 0;
-        }
+    while (childBegin != nullptr) {
+        const char* next = nullptr;
+        const char* lineBegin = FindDelimiterLine(childBegin, end, delimiter, delimiterLength, line, next);
+        if (lineBegin == nullptr) break;
+        // The line break in front of a delimiter line belongs to the
+        // delimiter, so a child's bytes are exactly what was enclosed.
+        const char* childEnd = lineBegin;
+        if (childEnd > childBegin && childEnd[-1] == '\n') --childEnd;
+        if (childEnd > childBegin && childEnd[-1] == '\r') --childEnd;
+        AddChild(childBegin, childEnd, depth);
+        childBegin = next;
+        closed = std::strncmp(line + delimiterLength, "--", 2) == 0;
     }
     // A message cut short after a delimiter line: the text up to the end is
     // its last part, not an epilogue, so no attachment is lost to the cut.
@@ -118,22 +150,25 @@ std::vector<const MimePart*> Attachments(const MimePart& root) {
     return found;
 }
 
-DecodedBody DecodeBody(const MimePart& part) {
-    DecodedBody result;
-    const std::size_t n = part.bodyBegin != nullptr ? part.BodySize() : 0;
-    result.bytes.assign(n, 0);
-    if (n == 0) return result;
+std::size_t DecodedCapacity(const MimePart& part) { return part.bodyBegin != nullptr ? part.BodySize() : 0; }
 
+std::size_t DecodeBodyInto(const MimePart& part, char* out) {
+    const std::size_t n = DecodedCapacity(part);
+    if (n == 0) return 0;
     char encoding[kValueBytes];
     const bool hasEncoding = GetField(part, "Content-Transfer-Encoding", encoding);
-    if (hasEncoding && frame::EqualIgnoringAsciiCase(encoding, "base64")) {
-        result.count = Base64DecodeRange(part.bodyBegin, part.bodyEnd, result.bytes.data());
-    } else if (hasEncoding && frame::EqualIgnoringAsciiCase(encoding, "quoted-printable")) {
-        result.count = QuotedPrintableDecodeRange(part.bodyBegin, part.bodyEnd, result.bytes.data());
-    } else {
-        std::memcpy(result.bytes.data(), part.bodyBegin, n);
-        result.count = n;
-    }
+    if (hasEncoding && frame::EqualIgnoringAsciiCase(encoding, "base64"))
+        return Base64DecodeRange(part.bodyBegin, part.bodyEnd, out);
+    if (hasEncoding && frame::EqualIgnoringAsciiCase(encoding, "quoted-printable"))
+        return QuotedPrintableDecodeRange(part.bodyBegin, part.bodyEnd, out);
+    std::memcpy(out, part.bodyBegin, n);
+    return n;
+}
+
+DecodedBody DecodeBody(const MimePart& part) {
+    DecodedBody result;
+    result.bytes.assign(DecodedCapacity(part), 0);
+    result.count = DecodeBodyInto(part, result.bytes.data());
     return result;
 }
 

@@ -81,4 +81,13 @@ struct DecodedBody {
 // field) copied exactly, count = body size.
 DecodedBody DecodeBody(const MimePart& part);
 
+// The bytes DecodeBodyInto may write for part: its body's size (0 for a part
+// that was split). Decoding never makes a body longer.
+std::size_t DecodedCapacity(const MimePart& part);
+
+// DecodeBody straight into the caller's memory (DecodedCapacity(part) bytes),
+// so that a download fills its final buffer without a second copy; returns
+// the count. Bytes after the count are left as they were.
+std::size_t DecodeBodyInto(const MimePart& part, char* out);
+
 }  // namespace tarnwick::mime

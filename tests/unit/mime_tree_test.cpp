@@ -425,6 +425,62 @@ TEST(MimeTreeDecode, TheLineBreakBeforeADelimiterIsNeverData) {
     }
 }
 
+// The splitting rule line by line, as ReadLine delivers lines: the ranges of
+// the children of a part whose delimiter is "--b" and whose body starts at p.
+std::vector<std::pair<const char*, const char*>> ChildRangesLineByLine(const char* p, const char* end) {
+    std::vector<std::pair<const char*, const char*>> ranges;
+    char line[kLineBytes];
+    do {
+        if (!ReadLine(p, end, line)) return ranges;
+    } while (std::strcmp(line, "--b") != 0);
+    const char* childBegin = p;
+    bool closed = false;
+    for (;;) {
+        const char* lineBegin = p;
+        if (!ReadLine(p, end, line)) break;
+        if (std::strncmp(line, "--b", 3) != 0) continue;
+        const char* childEnd = lineBegin;
+        if (childEnd > childBegin && childEnd[-1] == '\n') --childEnd;
+        if (childEnd > childBegin && childEnd[-1] == '\r') --childEnd;
+        ranges.emplace_back(childBegin, childEnd);
+        childBegin = p;
+        closed = std::strncmp(line + 3, "--", 2) == 0;
+    }
+    if (!closed && childBegin != nullptr && childBegin < end) ranges.emplace_back(childBegin, end);
+    return ranges;
+}
+
+TEST(MimeTreeSplit, DelimiterSearchAgreesWithReadingEveryLine) {
+    // Lines that are, nearly are, or hide a delimiter; random line ends.
+    const std::vector<std::string> pieces = {
+        "--b", "--b--", "--bx", " --b", "\t\r --b", "x--b", "-", "--", "-b", "", "Zm9vYmFy", "a\0--b",
+        "--b\0", "--b\rtail", std::string(300, '-'), "--b" + std::string(260, 'z'), std::string(252, ' ') + "--b",
+        "Subject: x", "\r"};
+    const std::vector<std::string> ends = {"\r\n", "\n", "\r\n", "\r\r\n"};
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::size_t>((seed >> 8) % n);
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = "Content-Type: multipart/mixed; boundary=b\r\n\r\n";
+        const std::size_t lines = 1 + next(12);
+        for (std::size_t i = 0; i < lines; ++i) {
+            text += pieces[next(pieces.size())];
+            if (i + 1 < lines || next(2) == 0) text += ends[next(ends.size())];
+        }
+        Message m(text);
+        const char* body = m.Begin() + text.find("\r\n\r\n") + 4;
+        const auto expected = ChildRangesLineByLine(body, m.End());
+        ASSERT_EQ(m.Root().children.size(), expected.size()) << ::testing::PrintToString(text);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const MimePart alone(expected[i].first, expected[i].second);
+            EXPECT_EQ(m.Root().children[i]->bodyBegin, alone.bodyBegin) << ::testing::PrintToString(text);
+            EXPECT_EQ(m.Root().children[i]->bodyEnd, alone.bodyEnd) << ::testing::PrintToString(text);
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Hostile structure
 
