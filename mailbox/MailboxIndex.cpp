@@ -21,13 +21,19 @@ std::string MailboxIndex::Directory() const { return mailPath_ + userName_ + "\\
 
 std::string MailboxIndex::Pattern() const { return Directory() + "*.*"; }
 
-long MailboxIndex::MailCount() const {
+bool CountMessages(const std::string& directory, long& count) {
+    count = 0;
     platform::DirectoryListing listing;
-    if (!listing.Start(Pattern())) return 0;
-    long count = 0;
+    if (!listing.Start(directory + "*.*")) return false;
     std::string name;
     while (listing.Next(name))
         if (IsMessageName(name)) ++count;
+    return true;
+}
+
+long MailboxIndex::MailCount() const {
+    long count = 0;
+    CountMessages(Directory(), count);
     return count;
 }
 

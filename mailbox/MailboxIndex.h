@@ -30,6 +30,11 @@ private:
     platform::MappedFile file_;
 };
 
+// Counts the messages in directory (a narrow path ending with a separator,
+// listed as directory + "*.*") into count; false, with count 0, when it
+// cannot be listed.
+bool CountMessages(const std::string& directory, long& count);
+
 enum class ReadOutcome {
     NoMessage,    // the mailbox cannot be listed or has no such index
     Unopenable,   // the entry cannot be opened or mapped (or is empty)
@@ -47,6 +52,7 @@ public:
     // The listing pattern: Directory() + "*.*"
     std::string Pattern() const;
 
+    // The messages of Directory(); 0 when it cannot be listed.
     long MailCount() const;
 
     // Finds the entry of message nIndex, leaving the listing open in view.

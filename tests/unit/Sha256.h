@@ -26,7 +26,7 @@ inline std::string Sha256Hex(const char* data, std::size_t size) {
     // whole 64-byte blocks; the padded tail is built separately.
     const std::size_t whole = size / 64 * 64;
     unsigned char tail[128] = {};
-    const std::size_t rest = size - whole;
+    const std::size_t rest = size % 64;
     for (std::size_t i = 0; i < rest; ++i) tail[i] = static_cast<unsigned char>(data[whole + i]);
     tail[rest] = 0x80;
     const std::size_t tailSize = rest < 56 ? 64 : 128;

@@ -1,0 +1,193 @@
+#include "mailtool/MailTool.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mailbox/MailboxIndex.h"
+#include "mailbox/MessageReader.h"
+#include "mime/MimePart.h"
+#include "platform/FileSystem.h"
+
+namespace tarnwick::mailtool {
+namespace {
+
+// The synopsis follows a usage error; --help adds the rest.
+constexpr char kSynopsis[] =
+    "usage: tarnwick-mail count DIR\n"
+    "       tarnwick-mail summary FILE\n"
+    "       tarnwick-mail body FILE\n"
+    "       tarnwick-mail list FILE\n"
+    "       tarnwick-mail extract [-o PATH] FILE NAME\n"
+    "       tarnwick-mail --help\n";
+constexpr char kDescription[] =
+    "\n"
+    "  count    the number of messages in the mailbox directory DIR (entries whose\n"
+    "           names do not begin with \".\"), on one line\n"
+    "  summary  the From, To, Subject and Date values of message FILE that exist,\n"
+    "           each followed by \"||||\"\n"
+    "  body     the plain-text body of message FILE\n"
+    "  list     the file name of each attachment of message FILE, each followed by \"||\"\n"
+    "  extract  the decoded bytes of the first attachment of message FILE named NAME\n"
+    "           (ASCII letter case ignored), to standard output or, with -o, to PATH\n"
+    "\n"
+    "summary, body, list and extract print exactly the bytes the Mail object returns,\n"
+    "with no newline added. Exit status: 0 done, 1 failed, 2 wrong command line.\n";
+
+struct CommandLine {
+    bool help = false;
+    bool hasOutput = false;
+    std::string outputPath;
+    std::vector<std::string> operands;   // the command and its arguments
+};
+
+int Failure(std::FILE* err, const std::string& message) {
+    std::fprintf(err, "tarnwick-mail: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+int UsageError(std::FILE* err, const std::string& message) {
+    std::fprintf(err, "tarnwick-mail: %s\n%s", message.c_str(), kSynopsis);
+    return kExitUsage;
+}
+
+int OutputFailure(std::FILE* err) {
+    return Failure(err, std::string("cannot write standard output: ") + std::strerror(errno));
+}
+
+bool WriteBytes(std::FILE* file, const char* data, std::size_t size) {
+    return size == 0 || std::fwrite(data, 1, size, file) == size;
+}
+
+bool WriteBytes(std::FILE* file, const std::string& bytes) {
+    return WriteBytes(file, bytes.data(), bytes.size());
+}
+
+// Options may stand anywhere before "--": -o PATH, --help (or -h).
+// Returns false, with why, on a malformed command line.
+bool Parse(int argc, char** argv, CommandLine& line, std::string& why) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            line.operands.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            line.help = true;
+        } else if (arg == "-o") {
+            if (line.hasOutput) {
+                why = "-o given twice";
+                return false;
+            }
+            if (i + 1 == argc) {
+                why = "-o needs a path";
+                return false;
+            }
+            line.hasOutput = true;
+            line.outputPath = argv[++i];
+        } else {
+            why = "unknown option " + arg;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Maps the message file and parses it in place, as the Mail object reads a
+// stored message, then hands the part tree to work.
+template <class Work>
+int WithMessage(const std::string& path, std::FILE* err, Work work) {
+    platform::MappedFile file;
+    if (!file.Open(path))
+        return Failure(err, "cannot open or map " + path + " (missing, empty or not a regular file)");
+    const mime::MimePart root(file.Begin(), file.End());
+    return work(root);
+}
+
+int Count(const std::string& dir, std::FILE* out, std::FILE* err) {
+    long count = 0;
+    const bool endsWithSeparator = !dir.empty() && (dir.back() == '/' || dir.back() == '\\');
+    if (dir.empty() || !mailbox::CountMessages(endsWithSeparator ? dir : dir + "/", count))
+        return Failure(err, "cannot list directory '" + dir + "'");
+    return std::fprintf(out, "%ld\n", count) < 0 ? OutputFailure(err) : kExitOk;
+}
+
+int Extract(const mime::MimePart& root, const std::string& messagePath, const std::string& name,
+            const CommandLine& line, std::FILE* out, std::FILE* err) {
+    const mime::MimePart* part = mailbox::FindAttachmentByName(root, name);
+    if (!part) return Failure(err, "no attachment named '" + name + "' in " + messagePath);
+    // Decoded once, into a buffer nobody fills first, and written from there.
+    const std::unique_ptr<char[]> bytes(new char[mime::DecodedCapacity(*part) + 1]);
+    const std::size_t size = mime::DecodeBodyInto(*part, bytes.get());
+    if (!line.hasOutput) return WriteBytes(out, bytes.get(), size) ? kExitOk : OutputFailure(err);
+
+    const std::string& path = line.outputPath;
+    std::FILE* file = platform::OpenStdioFile(path, "wb");
+    if (!file) return Failure(err, "cannot write " + path + ": " + std::strerror(errno));
+    bool written = WriteBytes(file, bytes.get(), size);
+    int error = written ? 0 : errno;
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written) return kExitOk;
+    return Failure(err, "cannot write " + path + " (it may be incomplete): " + std::strerror(error));
+}
+
+int Run(const CommandLine& line, std::FILE* out, std::FILE* err) {
+    const std::vector<std::string>& args = line.operands;
+    const std::string command = args.empty() ? "" : args[0];
+    std::size_t wanted = 0;   // operands after the command
+    if (command == "count" || command == "summary" || command == "body" || command == "list")
+        wanted = 1;
+    else if (command == "extract")
+        wanted = 2;
+    else
+        return UsageError(err, command.empty() ? "no command given" : "unknown command '" + command + "'");
+    if (args.size() != wanted + 1)
+        return UsageError(err, command + (args.size() <= wanted ? ": missing argument" : ": too many arguments"));
+    if (line.hasOutput && command != "extract") return UsageError(err, "-o applies to extract only");
+
+    if (command == "count") return Count(args[1], out, err);
+    return WithMessage(args[1], err, [&](const mime::MimePart& root) {
+        if (command == "extract") return Extract(root, args[1], args[2], line, out, err);
+        std::string text;
+        if (command == "summary") {
+            for (const std::string& value : mailbox::SummaryValues(root)) {
+                text += value;
+                text += mailbox::kSummarySeparator;
+            }
+        } else if (command == "body") {
+            text = mailbox::BodyText(root);
+        } else {
+            text = mailbox::AttachmentList(root);
+        }
+        return WriteBytes(out, text) ? kExitOk : OutputFailure(err);
+    });
+}
+
+}  // namespace
+
+int RunMailTool(int argc, char** argv, std::FILE* out, std::FILE* err) {
+    CommandLine line;
+    std::string why;
+    if (!Parse(argc, argv, line, why)) return UsageError(err, why);
+    int status = kExitOk;
+    try {
+        if (line.help)
+            status = WriteBytes(out, std::string(kSynopsis) + kDescription) ? kExitOk : OutputFailure(err);
+        else
+            status = Run(line, out, err);
+    } catch (const std::exception& e) {
+        return Failure(err, e.what());
+    }
+    // Buffered output fails only when flushed: report that too.
+    if (status == kExitOk && (std::fflush(out) != 0 || std::ferror(out))) return OutputFailure(err);
+    return status;
+}
+
+}  // namespace tarnwick::mailtool
