@@ -10,7 +10,7 @@
 
 namespace tarnwick::frame {
 
-template <class Itf, const IID* OwnIid, InterfaceIndex Index>
+template <class Itf, const IID* OwnIid>
 class DispatchObject : public Itf {
 public:
     DispatchObject(const DispatchObject&) = delete;
@@ -33,7 +33,7 @@ public:
         if (!info) return E_POINTER;
         *info = nullptr;
         ITypeInfo* loaded = nullptr;
-        HRESULT hr = LoadTypeInfo(Index, lcid, &loaded);
+        HRESULT hr = LoadTypeInfo(*OwnIid, lcid, &loaded);
         if (FAILED(hr)) return hr;
         loaded->AddRef();
         *info = loaded;
@@ -41,13 +41,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid,
                                             DISPID* ids) override {
-        return GetIDsOfNamesCached(Index, names, count, lcid, ids);
+        return GetIDsOfNamesCached(*OwnIid, names, count, lcid, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception,
                                      UINT* argError) override {
         ITypeInfo* info = nullptr;
-        HRESULT hr = LoadTypeInfo(Index, lcid, &info);
+        HRESULT hr = LoadTypeInfo(*OwnIid, lcid, &info);
         if (FAILED(hr)) return hr;
         return info->Invoke(static_cast<Itf*>(this), id, flags, params, result, exception,
                             argError);

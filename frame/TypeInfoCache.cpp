@@ -1,5 +1,6 @@
 #include "frame/TypeInfoCache.h"
 
+#include <list>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,17 +17,14 @@ struct NameEntry {
 };
 
 struct TypeInfoEntry {
-    const IID* iid;
-    ITypeInfo* info;   // owned; null until loaded
+    IID iid;
+    ITypeInfo* info;   // owned
     std::vector<NameEntry> names;
 };
 
-TypeInfoEntry entries[] = {
-    {&IID_IMail, nullptr, {}},
-    {&IID_IHanZi, nullptr, {}},
-    {&IID_ISendMail, nullptr, {}},
-    {&IID_IUpload, nullptr, {}},
-};
+// One entry per interface loaded so far; entries are never removed before
+// termination, so a found entry stays valid without the lock.
+std::list<TypeInfoEntry> entries;
 
 std::mutex& CacheLock() {
     static std::mutex lock;
@@ -35,11 +33,15 @@ std::mutex& CacheLock() {
 
 void ReleaseAll() {
     std::lock_guard<std::mutex> guard(CacheLock());
-    for (TypeInfoEntry& e : entries) {
-        if (e.info) e.info->Release();
-        e.info = nullptr;
-        e.names.clear();
-    }
+    for (TypeInfoEntry& e : entries) e.info->Release();
+    entries.clear();
+}
+
+// The loaded entry of iid, or null; called under the lock.
+TypeInfoEntry* Find(REFIID iid) {
+    for (TypeInfoEntry& e : entries)
+        if (IsEqualIID(e.iid, iid)) return &e;
+    return nullptr;
 }
 
 void BuildNameCache(TypeInfoEntry& e) {
@@ -59,51 +61,54 @@ void BuildNameCache(TypeInfoEntry& e) {
     e.info->ReleaseTypeAttr(attr);
 }
 
-}  // namespace
-
-HRESULT LoadTypeInfo(InterfaceIndex index, LCID lcid, ITypeInfo** info) {
-    *info = nullptr;
-    TypeInfoEntry& e = entries[static_cast<int>(index)];
+// The entry of iid, loading it first when needed; null on failure (hr set).
+const TypeInfoEntry* LoadEntry(REFIID iid, LCID lcid, HRESULT& hr) {
     static bool terminationRegistered = false;
     std::lock_guard<std::mutex> guard(CacheLock());
-    if (!e.info) {
-        ITypeLib* lib = nullptr;
-        HRESULT hr = LoadRegTypeLib(LIBID_TARNWICKLib, 1, 0, lcid, &lib);
-        if (SUCCEEDED(hr)) {
-            ITypeInfo* loaded = nullptr;
-            hr = lib->GetTypeInfoOfGuid(*e.iid, &loaded);
-            lib->Release();
-            if (SUCCEEDED(hr)) {
-                // Keep the extended interface when the type information has one.
-                ITypeInfo2* extended = nullptr;
-                if (SUCCEEDED(loaded->QueryInterface(IID_ITypeInfo2,
-                                                     reinterpret_cast<void**>(&extended)))) {
-                    loaded->Release();
-                    loaded = extended;
-                }
-                e.info = loaded;
-                BuildNameCache(e);
-            }
-        }
-        if (!terminationRegistered) {
-            terminationRegistered = true;
-            AddTerminationAction(ReleaseAll);
-        }
-        if (FAILED(hr)) return hr;
+    hr = S_OK;
+    if (TypeInfoEntry* found = Find(iid)) return found;
+    if (!terminationRegistered) {
+        terminationRegistered = true;
+        AddTerminationAction(ReleaseAll);
     }
-    *info = e.info;
+    ITypeLib* lib = nullptr;
+    hr = LoadRegTypeLib(LIBID_TARNWICKLib, 1, 0, lcid, &lib);
+    if (FAILED(hr)) return nullptr;
+    ITypeInfo* loaded = nullptr;
+    hr = lib->GetTypeInfoOfGuid(iid, &loaded);
+    lib->Release();
+    if (FAILED(hr)) return nullptr;
+    // Keep the extended interface when the type information has one.
+    ITypeInfo2* extended = nullptr;
+    if (SUCCEEDED(loaded->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void**>(&extended)))) {
+        loaded->Release();
+        loaded = extended;
+    }
+    entries.push_back(TypeInfoEntry{iid, loaded, {}});
+    BuildNameCache(entries.back());
+    return &entries.back();
+}
+
+}  // namespace
+
+HRESULT LoadTypeInfo(REFIID iid, LCID lcid, ITypeInfo** info) {
+    *info = nullptr;
+    HRESULT hr = S_OK;
+    const TypeInfoEntry* e = LoadEntry(iid, lcid, hr);
+    if (!e) return hr;
+    *info = e->info;
     return S_OK;
 }
 
-HRESULT GetIDsOfNamesCached(InterfaceIndex index, LPOLESTR* names, UINT count, LCID lcid,
-                            DISPID* ids) {
-    ITypeInfo* info = nullptr;
-    HRESULT hr = LoadTypeInfo(index, lcid, &info);
-    if (FAILED(hr)) return hr;
+HRESULT GetIDsOfNamesCached(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
+    HRESULT hr = S_OK;
+    const TypeInfoEntry* found = LoadEntry(iid, lcid, hr);
+    if (!found) return hr;
+    const TypeInfoEntry& e = *found;
+    ITypeInfo* info = e.info;
     // Names of parameters (named arguments) are only known to the type information.
     if (count > 1) return info->GetIDsOfNames(names, count, ids);
     if (count == 0) return S_OK;
-    const TypeInfoEntry& e = entries[static_cast<int>(index)];
     std::size_t length = wcslen(names[0]);
     for (auto it = e.names.rbegin(); it != e.names.rend(); ++it) {
         if (it->name.size() == length && it->name.compare(names[0]) == 0) {

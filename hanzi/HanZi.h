@@ -6,7 +6,7 @@
 
 namespace tarnwick::hanzi {
 
-class HanZi : public frame::DispatchObject<IHanZi, &IID_IHanZi, frame::InterfaceIndex::HanZi> {
+class HanZi : public frame::DispatchObject<IHanZi, &IID_IHanZi> {
 public:
     HRESULT STDMETHODCALLTYPE HZ2GB(BSTR bsHZString, BSTR* bsGBString) override;
 

@@ -8,7 +8,7 @@
 
 namespace tarnwick::mailbox {
 
-class Mail : public frame::DispatchObject<IMail, &IID_IMail, frame::InterfaceIndex::Mail> {
+class Mail : public frame::DispatchObject<IMail, &IID_IMail> {
 public:
     Mail() = default;
     ~Mail() override;

@@ -57,7 +57,7 @@ bool MailboxIndex::FindMessageEntry(long nIndex, MessageView& view, std::string&
 
 bool MailboxIndex::MailboxFilePath(const std::string& entryName, std::string& path) const {
     std::string full = Directory() + entryName;
-    if (full.size() > kMaxPathBytes) return false;
+    if (full.size() > text::kMaxPathBytes) return false;
     path = std::move(full);
     return true;
 }

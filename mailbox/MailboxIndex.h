@@ -8,12 +8,9 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "text/Limits.h"
 
 namespace tarnwick::mailbox {
-
-// Paths are formatted into 256-byte buffers on the target systems, so a
-// mailbox file path holds at most this many bytes.
-constexpr std::size_t kMaxPathBytes = 255;
 
 // One message opened for reading: the listing that found it stays open
 // until the view is closed, with the file mapped read-only.
@@ -57,7 +54,7 @@ public:
 
     // Finds the entry of message nIndex, leaving the listing open in view.
     bool FindMessageEntry(long nIndex, MessageView& view, std::string& entryName) const;
-    // Directory() + entry name; false when it would exceed kMaxPathBytes.
+    // Directory() + entry name; false when it would exceed text::kMaxPathBytes.
     bool MailboxFilePath(const std::string& entryName, std::string& path) const;
     // Maps the file into view; false (nothing left open but the listing) on failure.
     static bool OpenMessageView(const std::string& path, MessageView& view);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "frame/NarrowText.h"
+#include "text/NarrowText.h"
 #include "mime/Codecs.h"
 #include "mime/HeaderField.h"
 
@@ -57,7 +57,7 @@ std::string AttachmentList(const mime::MimePart& root) {
 const mime::MimePart* FindAttachmentByName(const mime::MimePart& root, const std::string& wanted) {
     char name[mime::kValueBytes];
     for (const mime::MimePart* part : mime::Attachments(root))
-        if (FileName(*part, name) && frame::EqualIgnoringAsciiCase(name, wanted)) return part;
+        if (FileName(*part, name) && text::EqualIgnoringAsciiCase(name, wanted)) return part;
     return nullptr;
 }
 

@@ -10,17 +10,18 @@
 #include <cstddef>
 #include <memory>
 
+#include "text/Limits.h"
+
 namespace tarnwick::mime {
 
 class MimePart;
 
-// One line as ReadLine delivers it: at most 254 bytes and a terminating zero.
-constexpr std::size_t kLineBytes = 255;
-// A field's name and value buffers, same limit.
-constexpr std::size_t kNameBytes = 255;
-constexpr std::size_t kValueBytes = 255;
-// The longest text a 255-byte buffer holds.
-constexpr std::size_t kMaxTextBytes = kLineBytes - 1;
+// One line as ReadLine delivers it, a field's name and its value: each a text
+// of at most 254 bytes and its terminating zero (see text/Limits.h).
+constexpr std::size_t kLineBytes = text::kHeaderBufferBytes;
+constexpr std::size_t kNameBytes = text::kHeaderBufferBytes;
+constexpr std::size_t kValueBytes = text::kHeaderBufferBytes;
+constexpr std::size_t kMaxTextBytes = text::kMaxHeaderTextBytes;
 
 // The 17 names a field may have, each in a 255-byte slot (zero-padded), in
 // a fixed order. Header and parameter names share the table.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "frame/NarrowText.h"
+#include "text/NarrowText.h"
 #include "mime/Codecs.h"
 
 namespace tarnwick::mime {
@@ -157,9 +157,9 @@ std::size_t DecodeBodyInto(const MimePart& part, char* out) {
     if (n == 0) return 0;
     char encoding[kValueBytes];
     const bool hasEncoding = GetField(part, "Content-Transfer-Encoding", encoding);
-    if (hasEncoding && frame::EqualIgnoringAsciiCase(encoding, "base64"))
+    if (hasEncoding && text::EqualIgnoringAsciiCase(encoding, "base64"))
         return Base64DecodeRange(part.bodyBegin, part.bodyEnd, out);
-    if (hasEncoding && frame::EqualIgnoringAsciiCase(encoding, "quoted-printable"))
+    if (hasEncoding && text::EqualIgnoringAsciiCase(encoding, "quoted-printable"))
         return QuotedPrintableDecodeRange(part.bodyBegin, part.bodyEnd, out);
     std::memcpy(out, part.bodyBegin, n);
     return n;

@@ -1,6 +1,7 @@
 #include "sendmail/PartEncoder.h"
 
-#include "frame/NarrowText.h"
+#include "text/FileNames.h"
+#include "text/NarrowText.h"
 #include "mime/Codecs.h"
 
 namespace tarnwick::sendmail {
@@ -14,7 +15,7 @@ constexpr char kAttachmentType[] = "application/octet-stream";
 // Length of text[0, end) once trailing white space is dropped.
 std::size_t TrimmedEnd(const std::string& text, std::size_t begin, std::size_t end) {
     const char* base = text.data();
-    while (end > begin && IsWhiteSpace(base[end - 1]) && !IsTrailByte(base, base + end - 1)) --end;
+    while (end > begin && IsWhiteSpace(base[end - 1]) && !text::IsTrailByte(base, base + end - 1)) --end;
     return end;
 }
 
@@ -26,15 +27,6 @@ void Write(const std::string& bytes, std::FILE* file) {
 
 bool IsWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-bool IsTrailByte(const char* begin, const char* pos) {
-    // Any byte outside the lead range ends a character, so the run of lead-
-    // range bytes just before pos starts a character, and its bytes pair up:
-    // pos is a second byte exactly when that run is odd.
-    std::size_t run = 0;
-    while (pos - run > begin && frame::IsLeadByte(*(pos - run - 1))) ++run;
-    return run % 2 == 1;
 }
 
 std::string TrimWhiteSpace(const std::string& text) {
@@ -74,7 +66,7 @@ std::string WrapText(const std::string& text, int width) {
         while (out.size() <= i && moreBytes()) pullByte();
         if (out.size() <= i) break;
 
-        if (out[i] == ' ' && !IsTrailByte(out.data(), out.data() + i)) {
+        if (out[i] == ' ' && !text::IsTrailByte(out.data(), out.data() + i)) {
             space = i;
             lineHasSpace = true;
         }
@@ -119,27 +111,11 @@ std::string StuffDots(const std::string& text) {
 }
 
 std::string AttachmentBaseName(const std::string& path) {
-    // "D:" is a drive only in front; separators are found character by
-    // character so that the second byte of a double-byte character (which
-    // may be 0x5C) is never taken for a backslash.
-    std::size_t base = path.size() >= 2 && path[1] == ':' ? 2 : 0;
-    std::size_t dot = std::string::npos;
-    for (std::size_t i = base; i < path.size();) {
-        if (frame::IsLeadByte(path[i])) {
-            i += 2;
-            continue;
-        }
-        if (path[i] == '\\' || path[i] == '/') {
-            base = i + 1;
-            dot = std::string::npos;
-        } else if (path[i] == '.') {
-            dot = i;
-        }
-        ++i;
-    }
-    const std::size_t nameEnd = dot == std::string::npos ? path.size() : dot;
-    return frame::CutAtCharBoundary(path.substr(base, nameEnd - base), kMaxNameBytes) +
-           frame::CutAtCharBoundary(path.substr(nameEnd), kMaxNameBytes);
+    const std::string_view base = text::LastPathComponent(path);
+    const std::size_t dot = base.rfind('.');
+    const std::size_t nameEnd = dot == std::string_view::npos ? base.size() : dot;
+    return text::CutAtCharBoundary(std::string(base.substr(0, nameEnd)), text::kMaxNamePartBytes) +
+           text::CutAtCharBoundary(std::string(base.substr(nameEnd)), text::kMaxNamePartBytes);
 }
 
 // ---- TextPartEncoder ----

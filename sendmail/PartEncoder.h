@@ -18,15 +18,8 @@ namespace tarnwick::sendmail {
 constexpr int kTextPartCode = 0;
 constexpr int kAttachmentCode = 1;
 
-// Longest name and longest extension of an attachment's base name.
-constexpr std::size_t kMaxNameBytes = 255;
-
 // Space, tab, CR, LF, vertical tab, form feed.
 bool IsWhiteSpace(char c);
-
-// True when pos is the second byte of a double-byte character of the text
-// that starts at begin.
-bool IsTrailByte(const char* begin, const char* pos);
 
 // text without leading and trailing white space; a double-byte character
 // whose second byte looks like white space is kept whole.
@@ -50,7 +43,7 @@ std::string StuffDots(const std::string& text);
 
 // The file name and extension of an attachment path: what follows the drive
 // and the last backslash or '/', name and extension each cut to
-// kMaxNameBytes.
+// text::kMaxNamePartBytes.
 std::string AttachmentBaseName(const std::string& path);
 
 // One kind of body part. Encoders do not change after construction, so one

@@ -7,10 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "frame/NarrowText.h"
+#include "text/NarrowText.h"
 #include "platform/FileSystem.h"
 #include "sendmail/MultipartMessage.h"
 #include "sendmail/PartEncoder.h"
+#include "text/FileNames.h"
 #include "upload/FileSaving.h"
 
 namespace tarnwick::sendmail {
@@ -19,19 +20,6 @@ namespace {
 bool IsSafeUserName(const std::string& user) {
     if (user.empty() || user == "." || user == "..") return false;
     return user.find_first_of("\\/:") == std::string::npos;
-}
-
-// A path as Windows compares file names: ASCII letters without regard to
-// case, the bytes of a double-byte character as they are.
-std::string FoldedPath(const std::string& path) {
-    std::string folded = path;
-    for (std::size_t i = 0; i < folded.size(); ++i) {
-        if (frame::IsLeadByte(folded[i]))
-            ++i;
-        else
-            folded[i] = frame::LowerAscii(folded[i]);
-    }
-    return folded;
 }
 
 // address without the spaces and tabs around it: "ann; bob" parses as
@@ -67,8 +55,8 @@ std::string LocalUserOf(const std::string& rawAddress, const LocalDomains& domai
     const std::string address = WithoutBlanks(rawAddress);
     std::size_t at = address.find('@');
     std::string domain = at == std::string::npos ? address : address.substr(at + 1);
-    if (!frame::EqualIgnoringCaseByCharacter(domain, domains.lan) && !frame::EqualIgnoringCaseByCharacter(domain, domains.loopback) &&
-        !frame::EqualIgnoringCaseByCharacter(domain, domains.host))
+    if (!text::EqualIgnoringCaseByCharacter(domain, domains.lan) && !text::EqualIgnoringCaseByCharacter(domain, domains.loopback) &&
+        !text::EqualIgnoringCaseByCharacter(domain, domains.host))
         return std::string();
     std::string user = at == std::string::npos ? std::string() : address.substr(0, at);
     return IsSafeUserName(user) ? user : std::string();
@@ -132,11 +120,11 @@ bool PostForm(PostedForm& form, std::string& tempPath, const std::string& mailPa
         std::string name = form.NameAt(i);
         if (!handledNames.insert(name).second || !form.IsFile(name)) continue;
         form.SaveFile(name);
-        std::string baseName = upload::SaveBaseName(form.ValueAt(i));
+        std::string baseName = text::SaveBaseName(form.ValueAt(i));
         if (baseName.empty()) continue;
         std::string path = workDir + "\\" + baseName;
         saved.push_back(path);
-        if (attachedPaths.insert(FoldedPath(path)).second) message.AddPart(path, kAttachmentCode, "");
+        if (attachedPaths.insert(text::FoldCaseByCharacter(path)).second) message.AddPart(path, kAttachmentCode, "");
     }
 
     // Without a recipient nothing is written, and the clean-up below still
@@ -162,7 +150,7 @@ bool PostForm(PostedForm& form, std::string& tempPath, const std::string& mailPa
         for (long r = 0; r < message.RecipientCount(); ++r) {
             if (!message.GetRecipient(r, address, displayName)) continue;
             std::string user = LocalUserOf(address, domains);
-            if (user.empty() || !deliveredUsers.insert(FoldedPath(user)).second) continue;
+            if (user.empty() || !deliveredUsers.insert(text::FoldCaseByCharacter(user)).second) continue;
             DeliverCopy(messageFile, mailPath + "\\" + user, digits);
         }
     }

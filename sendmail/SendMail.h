@@ -3,13 +3,13 @@
 
 #include "Tarnwick_h.h"
 #include "frame/DispatchObject.h"
-#include "frame/NarrowText.h"
+#include "text/NarrowText.h"
 #include "frame/PageBinding.h"
 
 namespace tarnwick::sendmail {
 
 class SendMail
-    : public frame::DispatchObject<ISendMail, &IID_ISendMail, frame::InterfaceIndex::SendMail> {
+    : public frame::DispatchObject<ISendMail, &IID_ISendMail> {
 public:
     SendMail();
     ~SendMail() override;
@@ -24,7 +24,7 @@ public:
     HRESULT STDMETHODCALLTYPE put_sMailPath(BSTR newVal) override;
 
 private:
-    frame::NarrowBuffer mailPath_;
+    text::NarrowBuffer mailPath_;
     BSTR tempPath_ = nullptr;
     frame::ComPtr<IUpload> upload_;   // reads the posted form for us
     frame::PageBinding page_;         // released before the Upload object

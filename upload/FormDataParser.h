@@ -17,12 +17,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "text/Limits.h"
+
 namespace tarnwick::upload {
 
-// Slot sizes of a record, terminator included: a field name keeps at most 63
-// bytes and a file name at most 255 bytes; longer values are cut to that.
-constexpr std::size_t kFieldNameSlot = 64;
-constexpr std::size_t kFileNameSlot = 256;
+// Slot sizes of a record, terminator included (see text/Limits.h).
+constexpr std::size_t kFieldNameSlot = text::kFieldNameSlotBytes;
+constexpr std::size_t kFileNameSlot = text::kFileNameSlotBytes;
 // The delimiter line is held in a slot of this size, so it has at most 127
 // bytes; a body whose first CR comes later is not taken for form data.
 constexpr std::size_t kDelimiterSlot = 128;

@@ -5,6 +5,7 @@
 
 #include "frame/StringConversion.h"
 #include "platform/FileSystem.h"
+#include "text/FileNames.h"
 #include "upload/FileSaving.h"
 
 namespace tarnwick::upload {
@@ -121,7 +122,7 @@ HRESULT Upload::SaveFile(BSTR i_bsFieldName) {
     try {
         FieldText fileName, data;
         if (!UploadedFile(i_bsFieldName, fileName, data)) return S_FALSE;
-        std::string baseName = SaveBaseName(Narrow(fileName));
+        std::string baseName = text::SaveBaseName(Narrow(fileName));
         if (baseName.empty()) return S_FALSE;
         targetDir_.Assign(TrimTrailingBackslash(targetDir_.Value()));
         std::string path;

@@ -5,13 +5,13 @@
 
 #include "Tarnwick_h.h"
 #include "frame/DispatchObject.h"
-#include "frame/NarrowText.h"
+#include "text/NarrowText.h"
 #include "frame/PageBinding.h"
 #include "upload/FormDataParser.h"
 
 namespace tarnwick::upload {
 
-class Upload : public frame::DispatchObject<IUpload, &IID_IUpload, frame::InterfaceIndex::Upload> {
+class Upload : public frame::DispatchObject<IUpload, &IID_IUpload> {
 public:
     Upload();
     ~Upload() override;
@@ -37,7 +37,7 @@ private:
     bool UploadedFile(BSTR fieldName, FieldText& fileName, FieldText& data) const;
 
     frame::PageBinding page_;
-    frame::NarrowBuffer targetDir_;
+    text::NarrowBuffer targetDir_;
     std::unique_ptr<FormDataParser> parser_;
     std::int32_t bodyLength_ = 0;
     SAFEARRAY* bodyArray_ = nullptr;   // the posted bytes, locked while held

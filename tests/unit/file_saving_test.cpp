@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/TestFiles.h"
+#include "text/FileNames.h"
+#include "text/Limits.h"
 
 namespace tarnwick::upload {
 namespace {
@@ -36,7 +38,7 @@ TEST(SaveBaseName, ClientNameToSavedName) {
         {"a\tb.txt", ""}, {"a\r\nb.txt", ""}, {"\x1F", ""},
         {"a.txt:x", ""}, {"C:a.txt:x", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(SaveBaseName(c.sent), c.saved) << c.sent;
+    for (const Case& c : cases) EXPECT_EQ(text::SaveBaseName(c.sent), c.saved) << c.sent;
 }
 
 TEST(SavePath, JoinsWithOneBackslashWithinTheLimit) {
@@ -48,7 +50,7 @@ TEST(SavePath, JoinsWithOneBackslashWithinTheLimit) {
     EXPECT_EQ(path, "E:\\work\\x.txt");
     std::string dir(250, 'd');
     EXPECT_TRUE(SavePath(dir, "abcd", path));   // 255 bytes
-    EXPECT_EQ(path.size(), kMaxSavePathBytes);
+    EXPECT_EQ(path.size(), text::kMaxPathBytes);
     EXPECT_FALSE(SavePath(dir, "abcde", path));
 }
 

@@ -117,13 +117,13 @@ TEST_F(MailboxIndexTest, DeletePastTheEndChangesNothing) {
 TEST_F(MailboxIndexTest, PathOverTheLimitIsNeverOpenedOrDeleted) {
     // Directory + name must fit 255 bytes; pad the name past that limit.
     std::string dir = Index().Directory();
-    std::string longName(kMaxPathBytes + 1 - dir.size(), 'x');
+    std::string longName(text::kMaxPathBytes + 1 - dir.size(), 'x');
     ASSERT_LT(longName.size(), 256u);   // still a legal file name here
     WriteFile(box + longName, "x\r\n");
     std::string path;
     EXPECT_FALSE(Index().MailboxFilePath(longName, path));
     EXPECT_TRUE(Index().MailboxFilePath(longName.substr(1), path));
-    EXPECT_EQ(path.size(), kMaxPathBytes);
+    EXPECT_EQ(path.size(), text::kMaxPathBytes);
     MessageView view;
     EXPECT_EQ(Index().OpenMessage(0, view), ReadOutcome::Unopenable);
     Index().DeleteMail(0);

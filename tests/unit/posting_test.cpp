@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/unit/TestFiles.h"
+#include "text/FileNames.h"
 #include "upload/FileSaving.h"
 
 namespace tarnwick::sendmail {
@@ -39,7 +40,7 @@ public:
         for (const Entry& e : entries) {
             if (e.name != name || !e.isFile || e.fileBytes.empty()) continue;
             std::string path;
-            if (upload::SavePath(upload::TrimTrailingBackslash(targetDir), upload::SaveBaseName(e.value), path))
+            if (upload::SavePath(upload::TrimTrailingBackslash(targetDir), text::SaveBaseName(e.value), path))
                 upload::WriteWholeFile(path, e.fileBytes.data(), static_cast<std::int32_t>(e.fileBytes.size()));
             return;
         }

@@ -1,8 +1,8 @@
-#include "frame/NarrowText.h"
+#include "text/NarrowText.h"
 
 #include <gtest/gtest.h>
 
-namespace tarnwick::frame {
+namespace tarnwick::text {
 namespace {
 
 TEST(NarrowBuffer, KeepsUpTo255BytesWhole) {
@@ -41,9 +41,9 @@ TEST(CutAtCharBoundary, TrailBytesAreNotMistakenForLeadBytes) {
 }
 
 }  // namespace
-}  // namespace tarnwick::frame
+}  // namespace tarnwick::text
 
-namespace tarnwick::frame {
+namespace tarnwick::text {
 namespace {
 
 TEST(CaseInsensitiveComparison, ByteWiseFoldsEveryByteByCharacterKeepsTrailBytes) {
@@ -63,4 +63,4 @@ TEST(CaseInsensitiveComparison, ByteWiseFoldsEveryByteByCharacterKeepsTrailBytes
 }
 
 }  // namespace
-}  // namespace tarnwick::frame
+}  // namespace tarnwick::text

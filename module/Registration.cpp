@@ -1,4 +1,4 @@
-#include "frame/Registration.h"
+#include "module/Registration.h"
 
 #include <oleauto.h>
 
@@ -7,10 +7,8 @@
 
 #include "Tarnwick_h.h"
 
-namespace tarnwick::frame {
+namespace tarnwick::module {
 namespace {
-
-const char kLibId[] = "{321A60A6-D9D5-4E55-A00E-80F524BC4887}";
 
 std::string GuidText(REFGUID guid) {
     char text[40];
@@ -76,7 +74,7 @@ HRESULT RegisterClassKeys(const ClassEntry& entry, const char* modulePath) {
     step(CreateEmptyKey(classKey + "\\Programmable"));
     step(SetValue(classKey + "\\InprocServer32", "", modulePath));
     step(SetValue(classKey + "\\InprocServer32", "ThreadingModel", "Apartment"));
-    step(SetValue(classKey + "\\TypeLib", "", kLibId));
+    step(SetValue(classKey + "\\TypeLib", "", GuidText(LIBID_TARNWICKLib)));
     return HRESULT_FROM_WIN32(rc);
 }
 
@@ -110,4 +108,4 @@ HRESULT UnregisterModuleTypeLib() {
     return UnRegisterTypeLib(LIBID_TARNWICKLib, 1, 0, LOCALE_NEUTRAL, kind);
 }
 
-}  // namespace tarnwick::frame
+}  // namespace tarnwick::module

@@ -5,16 +5,16 @@
 
 #include "frame/ClassFactory.h"
 
-namespace tarnwick::frame {
+namespace tarnwick::module {
 
 struct ClassEntry {
     const CLSID* clsid;
     const char* name;          // "Mail" gives Tarnwick.Mail, Tarnwick.Mail.1, "Mail Class"
-    ClassFactory* factory;
+    frame::ClassFactory* factory;
 };
 
 const ClassEntry* ClassTableBegin();
 const ClassEntry* ClassTableEnd();
 const ClassEntry* FindClass(REFCLSID clsid);
 
-}  // namespace tarnwick::frame
+}  // namespace tarnwick::module

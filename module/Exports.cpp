@@ -1,11 +1,15 @@
 // Entry points of Tarnwick.dll.
 #include <windows.h>
 
-#include "frame/ClassTable.h"
+#include "module/ClassTable.h"
 #include "frame/Module.h"
-#include "frame/Registration.h"
+#include "module/Registration.h"
 
-using namespace tarnwick::frame;
+using namespace tarnwick::module;
+using tarnwick::frame::ModuleLockCount;
+using tarnwick::frame::ModulePath;
+using tarnwick::frame::RunTerminationActions;
+using tarnwick::frame::SetModuleInstance;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {

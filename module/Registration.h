@@ -4,13 +4,13 @@
 
 #include <windows.h>
 
-#include "frame/ClassTable.h"
+#include "module/ClassTable.h"
 
-namespace tarnwick::frame {
+namespace tarnwick::module {
 
 HRESULT RegisterClassKeys(const ClassEntry& entry, const char* modulePath);
 HRESULT UnregisterClassKeys(const ClassEntry& entry);
 HRESULT RegisterModuleTypeLib(const char* modulePath);
 HRESULT UnregisterModuleTypeLib();
 
-}  // namespace tarnwick::frame
+}  // namespace tarnwick::module

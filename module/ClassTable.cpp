@@ -1,4 +1,4 @@
-#include "frame/ClassTable.h"
+#include "module/ClassTable.h"
 
 #include "Tarnwick_h.h"
 #include "hanzi/HanZi.h"
@@ -6,13 +6,13 @@
 #include "sendmail/SendMail.h"
 #include "upload/Upload.h"
 
-namespace tarnwick::frame {
+namespace tarnwick::module {
 namespace {
 
-ClassFactory mailFactory(&mailbox::Mail::Create<mailbox::Mail>);
-ClassFactory hanZiFactory(&hanzi::HanZi::Create<hanzi::HanZi>);
-ClassFactory sendMailFactory(&sendmail::SendMail::Create<sendmail::SendMail>);
-ClassFactory uploadFactory(&upload::Upload::Create<upload::Upload>);
+frame::ClassFactory mailFactory(&mailbox::Mail::Create<mailbox::Mail>);
+frame::ClassFactory hanZiFactory(&hanzi::HanZi::Create<hanzi::HanZi>);
+frame::ClassFactory sendMailFactory(&sendmail::SendMail::Create<sendmail::SendMail>);
+frame::ClassFactory uploadFactory(&upload::Upload::Create<upload::Upload>);
 
 const ClassEntry classTable[] = {
     {&CLSID_Mail, "Mail", &mailFactory},
@@ -32,4 +32,4 @@ const ClassEntry* FindClass(REFCLSID clsid) {
     return nullptr;
 }
 
-}  // namespace tarnwick::frame
+}  // namespace tarnwick::module

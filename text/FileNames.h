@@ -1,0 +1,23 @@
+// The one rule for the last component of a path or of a file name a client
+// sent, and the names a file may be saved under.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick::text {
+
+// What follows the last backslash or '/' (the second byte of a double-byte
+// character is never taken for one) and a drive prefix ("C:") in front of
+// the whole path or of that last component.
+std::string_view LastPathComponent(std::string_view path);
+
+// The name a client's file is saved under, and an attachment is named by:
+// LastPathComponent of the name sent. Empty, and the file is not saved, when
+// nothing usable is left: an empty name, one ending in a dot or a space ("."
+// and ".." included), a reserved device name (CON, PRN, AUX, NUL, COM1-COM9,
+// LPT1-LPT9, CONIN$, CONOUT$, with any extension and in any case), or a name
+// holding a control byte or a ':'.
+std::string SaveBaseName(std::string_view clientFileName);
+
+}  // namespace tarnwick::text

@@ -1,0 +1,32 @@
+// The fixed text limits pages and stored files can observe. The component
+// formats paths and property values into 256-byte buffers and reads header
+// lines into 255-byte ones, as the systems it serves do; every limit is kept
+// here, once, with its reason, and enforced by cutting or refusing, never by
+// writing past a buffer.
+#pragma once
+
+#include <cstddef>
+
+namespace tarnwick::text {
+
+// A path (mailbox file, saved upload, working directory) and a narrow-buffer
+// property (SendMail.sMailPath, Upload.TargetDir) live in 256-byte buffers:
+// at most 255 bytes of text and the terminating zero. A longer path cannot be
+// opened or written; a longer property value is cut.
+constexpr std::size_t kMaxPathBytes = 255;
+
+// A header line, field name or value of a stored message is read into a
+// 255-byte buffer: at most 254 bytes of text and the terminating zero.
+constexpr std::size_t kHeaderBufferBytes = 255;
+constexpr std::size_t kMaxHeaderTextBytes = kHeaderBufferBytes - 1;
+
+// A posted form field's name has a 64-byte slot and its client file name a
+// 256-byte slot: at most 63 and 255 bytes; longer ones are cut.
+constexpr std::size_t kFieldNameSlotBytes = 64;
+constexpr std::size_t kFileNameSlotBytes = 256;
+
+// An attachment's file name and its extension each fit a 256-byte buffer of
+// the composer: at most 255 bytes each.
+constexpr std::size_t kMaxNamePartBytes = 255;
+
+}  // namespace tarnwick::text
