@@ -46,12 +46,11 @@ HRESULT CopyOut(BSTR stored, BSTR* out) {
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT StoreCopy(BSTR value, BSTR& stored) {
-    BSTR copy = nullptr;
-    HRESULT hr = CopyOut(value, &copy);
+HRESULT StoreCopy(BSTR value, Bstr& stored) {
+    Bstr copy;
+    HRESULT hr = CopyOut(value, copy.Put());
     if (FAILED(hr)) return hr;
-    SysFreeString(stored);
-    stored = copy;
+    stored = std::move(copy);
     return S_OK;
 }
 

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "frame/ComPtr.h"
+
 namespace tarnwick::frame {
 
 // Wide to narrow; a null string gives an empty text (absent).
@@ -20,7 +22,7 @@ HRESULT ToWideExact(const char* text, BSTR* out);
 // A new copy of a stored string for a result (null stays null).
 HRESULT CopyOut(BSTR stored, BSTR* out);
 // Replaces a stored string with a copy of value.
-HRESULT StoreCopy(BSTR value, BSTR& stored);
+HRESULT StoreCopy(BSTR value, Bstr& stored);
 // A variant as a 32-bit integer, coerced by the platform's rules.
 HRESULT VariantToLong(const VARIANT& value, long& out);
 

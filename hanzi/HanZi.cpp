@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "frame/ComBoundary.h"
 #include "frame/StringConversion.h"
 #include "hanzi/HzDecoder.h"
 
@@ -10,7 +11,7 @@ namespace tarnwick::hanzi {
 HRESULT HanZi::HZ2GB(BSTR bsHZString, BSTR* bsGBString) {
     if (!bsGBString) return E_POINTER;
     *bsGBString = nullptr;
-    try {
+    return frame::Guarded([&] {
         std::string gb = HzToGb(frame::ToNarrow(bsHZString), syntaxErrors_);
         if (syntaxErrors_ > 0) {
             // A diagnostic for whoever runs the process; never part of the
@@ -18,12 +19,10 @@ HRESULT HanZi::HZ2GB(BSTR bsHZString, BSTR* bsGBString) {
             std::fputs(SyntaxErrorLine(syntaxErrors_).c_str(), stdout);
             std::fflush(stdout);
         }
+        // The conversion always succeeds; a result that cannot be made reads as empty.
         frame::ToWide(gb, bsGBString);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    // The conversion always succeeds; a result that cannot be made reads as empty.
-    return S_OK;
+        return S_OK;
+    });
 }
 
 }  // namespace tarnwick::hanzi

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/ComBoundary.h"
 #include "frame/StringConversion.h"
 #include "mailbox/MessageReader.h"
 #include "mime/MimePart.h"
@@ -12,13 +13,7 @@ using frame::CopyOut;
 using frame::StoreCopy;
 using frame::ToNarrow;
 
-Mail::~Mail() {
-    SysFreeString(mailPath_);
-    SysFreeString(passWord_);
-    SysFreeString(userName_);
-}
-
-MailboxIndex Mail::Index() const { return MailboxIndex(ToNarrow(mailPath_), ToNarrow(userName_)); }
+MailboxIndex Mail::Index() const { return MailboxIndex(ToNarrow(mailPath_.Get()), ToNarrow(userName_.Get())); }
 
 HRESULT Mail::OnStartPage(IUnknown* piUnk) {
     frame::ComPtr<IScriptingContext> context;
@@ -30,11 +25,11 @@ HRESULT Mail::OnEndPage() {
     return S_OK;
 }
 
-HRESULT Mail::get_sUserName(BSTR* pVal) { return CopyOut(userName_, pVal); }
+HRESULT Mail::get_sUserName(BSTR* pVal) { return CopyOut(userName_.Get(), pVal); }
 HRESULT Mail::put_sUserName(BSTR newVal) { return StoreCopy(newVal, userName_); }
-HRESULT Mail::get_sPassWord(BSTR* pVal) { return CopyOut(passWord_, pVal); }
+HRESULT Mail::get_sPassWord(BSTR* pVal) { return CopyOut(passWord_.Get(), pVal); }
 HRESULT Mail::put_sPassWord(BSTR newVal) { return StoreCopy(newVal, passWord_); }
-HRESULT Mail::get_sMailPath(BSTR* pVal) { return CopyOut(mailPath_, pVal); }
+HRESULT Mail::get_sMailPath(BSTR* pVal) { return CopyOut(mailPath_.Get(), pVal); }
 HRESULT Mail::put_sMailPath(BSTR newVal) { return StoreCopy(newVal, mailPath_); }
 
 HRESULT Mail::get_bDebug(long* pVal) {
@@ -50,21 +45,17 @@ HRESULT Mail::put_bDebug(long newVal) {
 
 HRESULT Mail::get_MailCount(long* pVal) {
     if (!pVal) return E_POINTER;
-    try {
+    return frame::Guarded([&] {
         *pVal = Index().MailCount();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT Mail::DeleteMail(long nIndex) {
-    try {
+    return frame::Guarded([&] {
         Index().DeleteMail(nIndex);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 template <class Work>
@@ -85,7 +76,7 @@ HRESULT Mail::ReadMessage(long nIndex, Work work) {
 HRESULT Mail::GetTitleInfo(long nIndex, BSTR* saTitleInfo) {
     if (!saTitleInfo) return E_POINTER;
     *saTitleInfo = nullptr;
-    try {
+    return frame::Guarded([&] {
         return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
             // Each value is converted on its own, so a value that ends in half
             // a double-byte character cannot swallow the separator.
@@ -102,9 +93,7 @@ HRESULT Mail::GetTitleInfo(long nIndex, BSTR* saTitleInfo) {
             *saTitleInfo = result;
             return S_OK;
         });
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT Mail::GetBody(long nIndex, BSTR* sReturnBody) {
@@ -131,9 +120,8 @@ HRESULT Mail::GetAllFileName(long nIndex, BSTR* sListFile) {
     if (!sListFile) return E_POINTER;
     *sListFile = SysAllocString(L"");   // the answer when there is no such message
     if (!*sListFile) return E_OUTOFMEMORY;
-    HRESULT hr = E_OUTOFMEMORY;
-    try {
-        hr = ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
+    const HRESULT hr = frame::Guarded([&] {
+        return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
             BSTR list = nullptr;
             HRESULT converted = frame::ToWide(AttachmentList(root), &list);
             if (FAILED(converted)) return converted;
@@ -141,8 +129,7 @@ HRESULT Mail::GetAllFileName(long nIndex, BSTR* sListFile) {
             *sListFile = list;
             return S_OK;
         });
-    } catch (const std::bad_alloc&) {
-    }
+    });
     if (hr != S_OK) {
         // An unopenable message leaves the result unassigned.
         SysFreeString(*sListFile);
@@ -154,30 +141,16 @@ HRESULT Mail::GetAllFileName(long nIndex, BSTR* sListFile) {
 HRESULT Mail::GetFile(long nIndex, BSTR sFileName, long* bSucceed) {
     if (!bSucceed) return E_POINTER;
     *bSucceed = 0;
-    try {
+    return frame::Guarded([&] {
         return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
-            const mime::MimePart* part = FindAttachmentByName(root, frame::ToNarrow(sFileName));
+            const mime::MimePart* part = FindAttachmentByName(root, ToNarrow(sFileName));
             if (!part) return S_OK;
-            // Decoded straight into the array that is sent, then cut to the
-            // decoded count: the body is never copied a second time.
-            const std::size_t capacity = mime::DecodedCapacity(*part);
+            // Decoded straight into the array that is sent.
             frame::Variant bytes;
-            // A vector array may be of fixed size; this one must be cut.
-            SAFEARRAYBOUND size = {static_cast<ULONG>(capacity), 0};
-            SAFEARRAY* array = SafeArrayCreate(VT_UI1, 1, &size);
-            if (!array) return S_OK;   // nothing can be sent
-            bytes.Ref().vt = VT_ARRAY | VT_UI1;
-            bytes.Ref().parray = array;
-            std::size_t count = 0;
-            {
-                frame::SafeArrayData data;
-                if (FAILED(data.Lock(array))) return S_OK;
-                count = mime::DecodeBodyInto(*part, static_cast<char*>(data.Data()));
-            }
-            if (count < capacity) {
-                size.cElements = static_cast<ULONG>(count);
-                if (FAILED(SafeArrayRedim(array, &size))) return S_OK;
-            }
+            if (FAILED(frame::MakeByteArray(
+                    mime::DecodedCapacity(*part), [part](char* out) { return mime::DecodeBodyInto(*part, out); },
+                    &bytes)))
+                return S_OK;   // nothing can be sent
 
             IResponse* response = page_.Response();
             if (debug_ == 0 && response) {
@@ -193,29 +166,19 @@ HRESULT Mail::GetFile(long nIndex, BSTR sFileName, long* bSucceed) {
             *bSucceed = 1;
             return S_OK;
         });
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT Mail::Encode(BSTR bsOriginalText, BSTR* bsOutEncodeText) {
     if (!bsOutEncodeText) return E_POINTER;
     *bsOutEncodeText = nullptr;
-    try {
-        return frame::ToWide(EncodeText(frame::ToNarrow(bsOriginalText)), bsOutEncodeText);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    return frame::Guarded([&] { return frame::ToWide(EncodeText(ToNarrow(bsOriginalText)), bsOutEncodeText); });
 }
 
 HRESULT Mail::Decode(BSTR bsEncodeText, BSTR* bsOriginalText) {
     if (!bsOriginalText) return E_POINTER;
     *bsOriginalText = nullptr;
-    try {
-        return frame::ToWide(DecodeText(frame::ToNarrow(bsEncodeText)), bsOriginalText);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    return frame::Guarded([&] { return frame::ToWide(DecodeText(ToNarrow(bsEncodeText)), bsOriginalText); });
 }
 
 HRESULT Mail::About() {

@@ -10,9 +10,6 @@ namespace tarnwick::mailbox {
 
 class Mail : public frame::DispatchObject<IMail, &IID_IMail> {
 public:
-    Mail() = default;
-    ~Mail() override;
-
     HRESULT STDMETHODCALLTYPE OnStartPage(IUnknown* piUnk) override;
     HRESULT STDMETHODCALLTYPE OnEndPage() override;
     HRESULT STDMETHODCALLTYPE GetTitleInfo(long nIndex, BSTR* saTitleInfo) override;
@@ -48,9 +45,9 @@ private:
     HRESULT ReadMessage(long nIndex, Work work);
 
     frame::PageBinding page_;
-    BSTR mailPath_ = nullptr;
-    BSTR passWord_ = nullptr;
-    BSTR userName_ = nullptr;
+    frame::Bstr mailPath_;
+    frame::Bstr passWord_;
+    frame::Bstr userName_;
     long debug_ = 0;
 };
 

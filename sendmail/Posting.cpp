@@ -93,13 +93,13 @@ bool DeliverCopy(const std::string& messageFile, const std::string& userDir, std
     return false;
 }
 
-bool PostForm(PostedForm& form, std::string& tempPath, const std::string& mailPath,
+bool PostForm(upload::PostedForm& form, std::string& tempPath, const std::string& mailPath,
                  const LocalDomains& domains) {
     MultipartMessage message;
-    message.SetFrom(form.Field("From"));
-    message.ParseRecipients(form.Field("To"));
-    message.SetSubject(form.Field("Subject"));
-    message.SetBody(form.Field("Body"));
+    message.SetFrom(upload::TextOf(form.Value("From")));
+    message.ParseRecipients(upload::TextOf(form.Value("To")));
+    message.SetSubject(upload::TextOf(form.Value("Subject")));
+    message.SetBody(upload::TextOf(form.Value("Body")));
 
     // Without a temporary path the working directory would land in the
     // server's current directory.
@@ -113,14 +113,14 @@ bool PostForm(PostedForm& form, std::string& tempPath, const std::string& mailPa
     // SaveFile saves the first field of a name, so a name is handled once (its
     // first field is the one at hand); two uploads saved to one file are
     // attached once.
-    const long count = form.FieldCount();
+    const std::int32_t count = form.FieldCount();
     std::vector<std::string> saved;   // removed again at the end
     std::set<std::string> handledNames, attachedPaths;
-    for (long i = 0; i < count; ++i) {
-        std::string name = form.NameAt(i);
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::string name = upload::TextOf(form.NameAt(i));
         if (!handledNames.insert(name).second || !form.IsFile(name)) continue;
         form.SaveFile(name);
-        std::string baseName = text::SaveBaseName(form.ValueAt(i));
+        std::string baseName = text::SaveBaseName(upload::TextOf(form.ValueAt(i)));
         if (baseName.empty()) continue;
         std::string path = workDir + "\\" + baseName;
         saved.push_back(path);

@@ -6,23 +6,9 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "upload/PostedForm.h"
 
 namespace tarnwick::sendmail {
-
-// What posting needs of the posted form (the Upload object reads it).
-class PostedForm {
-public:
-    virtual ~PostedForm() = default;
-    // A field's value by name; empty when absent or empty.
-    virtual std::string Field(const std::string& name) = 0;
-    virtual void SetTargetDir(const std::string& dir) = 0;
-    virtual long FieldCount() = 0;
-    virtual std::string NameAt(long index) = 0;
-    virtual bool IsFile(const std::string& name) = 0;
-    virtual void SaveFile(const std::string& name) = 0;
-    // A field's value by position: for a file field, the name the client sent.
-    virtual std::string ValueAt(long index) = 0;
-};
 
 // The domains delivered to locally, compared in this order.
 struct LocalDomains {
@@ -59,7 +45,7 @@ bool DeliverCopy(const std::string& messageFile, const std::string& userDir, std
 // file cannot be written. Whatever it made (the saved uploads, the message file and the
 // working directory) is removed again in every case; tempPath still names the
 // working directory afterwards.
-bool PostForm(PostedForm& form, std::string& tempPath, const std::string& mailPath,
+bool PostForm(upload::PostedForm& form, std::string& tempPath, const std::string& mailPath,
                  const LocalDomains& domains);
 
 }  // namespace tarnwick::sendmail

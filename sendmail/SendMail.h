@@ -5,6 +5,8 @@
 #include "frame/DispatchObject.h"
 #include "text/NarrowText.h"
 #include "frame/PageBinding.h"
+#include "upload/FormRequest.h"
+#include "upload/PostedForm.h"
 
 namespace tarnwick::sendmail {
 
@@ -12,7 +14,6 @@ class SendMail
     : public frame::DispatchObject<ISendMail, &IID_ISendMail> {
 public:
     SendMail();
-    ~SendMail() override;
 
     HRESULT STDMETHODCALLTYPE OnStartPage(IUnknown* piUnk) override;
     HRESULT STDMETHODCALLTYPE OnEndPage() override;
@@ -25,9 +26,11 @@ public:
 
 private:
     text::NarrowBuffer mailPath_;
-    BSTR tempPath_ = nullptr;
-    frame::ComPtr<IUpload> upload_;   // reads the posted form for us
-    frame::PageBinding page_;         // released before the Upload object
+    frame::Bstr tempPath_;
+    frame::PageBinding page_;
+    upload::RequestBody body_;   // the posted bytes the form points into
+    upload::PostedForm form_;
+    bool hasForm_ = false;       // a page was bound and its form read
 };
 
 }  // namespace tarnwick::sendmail

@@ -78,18 +78,18 @@ For Each prop In Array("Request", "Response", "Server", "Session", "Application"
 Next
 host.FailProperty = ""
 
-' --- SendMail and its private Upload
+' --- SendMail reads the posted form itself
 Set sender = CreateObject("Tarnwick.SendMail")
 hr = HrOfForm(sender, "From")
 CheckHr "SendMail.Form without a page gives E_UNEXPECTED", hr, "8000FFFF"
 host.SetBodyText ""
 CheckHr "SendMail binds", HrOfStartPage(sender, host.Context), "00000000"
-CheckEqual "SendMail and its Upload both hold the page", host.HeldPageObjects, 10
+CheckEqual "SendMail holds the page objects once", host.HeldPageObjects, 5
 sender.OnEndPage
-CheckEqual "SendMail.OnEndPage unbinds its Upload too", host.HeldPageObjects, 0
+CheckEqual "SendMail.OnEndPage releases them", host.HeldPageObjects, 0
 Call HrOfStartPage(sender, host.Context)
 Call HrOfStartPage(sender, host.Context)
-CheckEqual "a second SendMail binding replaces the first", host.HeldPageObjects, 10
+CheckEqual "a second SendMail binding replaces the first", host.HeldPageObjects, 5
 Set sender = Nothing
 CheckEqual "destroying SendMail releases everything", host.HeldPageObjects, 0
 

@@ -13,39 +13,31 @@
 namespace tarnwick::sendmail {
 namespace {
 
-// A posted form held in memory; SaveFile writes like the Upload object does.
-class FakeForm : public PostedForm {
+// A posted form: its entries written as a multipart/form-data body, parsed
+// the way a page's body is.
+class FakeForm : public upload::PostedForm {
 public:
     struct Entry {
-        std::string name, value, fileBytes;
+        std::string name, value, fileBytes;   // value: the file name of a file field
         bool isFile;
     };
     std::vector<Entry> entries;
-    std::string targetDir;
 
-    std::string Field(const std::string& name) override {
-        for (const Entry& e : entries)
-            if (e.name == name) return e.value;
-        return "";
-    }
-    void SetTargetDir(const std::string& dir) override { targetDir = dir; }
-    long FieldCount() override { return static_cast<long>(entries.size()); }
-    std::string NameAt(long i) override { return entries[static_cast<std::size_t>(i)].name; }
-    bool IsFile(const std::string& name) override {
-        for (const Entry& e : entries)
-            if (e.name == name) return e.isFile;
-        return false;
-    }
-    void SaveFile(const std::string& name) override {
+    // The form of the entries as they are now.
+    upload::PostedForm& Posted() {
+        body_ = "";
         for (const Entry& e : entries) {
-            if (e.name != name || !e.isFile || e.fileBytes.empty()) continue;
-            std::string path;
-            if (upload::SavePath(upload::TrimTrailingBackslash(targetDir), text::SaveBaseName(e.value), path))
-                upload::WriteWholeFile(path, e.fileBytes.data(), static_cast<std::int32_t>(e.fileBytes.size()));
-            return;
+            body_ += "--B7\r\nContent-Disposition: form-data; name=\"" + e.name + "\"";
+            if (e.isFile) body_ += "; filename=\"" + e.value + "\"\r\nContent-Type: application/octet-stream";
+            body_ += "\r\n\r\n" + (e.isFile ? e.fileBytes : e.value) + "\r\n";
         }
+        body_ += "--B7--\r\n";
+        Parse(body_.data(), static_cast<std::int32_t>(body_.size()));
+        return *this;
     }
-    std::string ValueAt(long i) override { return entries[static_cast<std::size_t>(i)].value; }
+
+private:
+    std::string body_;
 };
 
 LocalDomains Domains() {
@@ -107,10 +99,10 @@ TEST_F(PostFormTest, DeliversToLocalUsersAndCleansUp) {
                     {"Body", "Hello", "", false},
                     {"file", "C:\\docs\\report.txt", "report bytes", true}};
     std::string tempPath = temp;
-    ASSERT_TRUE(PostForm(form, tempPath, mail, Domains()));
+    ASSERT_TRUE(PostForm(form.Posted(), tempPath, mail, Domains()));
     EXPECT_EQ(tempPath.rfind(temp, 0), 0u);
     EXPECT_GT(tempPath.size(), temp.size()) << "the working directory follows the temp path directly";
-    EXPECT_EQ(form.targetDir, tempPath);
+    EXPECT_EQ(form.TargetDir(), tempPath);
     EXPECT_TRUE(Files(temp).empty()) << "working directory, message and uploads are removed";
 
     std::vector<std::string> annFiles = Files(mail + "/ann");
@@ -131,15 +123,15 @@ TEST_F(PostFormTest, WithoutRecipientsNothingIsSentAndNothingStays) {
     FakeForm form;
     form.entries = {{"To", "x <y", "", false}, {"f", "a.txt", "data", true}};
     std::string tempPath = temp;
-    EXPECT_FALSE(PostForm(form, tempPath, mail, Domains()));
-    EXPECT_EQ(form.targetDir, tempPath) << "the temp path still names the working directory";
+    EXPECT_FALSE(PostForm(form.Posted(), tempPath, mail, Domains()));
+    EXPECT_EQ(form.TargetDir(), tempPath) << "the temp path still names the working directory";
     EXPECT_TRUE(Files(temp).empty()) << "working directory and saved upload are removed";
 }
 
 TEST_F(PostFormTest, EmptyToTextIsOneEmptyRecipient) {
     FakeForm form;
     std::string tempPath = temp;
-    EXPECT_TRUE(PostForm(form, tempPath, mail, Domains())) << "offered to one empty address";
+    EXPECT_TRUE(PostForm(form.Posted(), tempPath, mail, Domains())) << "offered to one empty address";
     EXPECT_TRUE(Files(temp).empty()) << "a form without files makes and removes an empty directory";
 }
 
@@ -147,7 +139,7 @@ TEST_F(PostFormTest, HostileUploadNamesStayInsideTheWorkingDirectory) {
     FakeForm form;
     form.entries = {{"To", "ann@127.0.0.1", "", false}, {"f", "..\\..\\evil.txt", "x", true}};
     std::string tempPath = temp;
-    ASSERT_TRUE(PostForm(form, tempPath, mail, Domains()));
+    ASSERT_TRUE(PostForm(form.Posted(), tempPath, mail, Domains()));
     EXPECT_FALSE(test::Exists(scratch.Path() + "evil.txt"));
     std::vector<std::string> annFiles = Files(mail + "/ann");
     ASSERT_EQ(annFiles.size(), 1u);
@@ -165,20 +157,14 @@ TEST(LocalUserOf, IgnoresSpacesAndTabsAroundTheAddress) {
 }
 
 TEST_F(PostFormTest, EachUploadIsAttachedOnce) {
-    struct CountingForm : FakeForm {
-        int saves = 0;
-        void SaveFile(const std::string& name) override {
-            ++saves;
-            FakeForm::SaveFile(name);
-        }
-    } form;
+    FakeForm form;
     form.entries = {{"To", "ann@127.0.0.1", "", false}, {"f", "C:\\a\\big.bin", std::string(100000, 'x'), true}};
     // Empty fields of the same name and file name, as a hostile client sends them.
     for (int i = 0; i < 50; ++i) form.entries.push_back({"f", "C:\\a\\big.bin", "", true});
     // Another field saved to the same file: Windows ignores the case.
     form.entries.push_back({"g", "BIG.BIN", "y", true});
     std::string tempPath = temp;
-    ASSERT_TRUE(PostForm(form, tempPath, mail, Domains()));
+    ASSERT_TRUE(PostForm(form.Posted(), tempPath, mail, Domains()));
     std::vector<std::string> annFiles = Files(mail + "/ann");
     ASSERT_EQ(annFiles.size(), 1u);
     const std::string copy = test::ReadFile(mail + "/ann/" + annFiles[0]);
@@ -187,7 +173,6 @@ TEST_F(PostFormTest, EachUploadIsAttachedOnce) {
         ++attachments;
     EXPECT_EQ(attachments, 1u);
     EXPECT_LT(copy.size(), 200000u);
-    EXPECT_EQ(form.saves, 2) << "each field name is saved once";
     EXPECT_TRUE(Files(temp).empty());
 }
 
@@ -208,8 +193,8 @@ TEST_F(PostFormTest, WithoutATempPathNothingIsMadeOrSent) {
     FakeForm form;
     form.entries = {{"To", "ann@127.0.0.1", "", false}, {"f", "a.txt", "data", true}};
     std::string tempPath;
-    EXPECT_FALSE(PostForm(form, tempPath, mail, Domains()));
-    EXPECT_EQ(form.targetDir, "") << "no working directory";
+    EXPECT_FALSE(PostForm(form.Posted(), tempPath, mail, Domains()));
+    EXPECT_EQ(tempPath, "") << "no working directory";
     EXPECT_TRUE(Files(mail + "/ann").empty());
 }
 
