@@ -16,9 +16,17 @@ namespace tarnwick::host {
 // engine stops the script, and the host knows it was no error.
 constexpr HRESULT kPageEnded = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0E01);
 
+// What Invoke lets a script assign to a member before Call sees it.
+enum class Access {
+    Any,     // Call decides; index arguments allowed (Cookies("a") = v)
+    Get,     // no assignment
+    GetPut,  // assignment of a plain value, without index arguments
+};
+
 struct Member {
     const wchar_t* name;
     DISPID id;
+    Access access = Access::Any;
 };
 
 // One call from a script. For a property assignment `value` is the assigned
@@ -72,13 +80,16 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* excep, UINT* argErr) override {
         if (argErr) *argErr = 0;
-        if (!FindId(id)) return DISP_E_MEMBERNOTFOUND;
+        const Member* m = FindId(id);
+        if (!m) return DISP_E_MEMBERNOTFOUND;
         const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
         VARIANT* value = nullptr;
         UINT skipped = 0;
         if (put) {
+            if (m->access == Access::Get) return DISP_E_MEMBERNOTFOUND;
             // The assigned value comes first in DISPPARAMS, named DISPID_PROPERTYPUT.
-            if (!params || params->cArgs == 0) return DISP_E_BADPARAMCOUNT;
+            if (!params || params->cArgs == 0 || (m->access == Access::GetPut && params->cArgs != 1))
+                return DISP_E_BADPARAMCOUNT;
             value = const_cast<VARIANT*>(Deref(&params->rgvarg[0]));
             skipped = 1;
         } else {

@@ -2,7 +2,7 @@
 
 #include <oleauto.h>
 
-#include "Owners.h"
+#include "Variants.h"
 
 namespace pagehost {
 

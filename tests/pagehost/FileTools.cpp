@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "Owners.h"
 #include "Variants.h"
 
 namespace pagehost {
@@ -10,6 +9,25 @@ namespace pagehost {
 const wchar_t kMissing[] = L"<missing>";
 
 namespace {
+
+// A file or search handle, closed by `Close` unless it is invalid.
+template <BOOL(WINAPI* Close)(HANDLE)>
+class Handle {
+public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() {
+        if (Ok()) Close(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool Ok() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE Get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+using FileHandle = Handle<CloseHandle>;
+using FindHandle = Handle<FindClose>;
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 

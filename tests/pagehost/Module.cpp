@@ -7,8 +7,8 @@
 #include <string>
 
 #include "Module.h"
-#include "Owners.h"
 #include "PageHost.h"
+#include "RegistryTools.h"
 
 namespace pagehost {
 

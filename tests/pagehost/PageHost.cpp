@@ -170,7 +170,7 @@ HRESULT SetBool(VARIANT* result, bool value) {
 // The first `count` arguments as strings.
 HRESULT Strings(const Args& args, std::wstring* out, UINT count) {
     for (UINT i = 0; i < count; ++i) {
-        HRESULT hr = args.String(i, out[i]);
+        HRESULT hr = NeutralText(args.Raw(i), out[i]);
         if (FAILED(hr)) return hr;
     }
     return S_OK;
@@ -276,18 +276,19 @@ long PageHost::HeldRefs(const std::wstring& name) const {
     return -1;
 }
 
-MemberTable PageHost::Members() const { return TableOf(kMembers); }
+const Member* PageHost::Members(size_t& count) const { return TableOf(kMembers, count); }
 
-HRESULT PageHost::Call(DISPID id, bool put, const Args& args, VARIANT* result, EXCEPINFO* excep) {
-    if (id < kOutputText) return CallBody(id, put, args, result);
-    if (id < kBytesToHex) return CallOutput(id, args, result);
-    if (id < kWriteFileHex) return CallHelper(id, args, result, excep);
-    if (id < kProbeBind) return CallFiles(id, args, result);
-    return CallProbe(id, args, result);
+HRESULT PageHost::Call(const Invocation& call) {
+    const DISPID id = call.id;
+    if (id < kOutputText) return CallBody(id, call.value, call.args, call.result);
+    if (id < kBytesToHex) return CallOutput(id, call.args, call.result);
+    if (id < kWriteFileHex) return CallHelper(id, call.args, call.result, call.excep);
+    if (id < kProbeBind) return CallFiles(id, call.args, call.result);
+    return CallProbe(id, call.args, call.result);
 }
 
 // Page binding, failure injection and the request body.
-HRESULT PageHost::CallBody(DISPID id, bool put, const Args& args, VARIANT* result) {
+HRESULT PageHost::CallBody(DISPID id, const VARIANT* value, const Args& args, VARIANT* result) {
     HostState& s = *state_;
     long number = 0;
     std::wstring text;
@@ -299,8 +300,8 @@ HRESULT PageHost::CallBody(DISPID id, bool put, const Args& args, VARIANT* resul
         return S_OK;
     }
     case kFailProperty:
-        if (!put) return SetString(result, s.failProperty);
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (!value) return SetString(result, s.failProperty);
+        if (FAILED(hr = NeutralText(value, text))) return hr;
         if (!text.empty()) {
             bool known = false;
             for (const wchar_t* name : kPageObjectNames) known = known || EqualsNoCase(text, name);
@@ -311,32 +312,32 @@ HRESULT PageHost::CallBody(DISPID id, bool put, const Args& args, VARIANT* resul
     case kFailTotalBytes:
     case kFailBinaryRead: {
         bool& flag = id == kFailTotalBytes ? s.failTotalBytes : s.failBinaryRead;
-        if (!put) return SetBool(result, flag);
-        if (FAILED(hr = args.Long(0, number))) return hr;
+        if (!value) return SetBool(result, flag);
+        if (FAILED(hr = NeutralLong(value, number))) return hr;
         flag = number != 0;
         return S_OK;
     }
     case kShortRead:
-        if (!put) {
+        if (!value) {
             SetLong(result, s.shortRead);
             return S_OK;
         }
-        if (FAILED(hr = args.Long(0, number))) return hr;
+        if (FAILED(hr = NeutralLong(value, number))) return hr;
         s.shortRead = number < 0 ? -1 : number;
         return S_OK;
     case kFailCode:
-        if (!put) {
+        if (!value) {
             SetLong(result, s.failCode);
             return S_OK;
         }
-        if (FAILED(hr = args.Long(0, number))) return hr;
+        if (FAILED(hr = NeutralLong(value, number))) return hr;
         if (number >= 0) return E_INVALIDARG;  // an injected failure must be a failure code
         s.failCode = number;
         return S_OK;
     case kSetBodyHex:
     case kSetBodyText:
     case kSetBodyFile: {
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         std::string body;
         bool ok = id == kSetBodyHex    ? HexToBytes(text, body)
                   : id == kSetBodyText ? UnitsToBytes(text, body)
@@ -399,7 +400,7 @@ HRESULT PageHost::CallOutput(DISPID id, const Args& args, VARIANT* result) {
         return S_OK;
     case kHeldRefs: {
         std::wstring name;
-        HRESULT hr = args.String(0, name);
+        HRESULT hr = NeutralText(args.Raw(0), name);
         if (FAILED(hr)) return hr;
         long held = HeldRefs(name);
         if (held < 0) return E_INVALIDARG;
@@ -420,29 +421,30 @@ HRESULT PageHost::CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEP
     case kBytesToHex: {
         const VARIANT* v = args.Raw(0);
         if (!v) return DISP_E_BADPARAMCOUNT;
-        ByteArrayKind kind = ReadByteArray(*v, bytes);
-        if (kind == ByteArrayKind::NotBytes) return SetString(result, L"<not bytes vt=" + std::to_wstring(V_VT(v)) + L">");
+        // Empty counts as no bytes.
+        if (!ReadByteArray(*v, bytes) && V_VT(v) != VT_EMPTY)
+            return SetString(result, L"<not bytes vt=" + std::to_wstring(V_VT(v)) + L">");
         return SetString(result, BytesToHex(bytes));
     }
     case kHexToBytes:
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         if (!HexToBytes(text, bytes)) return E_INVALIDARG;
         return MakeByteArray(bytes, result);
     case kArrayInfo:
         if (!args.Raw(0)) return DISP_E_BADPARAMCOUNT;
         return SetString(result, ArrayInfo(*args.Raw(0)));
     case kNarrowHex:
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         return SetString(result, BytesToHex(ToNarrow(text)));
     case kWideHex:
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         return SetString(result, WideHex(text));
     case kFromNarrowHex:
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         if (!HexToBytes(text, bytes)) return E_INVALIDARG;
         return SetString(result, ToWide(bytes));
     case kFromWideHex: {
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         std::wstring made;
         if (!FromWideHex(text, made)) return E_INVALIDARG;
         return SetString(result, made);
@@ -459,10 +461,10 @@ HRESULT PageHost::CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEP
         V_BSTR(result) = nullptr;
         return S_OK;
     case kHResultHex:
-        if (FAILED(hr = args.Long(0, number))) return hr;
+        if (FAILED(hr = NeutralLong(args.Raw(0), number))) return hr;
         return SetString(result, HResultHex(number));
     case kHResultFromHex: {
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) text.erase(0, 2);
         if (text.size() % 2) text.insert(text.begin(), L'0');
         if (!HexToBytes(text, bytes) || bytes.empty() || bytes.size() > 4) return E_INVALIDARG;
@@ -472,10 +474,10 @@ HRESULT PageHost::CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEP
         return S_OK;
     }
     case kFailWith:
-        if (FAILED(hr = args.Long(0, number))) return hr;
+        if (FAILED(hr = NeutralLong(args.Raw(0), number))) return hr;
         return number;
     case kFailWithException:
-        if (FAILED(hr = args.Long(0, number))) return hr;
+        if (FAILED(hr = NeutralLong(args.Raw(0), number))) return hr;
         if (!excep) return number;
         ZeroMemory(excep, sizeof *excep);
         excep->scode = number;
@@ -486,14 +488,14 @@ HRESULT PageHost::CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEP
         const VARIANT* v = args.Raw(0);
         if (!v) return DISP_E_BADPARAMCOUNT;
         if (V_VT(v) != VT_DISPATCH || !V_DISPATCH(v)) return DISP_E_TYPEMISMATCH;
-        if (FAILED(hr = args.String(1, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(1), text))) return hr;
         return DirectGet(V_DISPATCH(v), text, result);
     }
     case kPrintable:
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         return SetString(result, Printable(text));
     case kGetEnv: {
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         DWORD n = GetEnvironmentVariableW(text.c_str(), nullptr, 0);
         if (n == 0) return SetString(result, kMissing);
         std::wstring value(n, L'\0');
@@ -594,7 +596,7 @@ HRESULT PageHost::CallProbe(DISPID id, const Args& args, VARIANT* result) {
         return S_OK;
     case kProbeWrite: {
         std::wstring text;
-        if (FAILED(hr = args.String(0, text))) return hr;
+        if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         return probe_.Write(text);
     }
     case kProbeReadHex: {

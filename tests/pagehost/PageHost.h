@@ -9,7 +9,6 @@
 
 #include "ComObject.h"
 #include "HostState.h"
-#include "Owners.h"
 #include "PageStubs.h"
 #include "ProbeBinding.h"
 #include "Request.h"
@@ -34,11 +33,12 @@ public:
     HostState& State() { return *state_; }
 
 protected:
-    MemberTable Members() const override;
-    HRESULT Call(DISPID id, bool put, const Args& args, VARIANT* result, EXCEPINFO* excep) override;
+    const Member* Members(size_t& count) const override;
+    HRESULT Call(const Invocation& call) override;
 
 private:
-    HRESULT CallBody(DISPID id, bool put, const Args& args, VARIANT* result);
+    // `value` is the assigned value, null when the script reads or calls.
+    HRESULT CallBody(DISPID id, const VARIANT* value, const Args& args, VARIANT* result);
     HRESULT CallOutput(DISPID id, const Args& args, VARIANT* result);
     HRESULT CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEPINFO* excep);
     HRESULT CallFiles(DISPID id, const Args& args, VARIANT* result);

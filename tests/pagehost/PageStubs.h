@@ -9,7 +9,18 @@
 
 namespace pagehost {
 
-class Server final : public ComObject<IServer, &IID_IServer> {
+// A page object that offers scripts no members.
+template <class Itf, const IID* OwnIid>
+class StubObject : public ComObject<Itf, OwnIid> {
+protected:
+    const Member* Members(size_t& count) const override {
+        count = 0;
+        return nullptr;
+    }
+    HRESULT Call(const Invocation&) override { return DISP_E_MEMBERNOTFOUND; }
+};
+
+class Server final : public StubObject<IServer, &IID_IServer> {
 public:
     HRESULT STDMETHODCALLTYPE get_ScriptTimeout(LONG* out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE put_ScriptTimeout(LONG) override { return E_NOTIMPL; }
@@ -21,13 +32,9 @@ public:
     HRESULT STDMETHODCALLTYPE Execute(BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Transfer(BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetLastError(IASPError** out) override { return stub::NotImpl(out); }
-
-protected:
-    MemberTable Members() const override { return MemberTable{nullptr, 0}; }
-    HRESULT Call(DISPID, bool, const Args&, VARIANT*, EXCEPINFO*) override { return DISP_E_MEMBERNOTFOUND; }
 };
 
-class Session final : public ComObject<ISessionObject, &IID_ISessionObject> {
+class Session final : public StubObject<ISessionObject, &IID_ISessionObject> {
 public:
     HRESULT STDMETHODCALLTYPE get_SessionID(BSTR* out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE get_Value(BSTR, VARIANT* out) override { return stub::NotImpl(out); }
@@ -42,13 +49,9 @@ public:
     HRESULT STDMETHODCALLTYPE put_LCID(LONG) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_StaticObjects(IVariantDictionary** out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE get_Contents(IVariantDictionary** out) override { return stub::NotImpl(out); }
-
-protected:
-    MemberTable Members() const override { return MemberTable{nullptr, 0}; }
-    HRESULT Call(DISPID, bool, const Args&, VARIANT*, EXCEPINFO*) override { return DISP_E_MEMBERNOTFOUND; }
 };
 
-class Application final : public ComObject<IApplicationObject, &IID_IApplicationObject> {
+class Application final : public StubObject<IApplicationObject, &IID_IApplicationObject> {
 public:
     HRESULT STDMETHODCALLTYPE get_Value(BSTR, VARIANT* out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE put_Value(BSTR, VARIANT) override { return E_NOTIMPL; }
@@ -57,10 +60,6 @@ public:
     HRESULT STDMETHODCALLTYPE UnLock() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_StaticObjects(IVariantDictionary** out) override { return stub::NotImpl(out); }
     HRESULT STDMETHODCALLTYPE get_Contents(IVariantDictionary** out) override { return stub::NotImpl(out); }
-
-protected:
-    MemberTable Members() const override { return MemberTable{nullptr, 0}; }
-    HRESULT Call(DISPID, bool, const Args&, VARIANT*, EXCEPINFO*) override { return DISP_E_MEMBERNOTFOUND; }
 };
 
 }  // namespace pagehost

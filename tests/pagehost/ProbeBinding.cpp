@@ -1,7 +1,5 @@
 #include "ProbeBinding.h"
 
-#include "Variants.h"
-
 namespace pagehost {
 
 HRESULT ProbeBinding::Bind(IUnknown* context) {
@@ -29,10 +27,10 @@ void ProbeBinding::Unbind() {
 
 HRESULT ProbeBinding::Write(const std::wstring& text) {
     if (!response_) return E_UNEXPECTED;
-    VariantOwner v;
-    HRESULT hr = SetString(v.Get(), text);
+    Variant v;
+    HRESULT hr = SetString(&v, text);
     if (FAILED(hr)) return hr;
-    return response_->Write(*v);
+    return response_->Write(v.Ref());
 }
 
 HRESULT ProbeBinding::ReadAll(std::string& bytes) {
@@ -41,13 +39,13 @@ HRESULT ProbeBinding::ReadAll(std::string& bytes) {
     LONG total = 0;
     HRESULT hr = request_->get_TotalBytes(&total);
     if (FAILED(hr)) return hr;
-    VariantOwner count;
-    SetLong(count.Get(), total);
-    VariantOwner data;
-    hr = request_->BinaryRead(count.Get(), data.Get());
+    Variant count;
+    SetLong(&count, total);
+    Variant data;
+    hr = request_->BinaryRead(&count, &data);
     if (FAILED(hr)) return hr;
-    if (ReadByteArray(*data, bytes) != ByteArrayKind::Bytes) return E_UNEXPECTED;
-    if (V_VT(&*count) != VT_I4 || static_cast<size_t>(V_I4(&*count)) != bytes.size()) return E_UNEXPECTED;
+    if (!ReadByteArray(data.Ref(), bytes)) return E_UNEXPECTED;
+    if (V_VT(&count) != VT_I4 || static_cast<size_t>(V_I4(&count)) != bytes.size()) return E_UNEXPECTED;
     return S_OK;
 }
 

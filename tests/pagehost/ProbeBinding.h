@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/AspInterfaces.h"
-#include "Owners.h"
+#include "Variants.h"
 
 namespace pagehost {
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "FileTools.h"
-#include "Owners.h"
 #include "Variants.h"
 
 namespace pagehost {

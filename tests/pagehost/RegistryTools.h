@@ -4,9 +4,32 @@
 // running process.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+#include <utility>
 
 namespace pagehost {
+
+// An open registry key, closed on every exit path.
+class RegKey {
+public:
+    RegKey() = default;
+    ~RegKey() { Reset(); }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    HKEY Get() const { return k_; }
+    HKEY* Put() {
+        Reset();
+        return &k_;
+    }
+    void Reset() {
+        if (k_) RegCloseKey(std::exchange(k_, nullptr));
+    }
+
+private:
+    HKEY k_ = nullptr;
+};
 
 // The value as text ("" names the default value): strings as stored, DWORDs in
 // decimal, multi-strings joined by "|", anything else as lowercase hex;

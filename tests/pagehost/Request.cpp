@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "Owners.h"
-
 namespace pagehost {
 
 namespace {
@@ -36,15 +34,15 @@ HRESULT Request::BinaryRead(VARIANT* countToRead, VARIANT* result) {
         HostState::Append(state_->requestLog, L"BinaryRead=fail");
         return state_->failCode;
     }
-    VariantOwner plain;
-    VariantOwner count;
-    HRESULT hr = VariantCopyInd(plain.Get(), countToRead);
-    if (SUCCEEDED(hr)) hr = VariantChangeType(count.Get(), plain.Get(), 0, VT_I4);
+    Variant plain;
+    Variant count;
+    HRESULT hr = VariantCopyInd(&plain, countToRead);
+    if (SUCCEEDED(hr)) hr = VariantChangeType(&count, &plain, 0, VT_I4);
     if (FAILED(hr)) {
         HostState::Append(state_->requestLog, L"BinaryRead=badcount");
         return hr;
     }
-    long requested = V_I4(&*count);
+    long requested = V_I4(&count);
     if (requested < 0) {
         HostState::Append(state_->requestLog, L"BinaryRead=badcount");
         return E_INVALIDARG;
@@ -62,27 +60,28 @@ HRESULT Request::BinaryRead(VARIANT* countToRead, VARIANT* result) {
     return S_OK;
 }
 
-MemberTable Request::Members() const { return TableOf(kMembers); }
+const Member* Request::Members(size_t& count) const { return TableOf(kMembers, count); }
 
-HRESULT Request::Call(DISPID id, bool, const Args& args, VARIANT* result, EXCEPINFO*) {
-    switch (id) {
+HRESULT Request::Call(const Invocation& call) {
+    const Args& args = call.args;
+    switch (call.id) {
     case kTotalBytes: {
         LONG total = 0;
         HRESULT hr = get_TotalBytes(&total);
-        if (SUCCEEDED(hr)) SetLong(result, total);
+        if (SUCCEEDED(hr)) SetLong(call.result, total);
         return hr;
     }
     case kBinaryRead: {
         VARIANT* arg = args.Raw(0);
         if (!arg) return DISP_E_BADPARAMCOUNT;
-        VariantOwner count;
-        HRESULT hr = VariantCopyInd(count.Get(), arg);
+        Variant count;
+        HRESULT hr = VariantCopyInd(&count, arg);
         if (FAILED(hr)) return hr;
-        hr = BinaryRead(count.Get(), result);
+        hr = BinaryRead(&count, call.result);
         // A script variable passed by reference receives the count read.
         if (SUCCEEDED(hr) && args.ByRef(0)) {
             VariantClear(arg);
-            SetLong(arg, V_I4(&*count));
+            SetLong(arg, V_I4(&count));
         }
         return hr;
     }

@@ -26,8 +26,8 @@ public:
     HRESULT STDMETHODCALLTYPE BinaryRead(VARIANT* countToRead, VARIANT* result) override;
 
 protected:
-    MemberTable Members() const override;
-    HRESULT Call(DISPID id, bool put, const Args& args, VARIANT* result, EXCEPINFO* excep) override;
+    const Member* Members(size_t& count) const override;
+    HRESULT Call(const Invocation& call) override;
 
 private:
     std::shared_ptr<HostState> state_;

@@ -1,7 +1,5 @@
 #include "Response.h"
 
-#include "Owners.h"
-
 namespace pagehost {
 
 namespace {
@@ -45,7 +43,7 @@ HRESULT Response::BinaryWrite(VARIANT input) {
     HostState::Append(state_->log, L"BinaryWrite");
     state_->binaryWriteType = V_VT(&input);
     std::string bytes;
-    if (ReadByteArray(input, bytes) != ByteArrayKind::Bytes) return E_INVALIDARG;
+    if (!ReadByteArray(input, bytes)) return E_INVALIDARG;
     state_->outputBytes += bytes;
     return S_OK;
 }
@@ -71,25 +69,25 @@ HRESULT Response::Write(VARIANT text) {
     HostState::Append(state_->log, L"Write");
     state_->writeType = V_VT(&text);
     if (V_VT(Deref(&text)) == VT_NULL) return S_OK;  // a page writes nothing for Null
-    VariantOwner plain;
-    VariantOwner converted;
-    HRESULT hr = VariantCopyInd(plain.Get(), &text);
-    if (SUCCEEDED(hr)) hr = VariantChangeType(converted.Get(), plain.Get(), 0, VT_BSTR);
+    Variant plain;
+    Variant converted;
+    HRESULT hr = VariantCopyInd(&plain, &text);
+    if (SUCCEEDED(hr)) hr = VariantChangeType(&converted, &plain, 0, VT_BSTR);
     if (FAILED(hr)) return hr;
-    BSTR s = V_BSTR(&*converted);
+    BSTR s = V_BSTR(&converted);
     if (s) state_->outputText.append(s, SysStringLen(s));
     return S_OK;
 }
 
-MemberTable Response::Members() const { return TableOf(kMembers); }
+const Member* Response::Members(size_t& count) const { return TableOf(kMembers, count); }
 
-HRESULT Response::Call(DISPID id, bool put, const Args& args, VARIANT* result, EXCEPINFO*) {
-    switch (id) {
+HRESULT Response::Call(const Invocation& call) {
+    switch (call.id) {
     case kWrite:
     case kBinaryWrite: {
-        const VARIANT* arg = args.Raw(0);
+        const VARIANT* arg = call.args.Raw(0);
         if (!arg) return DISP_E_BADPARAMCOUNT;
-        return id == kWrite ? Write(*arg) : BinaryWrite(*arg);
+        return call.id == kWrite ? Write(*arg) : BinaryWrite(*arg);
     }
     case kClear:
         return Clear();
@@ -98,23 +96,23 @@ HRESULT Response::Call(DISPID id, bool put, const Args& args, VARIANT* result, E
     case kFlush:
         return Flush();
     case kBuffer: {
-        if (put) {
+        if (call.put) {
             long value = 0;
-            HRESULT hr = args.Long(0, value);
+            HRESULT hr = NeutralLong(call.value, value);
             if (FAILED(hr)) return hr;
             return put_Buffer(value ? VARIANT_TRUE : VARIANT_FALSE);
         }
         VARIANT_BOOL value = VARIANT_FALSE;
         HRESULT hr = get_Buffer(&value);
         if (FAILED(hr)) return hr;
-        V_VT(result) = VT_BOOL;
-        V_BOOL(result) = value;
+        V_VT(call.result) = VT_BOOL;
+        V_BOOL(call.result) = value;
         return S_OK;
     }
     case kContentType: {
-        if (put) {
+        if (call.put) {
             std::wstring value;
-            HRESULT hr = args.String(0, value);
+            HRESULT hr = NeutralText(call.value, value);
             if (FAILED(hr)) return hr;
             Bstr b(SysAllocStringLen(value.data(), static_cast<UINT>(value.size())));
             if (!b.Get()) return E_OUTOFMEMORY;
@@ -123,8 +121,8 @@ HRESULT Response::Call(DISPID id, bool put, const Args& args, VARIANT* result, E
         BSTR value = nullptr;
         HRESULT hr = get_ContentType(&value);
         if (FAILED(hr)) return hr;
-        V_VT(result) = VT_BSTR;
-        V_BSTR(result) = value;
+        V_VT(call.result) = VT_BSTR;
+        V_BSTR(call.result) = value;
         return S_OK;
     }
     }

@@ -44,16 +44,16 @@ HRESULT ScriptingContext::get_Application(IApplicationObject** out) {
     return host_->GetPageObject(PageObject::Application, reinterpret_cast<void**>(out));
 }
 
-MemberTable ScriptingContext::Members() const { return TableOf(kMembers); }
+const Member* ScriptingContext::Members(size_t& count) const { return TableOf(kMembers, count); }
 
-HRESULT ScriptingContext::Call(DISPID id, bool, const Args&, VARIANT* result, EXCEPINFO*) {
-    if (id < 1 || id > static_cast<DISPID>(PageObject::Application) + 1) return DISP_E_MEMBERNOTFOUND;
+HRESULT ScriptingContext::Call(const Invocation& call) {
+    if (call.id < 1 || call.id > static_cast<DISPID>(PageObject::Application) + 1) return DISP_E_MEMBERNOTFOUND;
     void* object = nullptr;
-    HRESULT hr = host_->GetPageObject(static_cast<PageObject>(id - 1), &object);
+    HRESULT hr = host_->GetPageObject(static_cast<PageObject>(call.id - 1), &object);
     if (FAILED(hr)) return hr;
     // Every page object is a single-inheritance IDispatch descendant.
-    V_VT(result) = VT_DISPATCH;
-    V_DISPATCH(result) = static_cast<IDispatch*>(object);
+    V_VT(call.result) = VT_DISPATCH;
+    V_DISPATCH(call.result) = static_cast<IDispatch*>(object);
     return S_OK;
 }
 

@@ -22,8 +22,8 @@ public:
 
 protected:
     ~ScriptingContext() override;
-    MemberTable Members() const override;
-    HRESULT Call(DISPID id, bool put, const Args& args, VARIANT* result, EXCEPINFO* excep) override;
+    const Member* Members(size_t& count) const override;
+    HRESULT Call(const Invocation& call) override;
 
 private:
     PageHost* host_;  // one reference, released by the destructor

@@ -2,14 +2,11 @@
 
 #include <oleauto.h>
 
-#include "Owners.h"
-
 namespace pagehost {
 
 namespace {
 
-// Conversions for the host's own helpers are locale-neutral (US English), so a
-// number or boolean argument turns into the same text on every system.
+// The locale of NeutralText and NeutralLong.
 constexpr LCID kConversionLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
 
 int HexDigit(wchar_t c) {
@@ -23,41 +20,30 @@ bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L
 
 // Converts a copy of the argument with every indirection removed.
 HRESULT Coerce(const VARIANT* arg, VARTYPE vt, VARIANT* out) {
-    VariantOwner plain;
-    HRESULT hr = VariantCopyInd(plain.Get(), const_cast<VARIANT*>(arg));
+    Variant plain;
+    HRESULT hr = VariantCopyInd(&plain, const_cast<VARIANT*>(arg));
     if (FAILED(hr)) return hr;
-    return VariantChangeTypeEx(out, plain.Get(), kConversionLocale, 0, vt);
+    return VariantChangeTypeEx(out, &plain, kConversionLocale, 0, vt);
 }
 
 }  // namespace
 
-VARIANT* Args::Raw(UINT index) const {
-    if (index >= Count()) return nullptr;
-    return const_cast<VARIANT*>(Deref(&p_->rgvarg[p_->cArgs - 1 - index]));
-}
-
-bool Args::ByRef(UINT index) const {
-    return index < Count() && V_VT(&p_->rgvarg[p_->cArgs - 1 - index]) == (VT_BYREF | VT_VARIANT);
-}
-
-HRESULT Args::String(UINT index, std::wstring& out) const {
-    const VARIANT* v = Raw(index);
+HRESULT NeutralText(const VARIANT* v, std::wstring& out) {
     if (!v) return DISP_E_BADPARAMCOUNT;
-    VariantOwner converted;
-    HRESULT hr = Coerce(v, VT_BSTR, converted.Get());
+    Variant converted;
+    HRESULT hr = Coerce(v, VT_BSTR, &converted);
     if (FAILED(hr)) return hr;
-    BSTR s = V_BSTR(&*converted);
+    BSTR s = V_BSTR(&converted);
     out.assign(s ? s : L"", s ? SysStringLen(s) : 0);
     return S_OK;
 }
 
-HRESULT Args::Long(UINT index, long& out) const {
-    const VARIANT* v = Raw(index);
+HRESULT NeutralLong(const VARIANT* v, long& out) {
     if (!v) return DISP_E_BADPARAMCOUNT;
-    VariantOwner converted;
-    HRESULT hr = Coerce(v, VT_I4, converted.Get());
+    Variant converted;
+    HRESULT hr = Coerce(v, VT_I4, &converted);
     if (FAILED(hr)) return hr;
-    out = V_I4(&*converted);
+    out = V_I4(&converted);
     return S_OK;
 }
 
@@ -133,12 +119,6 @@ std::wstring BytesToUnits(const std::string& bytes) {
     out.reserve(bytes.size());
     for (unsigned char c : bytes) out.push_back(static_cast<wchar_t>(c));
     return out;
-}
-
-ByteArrayKind ReadByteArray(const VARIANT& v, std::string& out) {
-    out.clear();
-    if (V_VT(Deref(&v)) == VT_EMPTY) return ByteArrayKind::Empty;
-    return tarnwick::host::ReadByteArray(v, out) ? ByteArrayKind::Bytes : ByteArrayKind::NotBytes;
 }
 
 bool EqualsNoCase(const std::wstring& a, const wchar_t* b) {

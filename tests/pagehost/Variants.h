@@ -1,5 +1,5 @@
-// Argument unpacking for hand-written IDispatch::Invoke, result setters, and the
-// byte/hex/code-page conversions the script helpers are built from.
+// Argument conversions for the test host's members, and the byte/hex/code-page
+// conversions the script helpers are built from.
 #pragma once
 
 #include <windows.h>
@@ -7,34 +7,32 @@
 
 #include <string>
 
-#include "host/Automation.h"
+#include "frame/ComPtr.h"
+#include "host/ScriptObject.h"
 
 namespace pagehost {
 
-// The positional arguments of one Invoke call, numbered from the first one the
-// script wrote (DISPPARAMS stores them in reverse order).
-class Args {
-public:
-    explicit Args(DISPPARAMS* params) : p_(params) {}
-    UINT Count() const { return p_ ? p_->cArgs : 0; }
-    // The argument with any VT_BYREF|VT_VARIANT indirection followed, so a
-    // script variable passed by reference shows its own VARIANT.
-    VARIANT* Raw(UINT index) const;
-    // True when the script passed a variable by reference (so Raw is the
-    // script's own storage and may be written back).
-    bool ByRef(UINT index) const;
-    HRESULT String(UINT index, std::wstring& out) const;
-    HRESULT Long(UINT index, long& out) const;
-
-private:
-    DISPPARAMS* p_;
-};
-
-// The page host's helpers serve here too.
+// The page host's dispatch and helpers and the component's owners serve here too.
+using tarnwick::frame::Bstr;
+using tarnwick::frame::ComPtr;
+using tarnwick::frame::Variant;
+using tarnwick::host::Access;
+using tarnwick::host::Args;
 using tarnwick::host::Deref;
+using tarnwick::host::Invocation;
 using tarnwick::host::MakeByteArray;
+using tarnwick::host::Member;
+using tarnwick::host::ReadByteArray;
 using tarnwick::host::SetLong;
 using tarnwick::host::SetString;
+using tarnwick::host::TableOf;
+
+// An argument or assigned value as text or a number. Unlike the page host's
+// conversions these are locale-neutral (US English), so a number or date turns
+// into the same text on every system, and Null is a type mismatch.
+// DISP_E_BADPARAMCOUNT when v is null (an argument the script left out).
+HRESULT NeutralText(const VARIANT* v, std::wstring& out);
+HRESULT NeutralLong(const VARIANT* v, long& out);
 
 // Byte buffers are std::string (one char per byte).
 std::wstring BytesToHex(const std::string& bytes);
@@ -51,12 +49,6 @@ inline std::wstring ToWide(const std::string& s) { return tarnwick::host::Wide(s
 // One byte per UTF-16 unit; false if a unit is 256 or above.
 bool UnitsToBytes(const std::wstring& s, std::string& out);
 std::wstring BytesToUnits(const std::string& bytes);
-
-// Outcome of looking at a VARIANT as a byte array.
-enum class ByteArrayKind { Bytes, Empty, NotBytes };
-// Accepts VT_ARRAY|VT_UI1 directly, by reference, or inside a VT_BYREF|VT_VARIANT;
-// a null array counts as an empty one.
-ByteArrayKind ReadByteArray(const VARIANT& v, std::string& out);
 
 bool EqualsNoCase(const std::wstring& a, const wchar_t* b);
 
