@@ -2,6 +2,7 @@
 #include "mime/Codecs.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace tarnwick::mime {
@@ -77,20 +78,114 @@ inline char* EncodeGroupPairs(const unsigned char* p, char* o) {
     return o + 4;
 }
 
+// Loads and stores of numbers in a fixed byte order, through memcpy (any
+// alignment, no aliasing questions): one move, plus a byte swap when the
+// host's order differs.
+#if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kBigEndianHost = true;
+#else
+constexpr bool kBigEndianHost = false;   // x86, and every Windows target
+#endif
+
+inline std::uint64_t ByteSwap64(std::uint64_t x) {
+#if defined(__GNUC__)
+    return __builtin_bswap64(x);
+#else
+    std::uint64_t y = 0;
+    for (int i = 0; i < 8; ++i, x >>= 8) y = (y << 8) | (x & 0xFF);
+    return y;
+#endif
+}
+
+inline std::uint64_t LoadBigEndian64(const unsigned char* p) {
+    std::uint64_t x;
+    std::memcpy(&x, p, 8);
+    return kBigEndianHost ? x : ByteSwap64(x);
+}
+
+inline std::uint32_t LoadLittleEndian32(const unsigned char* p) {
+    std::uint32_t x;
+    std::memcpy(&x, p, 4);
+    return kBigEndianHost ? static_cast<std::uint32_t>(ByteSwap64(x) >> 32) : x;
+}
+
+inline std::uint64_t LoadLittleEndian64(const unsigned char* p) {
+    std::uint64_t x;
+    std::memcpy(&x, p, 8);
+    return kBigEndianHost ? ByteSwap64(x) : x;
+}
+
+// Writes the lowest `bytes` bytes of v (at most 8), lowest first.
+inline void StoreLittleEndian(unsigned char* o, std::uint64_t v, std::size_t bytes) {
+    if (kBigEndianHost) v = ByteSwap64(v);
+    std::memcpy(o, &v, bytes);
+}
+
+// The pair table again, each entry as the number first | second << 8, so that
+// four of them combine into the eight characters of two groups.
+struct PairWords {
+    std::uint16_t words[4096];
+};
+constexpr PairWords MakePairWords() {
+    PairWords t{};
+    for (int i = 0; i < 4096; ++i)
+        t.words[i] = static_cast<std::uint16_t>(static_cast<unsigned char>(kPairs.pairs[i][0]) |
+                                                (static_cast<unsigned char>(kPairs.pairs[i][1]) << 8));
+    return t;
+}
+constexpr PairWords kPairWords = MakePairWords();
+
+// Two groups (six input bytes, eight characters) from one 8-byte load; reads
+// p[6] and p[7] too, without using them.
+inline char* EncodeTwoGroups(const unsigned char* p, char* o) {
+    const std::uint64_t x = LoadBigEndian64(p);   // p[0] in the top byte
+    const std::uint64_t w = static_cast<std::uint64_t>(kPairWords.words[x >> 52]) |
+                            static_cast<std::uint64_t>(kPairWords.words[(x >> 40) & 0xFFF]) << 16 |
+                            static_cast<std::uint64_t>(kPairWords.words[(x >> 28) & 0xFFF]) << 32 |
+                            static_cast<std::uint64_t>(kPairWords.words[(x >> 16) & 0xFFF]) << 48;
+    StoreLittleEndian(reinterpret_cast<unsigned char*>(o), w, 8);
+    return o + 8;
+}
+
 // Encodes the whole range [p, end) into o with the full layout, starting at
 // the beginning of a line; returns the position after the last character.
 // o must hold Base64EncodedSize(end - p) characters.
 char* EncodeRangeInto(const unsigned char* p, const unsigned char* end, char* o) {
-    // Complete lines: 18 groups, then CR LF.
-    while (static_cast<std::size_t>(end - p) >= kBytesPerLine) {
+    // Complete lines, two groups per load. The line's last load reads two
+    // bytes past it, so this needs two more bytes than the line itself.
+    while (static_cast<std::size_t>(end - p) >= kBytesPerLine + 2) {
+        for (std::size_t g = 0; g < kBase64GroupsPerLine; g += 2, p += 6) o = EncodeTwoGroups(p, o);
+        o[0] = '\r';
+        o[1] = '\n';
+        o += 2;
+    }
+    // A complete line right at the end: one group at a time.
+    if (static_cast<std::size_t>(end - p) >= kBytesPerLine) {
         for (std::size_t g = 0; g < kBase64GroupsPerLine; ++g, p += 3) o = EncodeGroupPairs(p, o);
         *o++ = '\r';
         *o++ = '\n';
     }
     // The last, shorter line: fewer than 18 complete groups, no CR LF.
     while (end - p >= 3) {
+        o = EncodeGroupPairs(p, o);
+        p += 3;
+    }
+    if (end - p == 1) o = EncodeFinalOne(p[0], o);
+    else if (end - p == 2) o = EncodeFinalTwo(p[0], p[1], o);
+    return o;
+}
+
+// The same layout one group at a time, with no tables but the alphabet.
+char* EncodeRangeIntoOneByOne(const unsigned char* p, const unsigned char* end, char* o) {
+    std::size_t groups = 0;
+    while (end - p >= 3) {
         o = EncodeGroup(p[0], p[1], p[2], o);
         p += 3;
+        if (++groups == kBase64GroupsPerLine) {
+            *o++ = '\r';
+            *o++ = '\n';
+            groups = 0;
+        }
     }
     if (end - p == 1) o = EncodeFinalOne(p[0], o);
     else if (end - p == 2) o = EncodeFinalTwo(p[0], p[1], o);
@@ -109,13 +204,124 @@ constexpr std::size_t kStreamBlockOutput = kStreamBlockLines * kCharsPerLine;
 // Distinguishes "input used up" from the symbol results.
 constexpr int kInputEnd = -3;
 
+// Decoding tables for two groups at once. Table k (0 to 3) gives the bits the
+// (k+1)th symbol of a group contributes to the group's three bytes, laid out
+// as the little-endian number byte1 | byte2 << 8 | byte3 << 16; tables 4 to 7
+// do the same for the following group, 24 bits higher. A pad or skip
+// character instead sets bit 63, which no symbol sets, so one test of the OR
+// of eight entries tells whether all eight characters were symbols.
+constexpr std::uint64_t kNotSymbol = std::uint64_t{1} << 63;
+struct QuadTables {
+    std::uint64_t bits[8][256];
+};
+constexpr QuadTables MakeQuadTables() {
+    QuadTables t{};
+    for (int c = 0; c < 256; ++c) {
+        const int v = kSymbolTable[c];
+        const std::uint64_t u = v >= 0 ? static_cast<std::uint64_t>(v) : 0;
+        const std::uint64_t place[4] = {
+            u << 2,                                // byte 1, high six bits
+            (u >> 4) | ((u & 15) << 12),           // byte 1, low two; byte 2, high four
+            ((u >> 2) << 8) | ((u & 3) << 22),     // byte 2, low four; byte 3, high two
+            u << 16,                               // byte 3, low six
+        };
+        for (int k = 0; k < 8; ++k) t.bits[k][c] = v >= 0 ? place[k & 3] << (k < 4 ? 0 : 24) : kNotSymbol;
+    }
+    return t;
+}
+constexpr QuadTables kQuads = MakeQuadTables();
+
+// The six bytes of the two groups of the eight characters at p, kNotSymbol
+// set when any of them is not an alphabet character. The first four
+// characters are loaded one by one and the last four taken out of one 32-bit
+// load, which keeps both the load and the arithmetic units busy.
+inline std::uint64_t DecodeTwoGroups(const unsigned char* p) {
+    const std::uint32_t x = LoadLittleEndian32(p + 4);
+    return kQuads.bits[0][p[0]] | kQuads.bits[1][p[1]] | kQuads.bits[2][p[2]] | kQuads.bits[3][p[3]] |
+           kQuads.bits[4][x & 255] | kQuads.bits[5][(x >> 8) & 255] | kQuads.bits[6][(x >> 16) & 255] |
+           kQuads.bits[7][x >> 24];
+}
+
+// One group of four characters at p, by tables 0 to 3 (the first group of a
+// pair) or 4 to 7 (the second).
+template <int kTable>
+inline std::uint64_t DecodeOneGroup(const unsigned char* p) {
+    return kQuads.bits[kTable][p[0]] | kQuads.bits[kTable + 1][p[1]] | kQuads.bits[kTable + 2][p[2]] |
+           kQuads.bits[kTable + 3][p[3]];
+}
+
+// The range decoder's common case, called at the start of a group: every
+// group of four alphabet characters gives its three bytes, and characters
+// outside the alphabet (the pad excepted) between and inside groups are
+// skipped, just as the per-character loop would do with them. Stops where a
+// pad or the end of the input comes before a group is complete, and leaves
+// that group to the loop. Nothing is written past the bytes of complete
+// groups: a pair of groups goes out with one 8-byte store (two bytes too
+// many) only once the following pair has been checked too, so that its bytes
+// overwrite the extra two; the last pair is stored exactly.
+inline void DecodeWholeGroups(const unsigned char*& pp, const unsigned char* end, unsigned char*& oo) {
+    const unsigned char* p = pp;
+    unsigned char* o = oo;
+    for (;;) {
+        while (p < end && kSymbolTable[*p] == kBase64Skip) ++p;   // CR LF between lines, say
+        if (end - p < 4) break;
+        const std::uint64_t group = DecodeOneGroup<0>(p);
+        if ((group & kNotSymbol) != 0) {
+            // A skipped character inside the group (or a pad): gathered one
+            // symbol at a time, unless a pad or the end comes first.
+            const unsigned char* q = p;
+            unsigned bits = 0;
+            int symbols = 0;
+            while (symbols < 4 && q < end) {
+                const int s = kSymbolTable[*q++];
+                if (s == kBase64Skip) continue;
+                if (s < 0) break;
+                bits = (bits << 6) | static_cast<unsigned>(s);
+                ++symbols;
+            }
+            if (symbols < 4) break;
+            o[0] = static_cast<unsigned char>(bits >> 16);
+            o[1] = static_cast<unsigned char>(bits >> 8);
+            o[2] = static_cast<unsigned char>(bits);
+            o += 3;
+            p = q;
+            continue;
+        }
+        if (end - p >= 8) {
+            std::uint64_t v = group | DecodeOneGroup<4>(p + 4);
+            if ((v & kNotSymbol) == 0) {
+                for (;;) {
+                    p += 8;
+                    if (end - p < 8) break;
+                    const std::uint64_t next = DecodeTwoGroups(p);
+                    if ((next & kNotSymbol) != 0) break;
+                    StoreLittleEndian(o, v, 8);
+                    o += 6;
+                    v = next;
+                }
+                StoreLittleEndian(o, v, 6);
+                o += 6;
+                continue;
+            }
+        }
+        StoreLittleEndian(o, group, 3);
+        o += 3;
+        p += 4;
+    }
+    pp = p;
+    oo = o;
+}
+
 // The common base64 decoder. kBounded: the input ends at end. kStopAtZero:
 // a zero byte ends the input (string decoders); otherwise it is skipped.
 // kCompleteFinalGroup: a final group of 2 or 3 symbols cut off by the end of
 // the input gives its bytes as if padded (bodies written without padding);
-// the string decoders drop such a group.
-template <bool kBounded, bool kStopAtZero, bool kCompleteFinalGroup>
+// the string decoders drop such a group. kWholeGroups: before every group,
+// DecodeWholeGroups takes what it can; the loop below is the exact rule, and
+// what it does with the rest.
+template <bool kBounded, bool kStopAtZero, bool kCompleteFinalGroup, bool kWholeGroups = false>
 std::size_t DecodeBase64(const char* p, const char* end, char* out) {
+    static_assert(!kWholeGroups || (kBounded && !kStopAtZero), "whole groups skip zero bytes and need the end");
     auto next = [&p, end]() -> int {
         for (;;) {
             if (kBounded && p == end) return kInputEnd;
@@ -129,6 +335,13 @@ std::size_t DecodeBase64(const char* p, const char* end, char* out) {
     std::size_t count = 0;
     unsigned char* o = reinterpret_cast<unsigned char*>(out);
     for (;;) {
+        if (kWholeGroups) {
+            const unsigned char* q = reinterpret_cast<const unsigned char*>(p);
+            unsigned char* filled = o + count;
+            DecodeWholeGroups(q, reinterpret_cast<const unsigned char*>(end), filled);
+            p = reinterpret_cast<const char*>(q);
+            count = static_cast<std::size_t>(filled - o);
+        }
         const int s1 = next();
         if (s1 == kInputEnd || s1 == kBase64Pad) return count;
         const int s2 = next();
@@ -153,11 +366,96 @@ inline bool IsScanfSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-inline int HexDigitValue(char c) {
+constexpr int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
+}
+
+// One '=' at p (p < end) by the exact rule; returns the position after the
+// bytes it consumed.
+inline const char* DecodeEscape(const char* p, const char* end, char*& o) {
+    const std::size_t left = static_cast<std::size_t>(end - p);   // '=' included
+    if (left >= 3 && p[1] == '\r' && p[2] == '\n') return p + 3;   // soft line break
+    const unsigned value = ReadHex2(p + 1, end);
+    if (value != 0) {
+        *o++ = static_cast<char>(value & 0xFF);
+        return p + (left < 3 ? left : 3);   // '=' and the two bytes after it, never past end
+    }
+    *o++ = '\n';
+    return p + 1;
+}
+
+// Hexadecimal digit values; 16 for every other byte.
+constexpr std::array<unsigned char, 256> MakeHexTable() {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        const int d = HexDigitValue(static_cast<char>(c));
+        table[static_cast<std::size_t>(c)] = static_cast<unsigned char>(d < 0 ? 16 : d);
+    }
+    return table;
+}
+constexpr std::array<unsigned char, 256> kHexTable = MakeHexTable();
+
+// The escapes starting at p, one after the other, as long as p is at an '='.
+// "=XY" with two hexadecimal digits and a nonzero value is decoded here
+// directly: ReadHex2 would skip no white space and read just those two.
+// Every other '=' goes through DecodeEscape.
+inline const char* DecodeEscapes(const char* p, const char* end, char*& o) {
+    while (p < end && *p == '=') {
+        if (end - p >= 3) {
+            const unsigned high = kHexTable[static_cast<unsigned char>(p[1])];
+            const unsigned low = kHexTable[static_cast<unsigned char>(p[2])];
+            if (((high | low) & 16) == 0) {
+                const unsigned value = (high << 4) | low;
+                if (value != 0) {   // a branch: p's advance then waits for no load
+                    *o++ = static_cast<char>(value);
+                    p += 3;
+                    continue;
+                }
+            }
+        }
+        p = DecodeEscape(p, end, o);
+    }
+    return p;
+}
+
+// The top bit of every byte of x that is '=' is set. Exact for the lowest
+// such byte, the only one used: bytes above a match can be marked falsely.
+inline std::uint64_t EqualsSigns(std::uint64_t x) {
+    const std::uint64_t t = x ^ 0x3D3D3D3D3D3D3D3Dull;
+    return (t - 0x0101010101010101ull) & ~t & 0x8080808080808080ull;
+}
+
+// The index of the lowest byte of m (not 0) with its top bit set.
+inline std::size_t LowestMarkedByte(std::uint64_t m) {
+#if defined(__GNUC__)
+    return static_cast<std::size_t>(__builtin_ctzll(m)) >> 3;
+#else
+    std::size_t i = 0;
+    while ((m & 0x80) == 0) {
+        m >>= 8;
+        ++i;
+    }
+    return i;
+#endif
+}
+
+// Copies n < 16 bytes with at most two overlapping moves, writing nothing
+// past o + n.
+inline void CopyShort(char* o, const char* p, std::size_t n) {
+    if (n >= 8) {
+        std::memcpy(o, p, 8);
+        std::memcpy(o + n - 8, p + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(o, p, 4);
+        std::memcpy(o + n - 4, p + n - 4, 4);
+    } else if (n != 0) {
+        o[0] = p[0];
+        o[n >> 1] = p[n >> 1];
+        o[n - 1] = p[n - 1];
+    }
 }
 
 }  // namespace
@@ -232,7 +530,7 @@ std::size_t Base64DecodeStringRange(const char* begin, const char* end, char* ou
 
 std::size_t Base64DecodeRange(const char* begin, const char* end, char* out) {
     if (end <= begin) return 0;
-    return DecodeBase64<true, false, true>(begin, end, out);
+    return DecodeBase64<true, false, true, true>(begin, end, out);
 }
 
 unsigned ReadHex2(const char* p, const char* end) {
@@ -247,30 +545,65 @@ unsigned ReadHex2(const char* p, const char* end) {
 }
 
 std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out) {
-    std::size_t j = 0;
+    char* o = out;
+    const char* p = begin;
+    // Sixteen bytes at a time while there are sixteen: without an '=' they
+    // are copied whole (o never runs ahead of p, so out has room); otherwise
+    // the bytes before the first '=' are copied and the escapes from there on
+    // decoded.
+    while (end - p >= 16) {
+        const std::uint64_t first = EqualsSigns(LoadLittleEndian64(reinterpret_cast<const unsigned char*>(p)));
+        const std::uint64_t second = EqualsSigns(LoadLittleEndian64(reinterpret_cast<const unsigned char*>(p) + 8));
+        if ((first | second) == 0) {
+            std::memcpy(o, p, 16);
+            o += 16;
+            p += 16;
+            continue;
+        }
+        const std::size_t run = first != 0 ? LowestMarkedByte(first) : 8 + LowestMarkedByte(second);
+        CopyShort(o, p, run);
+        o += run;
+        p = DecodeEscapes(p + run, end, o);
+    }
+    while (p < end) {
+        if (*p != '=') {
+            *o++ = *p++;
+            continue;
+        }
+        p = DecodeEscapes(p, end, o);
+    }
+    return static_cast<std::size_t>(o - out);
+}
+
+namespace reference {
+
+std::size_t Base64DecodeRange(const char* begin, const char* end, char* out) {
+    if (end <= begin) return 0;
+    return DecodeBase64<true, false, true>(begin, end, out);
+}
+
+void Base64EncodeRange(const char* begin, const char* end, std::string& out) {
+    if (end <= begin) return;
+    const std::size_t old = out.size();
+    out.resize(old + Base64EncodedSize(static_cast<std::size_t>(end - begin)));
+    char* filled = EncodeRangeIntoOneByOne(reinterpret_cast<const unsigned char*>(begin),
+                                           reinterpret_cast<const unsigned char*>(end), &out[old]);
+    out.resize(static_cast<std::size_t>(filled - out.data()));
+}
+
+std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out) {
+    char* o = out;
     const char* p = begin;
     while (p < end) {
-        const char c = *p;
-        if (c != '=') {
-            out[j++] = c;
-            ++p;
+        if (*p != '=') {
+            *o++ = *p++;
             continue;
         }
-        const std::size_t left = static_cast<std::size_t>(end - p);   // '=' included
-        if (left >= 3 && p[1] == '\r' && p[2] == '\n') {   // soft line break
-            p += 3;
-            continue;
-        }
-        const unsigned value = ReadHex2(p + 1, end);
-        if (value != 0) {
-            out[j++] = static_cast<char>(value & 0xFF);
-            p += left < 3 ? left : 3;   // '=' and the two bytes after it, never past end
-        } else {
-            out[j++] = '\n';
-            ++p;
-        }
+        p = DecodeEscape(p, end, o);
     }
-    return j;
+    return static_cast<std::size_t>(o - out);
 }
+
+}  // namespace reference
 
 }  // namespace tarnwick::mime
