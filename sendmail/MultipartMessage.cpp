@@ -1,139 +1,126 @@
 #include "sendmail/MultipartMessage.h"
 
+#include <string_view>
 #include <utility>
 
-#include "sendmail/EncoderRegistry.h"
+#include "mime/Codecs.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "sendmail/MessageText.h"
 
 namespace tarnwick::sendmail {
 namespace {
 
-constexpr char kLineEnd[] = "\r\n";
+constexpr char kMailerName[] = "Quorbel Post";
+constexpr char kPreamble[] = "This is a multi-part message in MIME format.";
+constexpr char kEndOfData[] = "\r\n.\r\n";
+constexpr int kLineWidth = 76;   // of the text part
 
-void Write(const std::string& bytes, std::FILE* file) {
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
+void Write(std::FILE* file, std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file); }
+
+// A posted value on one header line: a CR or LF in it would start a header
+// line of the sender's making. Neither byte is ever the second byte of a
+// double-byte character, so each goes on its own.
+std::string OneLine(std::string value) {
+    for (char& c : value)
+        if (c == '\r' || c == '\n') c = ' ';
+    return value;
 }
 
-bool EndsWithLineEnd(const std::string& text) {
-    return text.size() >= 2 && text.compare(text.size() - 2, 2, kLineEnd) == 0;
+void WriteText(std::FILE* file, const std::string& text, const std::string& suffix) {
+    Write(file, "Content-Type: text/plain" + suffix + kLineEnd + "Content-Transfer-Encoding: 7Bit" + kLineEnd +
+                    kLineEnd);
+    Write(file, StuffDots(WrapText(text, kLineWidth)));
+    Write(file, kLineEnd);
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// The file is encoded straight from a read-only mapping, never loaded whole.
+void WriteAttachment(std::FILE* file, const std::string& path) {
+    platform::MappedFile mapped;
+    if (!mapped.Open(path)) return;
+    const std::string name = AttachmentBaseName(path);
+    Write(file, "Content-Type: application/octet-stream; file=" + name + kLineEnd +
+                    "Content-Transfer-Encoding: base64" + kLineEnd +
+                    "Content-Disposition: attachment; filename=" + name + kLineEnd + kLineEnd);
+    mime::Base64EncodeToStream(mapped.Begin(), mapped.End(), file);
+    Write(file, kLineEnd);
+}
 
 }  // namespace
 
-std::string BoundaryAvoiding(const std::vector<std::string_view>& texts) {
-    // kBoundary followed by digits occurs in a text exactly when the digits
-    // are a prefix of the digit run after some occurrence of kBoundary.
-    const std::string_view fixed(kBoundary);
-    std::vector<std::string_view> runs;
-    for (std::string_view text : texts)
-        for (std::size_t at = text.find(fixed); at != std::string_view::npos; at = text.find(fixed, at + 1)) {
-            std::size_t end = at + fixed.size();
-            while (end < text.size() && IsDigit(text[end])) ++end;
-            runs.push_back(text.substr(at + fixed.size(), end - at - fixed.size()));
+bool MultipartMessage::ParseRecipients(const std::string& toText) {
+    // Every text has at least one token: the end of the text closes the
+    // last one, so a separator at the very end gives a last, empty token.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= toText.size(); ++i) {
+        if (i < toText.size() && toText[i] != ';' && toText[i] != ',') continue;
+        const std::string token = toText.substr(start, i - start);
+        start = i + 1;
+        const std::size_t open = token.find('<');
+        if (open == std::string::npos) {
+            recipients_.push_back(Recipient{token, std::string()});
+            continue;
         }
-    if (runs.empty()) return kBoundary;
-
-    // Digit by digit, the one that the fewest remaining runs have next: at
-    // most a tenth of them stay, so the work shrinks geometrically and the
-    // digits stay few however many runs a hostile text holds.
-    std::string digits;
-    while (!runs.empty()) {
-        const std::size_t k = digits.size();
-        std::size_t count[10] = {};
-        for (std::string_view run : runs)
-            if (run.size() > k) ++count[run[k] - '0'];
-        int best = 0;
-        for (int d = 1; d < 10; ++d)
-            if (count[d] < count[best]) best = d;
-        const char digit = static_cast<char>('0' + best);
-        digits += digit;
-        std::vector<std::string_view> left;
-        left.reserve(count[best]);
-        for (std::string_view run : runs)
-            if (run.size() > k && run[k] == digit) left.push_back(run);
-        runs.swap(left);
+        const std::size_t close = token.find('>');
+        if (close == std::string::npos || close < open) return false;
+        recipients_.push_back(Recipient{token.substr(open + 1, close - open - 1), token.substr(0, open)});
     }
-    return kBoundary + digits;
-}
-
-MultipartMessage::MultipartMessage() { RegisterStandardEncoders(LineWidth()); }
-
-MultipartMessage::~MultipartMessage() = default;
-
-void MultipartMessage::BuildHeaders() {
-    ChooseBoundary();
-    OutgoingMessage::BuildHeaders();
-    AddHeaderLine("MIME-Version: 1.0");
-    AddHeaderLine("Content-Type: " + contentType_ + "; boundary=" + boundary_);
-}
-
-bool MultipartMessage::AddPart(const std::string& data, int code, const std::string& suffix) {
-    PartEntry entry{code, suffix, TrimWhiteSpace(data)};
-    if (code == kTextPartCode)
-        parts_.push_front(std::move(entry));
-    else
-        parts_.push_back(std::move(entry));
     return true;
 }
 
-void MultipartMessage::AddBodyTextPart() {
-    if (!Body().empty()) AddPart(Body(), kTextPartCode, std::string());
-    bodyAdded_ = true;
+bool MultipartMessage::GetRecipient(long index, std::string& address, std::string& displayName) const {
+    if (index < 0 || index >= RecipientCount()) return false;
+    const Recipient& r = recipients_[static_cast<std::size_t>(index)];
+    address = r.address;
+    displayName = r.displayName;
+    return true;
 }
 
-void MultipartMessage::ChooseBoundary() {
-    // Trimming, wrapping and dot-stuffing neither make nor change a run of
-    // the boundary's letters and digits, so the texts as stored will do, and
-    // the body gives the same runs before and after it joins the parts: the
-    // header and the body agree on the boundary.
-    std::vector<std::string_view> texts;
-    if (!bodyAdded_) texts.push_back(Body());
-    for (const PartEntry& part : parts_)
+void MultipartMessage::AddPart(const std::string& data, int code, const std::string& suffix) {
+    Part part{code, suffix, TrimWhiteSpace(data)};
+    if (code == kTextPartCode)
+        parts_.push_front(std::move(part));
+    else if (code == kAttachmentCode)
+        parts_.push_back(std::move(part));
+}
+
+void MultipartMessage::WriteTo(std::FILE* file) const { WriteTo(file, platform::CurrentTime()); }
+
+void MultipartMessage::WriteTo(std::FILE* file, std::time_t date) const {
+    if (file == nullptr) return;
+    const std::string text = TrimWhiteSpace(body_);
+
+    // No line of a text may pass for a delimiter. Wrapping and dot-stuffing
+    // neither make nor change a run of the boundary's letters and digits, so
+    // the texts as stored will do.
+    std::vector<std::string_view> texts{text};
+    for (const Part& part : parts_)
         if (part.code == kTextPartCode) texts.push_back(part.data);
-    boundary_ = BoundaryAvoiding(texts);
-}
+    const std::string boundary = BoundaryAvoiding(texts);
 
-void MultipartMessage::WriteBoundary(std::FILE* file) { Write("--" + boundary_ + kLineEnd, file); }
-
-void MultipartMessage::WriteParts(std::FILE* file) {
-    const EncoderRegistry& registry = ProcessEncoderRegistry();
-    for (const PartEntry& part : parts_) {
-        const PartEncoder* encoder = registry.Find(part.code);
-        if (encoder == nullptr) continue;   // no encoder, no part, no boundary
-        WriteBoundary(file);
-        encoder->RenderToFile(part.data, part.suffix, file);
+    std::string to = "To: ";
+    for (std::size_t i = 0; i < recipients_.size(); ++i) {
+        if (i != 0) to += ',';
+        to += OneLine(recipients_[i].displayName) + "<" + OneLine(recipients_[i].address) + ">";
     }
-}
+    Write(file, "From: " + OneLine(from_) + kLineEnd + to + kLineEnd + "Date: " + FormatDate(date) + kLineEnd +
+                    "Subject: " + OneLine(subject_) + kLineEnd + "X-Mailer: " + kMailerName + kLineEnd +
+                    "MIME-Version: 1.0" + kLineEnd + "Content-Type: multipart/mixed; boundary=" + boundary +
+                    kLineEnd + kLineEnd + kPreamble + kLineEnd + kLineEnd);
 
-void MultipartMessage::WriteBody(std::FILE* file) {
-    AddBodyTextPart();
-    ChooseBoundary();
-    Write(preamble_ + kLineEnd + kLineEnd, file);
-    WriteParts(file);
-    Write("--" + boundary_ + "--" + kLineEnd, file);
-}
-
-void MultipartMessage::RenderParts() {
-    const EncoderRegistry& registry = ProcessEncoderRegistry();
-    std::string& body = BodyText();
-    for (const PartEntry& part : parts_) {
-        const PartEncoder* encoder = registry.Find(part.code);
-        if (encoder == nullptr) continue;
-        if (!EndsWithLineEnd(body)) body += kLineEnd;
-        body += "--" + boundary_ + kLineEnd;
-        encoder->RenderToText(part.data, part.suffix, body);
+    const std::string delimiter = "--" + boundary + kLineEnd;
+    if (!body_.empty()) {
+        Write(file, delimiter);
+        WriteText(file, text, std::string());
     }
-}
-
-void MultipartMessage::ComposeBody() {
-    AddBodyTextPart();
-    ChooseBoundary();
-    BodyText() = preamble_ + kLineEnd + kLineEnd;
-    RenderParts();
-    std::string& body = BodyText();
-    if (!EndsWithLineEnd(body)) body += kLineEnd;
-    body += "--" + boundary_ + "--" + kLineEnd;
+    for (const Part& part : parts_) {
+        Write(file, delimiter);
+        if (part.code == kTextPartCode)
+            WriteText(file, part.data, part.suffix);
+        else
+            WriteAttachment(file, part.data);
+    }
+    Write(file, "--" + boundary + "--" + kLineEnd + kEndOfData);
 }
 
 }  // namespace tarnwick::sendmail

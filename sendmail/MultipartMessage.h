@@ -1,76 +1,73 @@
-// The message that posting sends: a multipart/mixed body holding the typed
-// text and the attached files, each part rendered by the encoder that the
-// process registry holds for its code.
+// The message that posting sends, written to a file in one pass:
+//
+//   From, To, Date, Subject, X-Mailer, MIME-Version and a multipart/mixed
+//   Content-Type, an empty line, the preamble, then for each part a
+//   delimiter line and the part (the typed text first, then the other texts,
+//   the latest added first, then the files in the order added), the closing
+//   delimiter and the end-of-data marker CR LF "." CR LF.
 #pragma once
 
 #include <cstdio>
+#include <ctime>
 #include <deque>
 #include <string>
-#include <string_view>
 #include <vector>
-
-#include "sendmail/OutgoingMessage.h"
-#include "sendmail/PartEncoder.h"
 
 namespace tarnwick::sendmail {
 
-constexpr char kPreamble[] = "This is a multi-part message in MIME format.";
-constexpr char kBoundary[] = "QUORBEL_POST_BYE_TEMWARDOSSEN_200011119";
-constexpr char kMultipartType[] = "multipart/mixed";
+// What AddPart is given: a text ("text/plain" in "7Bit", wrapped at 76 bytes
+// and dot-stuffed) or the path of a file to attach (base64).
+constexpr int kTextPartCode = 0;
+constexpr int kAttachmentCode = 1;
 
-// kBoundary when no text holds it; otherwise kBoundary followed by digits
-// chosen so that the result occurs in none of the texts (so no line of them
-// can pass for a delimiter). Linear in the texts' length; the digits number
-// at most one more than the decimal digits of the count of occurrences.
-std::string BoundaryAvoiding(const std::vector<std::string_view>& texts);
-
-struct PartEntry {
-    int code;             // encoder code: kTextPartCode or kAttachmentCode
-    std::string suffix;   // written straight after the part's content type
-    std::string data;     // the text itself, or the path of the file
+// One recipient exactly as parsed from the To text (nothing trimmed).
+struct Recipient {
+    std::string address;
+    std::string displayName;
 };
 
-// Written once: WriteTo or ComposeBody adds the body text as the text part,
-// a second call would add it again.
-class MultipartMessage : public OutgoingMessage {
+class MultipartMessage {
 public:
-    MultipartMessage();
-    ~MultipartMessage() override;
-    // The common lines, then MIME-Version and the multipart Content-Type,
-    // whose boundary is chosen here from the message's text.
-    void BuildHeaders() override;
-    // Replaces the body text by the composed body: exactly the bytes that
-    // WriteBody would write.
-    void ComposeBody() override;
-    void WriteBody(std::FILE* file) override;
+    void SetFrom(const std::string& from) { from_ = from; }
+    void SetSubject(const std::string& subject) { subject_ = subject; }
+    // The typed text: unless empty, the first part, trimmed like any other.
+    void SetBody(const std::string& body) { body_ = body; }
 
-    // "--" boundary CR LF.
-    virtual void WriteBoundary(std::FILE* file);
-    // Each part whose code has an encoder: its boundary line and rendering.
-    virtual void WriteParts(std::FILE* file);
-    // The in-memory form of WriteParts, appended to the body text.
-    virtual void RenderParts();
+    // Splits the To text at ';', ',' and its end and appends a recipient
+    // per token: "name<address>" or a bare address. False, leaving the rest
+    // unread, at the first token with a "<" but no ">" after it.
+    bool ParseRecipients(const std::string& toText);
+    long RecipientCount() const { return static_cast<long>(recipients_.size()); }
+    // False, outputs untouched, unless 0 <= index < RecipientCount().
+    bool GetRecipient(long index, std::string& address, std::string& displayName) const;
 
-    // Stores data without leading and trailing white space. The text part
-    // (code 0) goes to the head of the list, any other part to the tail.
-    // Always true.
-    bool AddPart(const std::string& data, int code, const std::string& suffix);
+    // Adds a part holding data without leading and trailing white space. A
+    // text (kTextPartCode) goes ahead of the parts added so far (the typed
+    // text still comes first), with suffix written straight after its
+    // content type; a file (kAttachmentCode) goes after them, and suffix is
+    // not used. Any other code adds nothing.
+    void AddPart(const std::string& data, int code, const std::string& suffix);
 
-    const std::deque<PartEntry>& Parts() const { return parts_; }
-    const std::string& Preamble() const { return preamble_; }
-    const std::string& Boundary() const { return boundary_; }
-    const std::string& ContentType() const { return contentType_; }
+    // Writes the whole message dated now, or dated date; file must be open
+    // in binary mode, and write errors are left in its error indicator. A CR
+    // or LF of the sender, the subject or a recipient is written as a space.
+    // A file that cannot be mapped (an empty one included) keeps its
+    // delimiter line and gives nothing more.
+    void WriteTo(std::FILE* file) const;
+    void WriteTo(std::FILE* file, std::time_t date) const;
 
 private:
-    void AddBodyTextPart();
-    // Sets the boundary from the text parts and the body text not yet added.
-    void ChooseBoundary();
+    struct Part {
+        int code;
+        std::string suffix;
+        std::string data;   // the text itself, or the path of the file
+    };
 
-    std::string preamble_ = kPreamble;
-    std::string boundary_ = kBoundary;
-    std::string contentType_ = kMultipartType;
-    std::deque<PartEntry> parts_;
-    bool bodyAdded_ = false;   // the body text is among the parts (or was empty)
+    std::string from_;
+    std::string subject_;
+    std::string body_;
+    std::vector<Recipient> recipients_;
+    std::deque<Part> parts_;
 };
 
 }  // namespace tarnwick::sendmail

@@ -10,7 +10,6 @@
 #include "text/NarrowText.h"
 #include "platform/FileSystem.h"
 #include "sendmail/MultipartMessage.h"
-#include "sendmail/PartEncoder.h"
 #include "text/FileNames.h"
 #include "upload/FileSaving.h"
 

@@ -1,7 +1,6 @@
-// Message composer: recipients, the header block, the Date value, the
-// encoders and their registry, and whole written messages compared byte for
-// byte with texts put together by hand. The in-memory body must equal the
-// written one.
+// Message composer: recipients, the header block, the boundary, the Date
+// value, and whole written messages compared byte for byte with texts put
+// together by hand.
 #include "sendmail/MultipartMessage.h"
 
 #include <gtest/gtest.h>
@@ -9,15 +8,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "sendmail/EncoderRegistry.h"
-#include "sendmail/PartEncoder.h"
+#include "sendmail/MessageText.h"
 #include "tests/unit/TestFiles.h"
 
 namespace tarnwick::sendmail {
@@ -46,6 +42,25 @@ public:
 private:
     std::optional<std::string> old_;
 };
+
+// The message's bytes as WriteTo writes them, dated date.
+std::string Written(const MultipartMessage& m, std::time_t date = FixedTime()) {
+    std::FILE* f = std::tmpfile();
+    EXPECT_NE(f, nullptr);
+    if (f == nullptr) return {};
+    m.WriteTo(f, date);
+    std::string bytes(static_cast<std::size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), f), bytes.size());
+    std::fclose(f);
+    return bytes;
+}
+
+// The header lines of the written message, without the empty line after them.
+std::string HeaderLines(const MultipartMessage& m, std::time_t date = FixedTime()) {
+    const std::string bytes = Written(m, date);
+    return bytes.substr(0, bytes.find("\r\n\r\n") + 2);
+}
 
 std::string Times(const std::string& s, int n) {
     std::string out;
@@ -87,7 +102,6 @@ protected:
     };
 
     void Fill(MultipartMessage& m, const std::string& body, const std::vector<Attachment>& files) {
-        m.SetTimeSource(FixedTime);
         m.SetFrom("ann@example.com");
         m.ParseRecipients("bob@example.com");
         m.SetSubject("Hello");
@@ -101,18 +115,9 @@ protected:
             m.AddPart(path, kAttachmentCode, "");
         }
     }
-
-    std::string Written(MultipartMessage& m) {
-        const std::string path = dir.Path() + "out.in";
-        std::FILE* f = platform::OpenStdioFile(path, "w+b");
-        EXPECT_NE(f, nullptr);
-        m.WriteTo(f);
-        std::fclose(f);
-        return test::ReadFile(path);
-    }
 };
 
-TEST_F(ComposerTest, WholeMessagesAndTheirInMemoryBodies) {
+TEST_F(ComposerTest, WholeMessages) {
     const std::string words100 =
         "aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd eeeeeeeee fffffffff ggggggggg hhhhhhhhh iiiiiiiii jjjjjjjjjj";
     struct Row { const char* name; std::string body; std::vector<Attachment> files; std::string expected; };
@@ -149,39 +154,27 @@ TEST_F(ComposerTest, WholeMessagesAndTheirInMemoryBodies) {
         MultipartMessage written;
         Fill(written, row.body, row.files);
         EXPECT_EQ(Written(written), kHead + row.expected + kEnd);
-        MultipartMessage composed;
-        Fill(composed, row.body, row.files);
-        composed.ComposeBody();
-        EXPECT_EQ(composed.Body(), row.expected);
     }
 }
 
 TEST_F(ComposerTest, HeaderBlockCopiesValuesUnchanged) {
     MultipartMessage m;
-    m.SetTimeSource(FixedTime);
     m.SetFrom("Ann <ann@example.com>");
     EXPECT_TRUE(m.ParseRecipients("ann;Bob Lee <bob@x>"));
     m.SetSubject("Hi \xc4\xe3\xba\xc3");
-    m.BuildHeaders();
-    m.EndHeaders();
-    EXPECT_EQ(m.HeaderText(),
+    EXPECT_EQ(HeaderLines(m) + "\r\n",
               "From: Ann <ann@example.com>\r\nTo: <ann>,Bob Lee <bob@x>\r\n"
               "Date: Mon, 05 Mar 01 07:08:09 UTC\r\nSubject: Hi \xc4\xe3\xba\xc3\r\n"
               "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
               "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n\r\n");
-    EXPECT_EQ(m.Date(), FixedTime());
-    m.ClearHeaders();
-    EXPECT_EQ(m.HeaderText(), "");
 }
 
 TEST_F(ComposerTest, LineBreaksInHeaderValuesBecomeSpaces) {
     MultipartMessage m;
-    m.SetTimeSource(FixedTime);
     m.SetFrom("me\r\nBcc: x@127.0.0.1");
     m.ParseRecipients("Ann\r\n<ann\n@x>;bob@y\rBcc: z@127.0.0.1");
     m.SetSubject("Hi\n\r\n\xc4\xe3");
-    m.BuildHeaders();
-    EXPECT_EQ(m.HeaderText(),
+    EXPECT_EQ(HeaderLines(m),
               "From: me  Bcc: x@127.0.0.1\r\nTo: Ann  <ann @x>,<bob@y Bcc: z@127.0.0.1>\r\n"
               "Date: Mon, 05 Mar 01 07:08:09 UTC\r\nSubject: Hi   \xc4\xe3\r\n"
               "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
@@ -196,10 +189,6 @@ TEST_F(ComposerTest, TextHoldingTheBoundaryGetsAnotherOne) {
     MultipartMessage written;
     Fill(written, forged, {{"a.bin", "abc"}});
     EXPECT_EQ(Written(written), kHead.substr(0, kHead.size() - 4) + "0\r\n\r\n" + expected + kEnd);
-    MultipartMessage composed;
-    Fill(composed, forged, {{"a.bin", "abc"}});
-    composed.ComposeBody();
-    EXPECT_EQ(composed.Body(), expected);
 }
 
 TEST(ComposerBoundary, OccursInNoTextThatHoldsTheFixedOne) {
@@ -235,15 +224,20 @@ TEST(ComposerBoundary, HostileTextStillGetsAShortOne) {
 TEST_F(ComposerTest, PartsAreTrimmedTextFirstUnknownCodesLeftOut) {
     MultipartMessage m;
     Fill(m, "", {{"ok.bin", "abc"}});
-    EXPECT_TRUE(m.AddPart("ignored", 7, ""));
-    EXPECT_TRUE(m.AddPart(" \thi\r\n", kTextPartCode, "; charset=gb2312"));
-    ASSERT_EQ(m.Parts().size(), 3u);
-    EXPECT_EQ(m.Parts()[0].data, "hi");
-    EXPECT_EQ(m.Parts()[0].suffix, "; charset=gb2312");
-    EXPECT_EQ(m.Parts()[2].code, 7);
+    m.AddPart("ignored", 7, "");
+    m.AddPart(" \thi\r\n", kTextPartCode, "; charset=gb2312");
     EXPECT_EQ(Written(m), kHead + kPre + kB +
                               "Content-Type: text/plain; charset=gb2312\r\nContent-Transfer-Encoding: 7Bit\r\n\r\n"
                               "hi\r\n" + kB + AttachmentHead("ok.bin") + "YWJj\r\n" + kClose + kEnd);
+}
+
+TEST_F(ComposerTest, TypedTextThenOtherTextsLatestFirstThenFiles) {
+    MultipartMessage m;
+    Fill(m, "typed", {{"a.bin", "abc"}});
+    m.AddPart("one", kTextPartCode, "");
+    m.AddPart("two", kTextPartCode, "");
+    EXPECT_EQ(Written(m), kHead + kPre + kB + kText + "typed\r\n" + kB + kText + "two\r\n" + kB + kText + "one\r\n" +
+                              kB + AttachmentHead("a.bin") + "YWJj\r\n" + kClose + kEnd);
 }
 
 TEST(ComposerRecipients, ParseAndToLine) {
@@ -261,7 +255,6 @@ TEST(ComposerRecipients, ParseAndToLine) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.to);
         MultipartMessage m;
-        m.SetTimeSource(FixedTime);
         EXPECT_EQ(m.ParseRecipients(row.to), row.ok);
         ASSERT_EQ(m.RecipientCount(), static_cast<long>(row.parsed.size()));
         for (long i = 0; i < m.RecipientCount(); ++i) {
@@ -270,8 +263,7 @@ TEST(ComposerRecipients, ParseAndToLine) {
             EXPECT_EQ(address, row.parsed[i].address);
             EXPECT_EQ(name, row.parsed[i].displayName);
         }
-        m.BuildHeaders();
-        const std::string& header = m.HeaderText();   // "From: \r\n" comes first
+        const std::string header = HeaderLines(m);   // "From: \r\n" comes first
         const std::size_t to = header.find("\r\n") + 2;
         EXPECT_EQ(header.substr(to, header.find("\r\n", to) - to), row.line);
     }
@@ -279,7 +271,7 @@ TEST(ComposerRecipients, ParseAndToLine) {
 
 TEST(ComposerRecipients, OutOfRangeLeavesOutputsUntouched) {
     MultipartMessage m;
-    m.AddRecipient("a@x", "A ");
+    m.ParseRecipients("A <a@x>");
     std::string address = "keep", name = "keep";
     EXPECT_FALSE(m.GetRecipient(-1, address, name));
     EXPECT_FALSE(m.GetRecipient(1, address, name));
@@ -315,59 +307,10 @@ TEST(ComposerDate, LocalTimeAndZoneName) {
 
 TEST(ComposerDate, UnconvertibleTimeGivesAnEmptyValue) {
     MultipartMessage m;
-    m.SetTimeSource([] { return std::numeric_limits<std::time_t>::max(); });
-    m.BuildHeaders();
-    EXPECT_EQ(m.HeaderText(), "From: \r\nTo: \r\nDate: \r\nSubject: \r\nX-Mailer: Quorbel Post\r\n"
-                              "MIME-Version: 1.0\r\n"
-                              "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n");
-}
-
-TEST(ComposerEncoders, HeadersAndUnreadableFiles) {
-    ScratchDir dir;
-    const TextPartEncoder text(76);
-    const AttachmentEncoder file;
-    EXPECT_EQ(text.Code(), kTextPartCode);
-    EXPECT_EQ(file.Code(), kAttachmentCode);
-    EXPECT_EQ(text.PartContentType("x"), "text/plain");
-    EXPECT_EQ(file.PartContentType("x.gif"), "application/octet-stream");
-    EXPECT_EQ(file.PartHeader("D:\\up\\report.final.doc", "; ignored"), AttachmentHead("report.final.doc"));
-    WriteFile(dir.Path() + "empty", "");
-    for (const std::string& path : {dir.Path() + "missing", dir.Path() + "empty"}) {
-        std::string out = "kept";
-        EXPECT_FALSE(file.RenderToText(path, "", out));
-        EXPECT_EQ(out, "kept");
-        std::FILE* f = std::tmpfile();
-        ASSERT_NE(f, nullptr);
-        EXPECT_FALSE(file.RenderToFile(path, "", f));
-        EXPECT_EQ(std::ftell(f), 0L);
-        std::fclose(f);
-    }
-}
-
-TEST(ComposerRegistry, FindsTheFirstOfACodeAndOwnsItsEncoders) {
-    EncoderRegistry registry;
-    registry.Register(nullptr);
-    EXPECT_EQ(registry.Size(), 0u);
-    auto first = std::make_unique<TextPartEncoder>(10);
-    const PartEncoder* expected = first.get();
-    registry.Register(std::make_unique<AttachmentEncoder>());
-    registry.Register(std::move(first));
-    registry.Register(std::make_unique<TextPartEncoder>(20));
-    EXPECT_EQ(registry.Size(), 3u);
-    EXPECT_EQ(registry.Find(kTextPartCode), expected);
-    EXPECT_EQ(registry.Find(5), nullptr);
-}
-
-TEST(ComposerRegistry, ProcessRegistryHoldsOnePairForAllMessages) {
-    { MultipartMessage first; }
-    const EncoderRegistry& registry = ProcessEncoderRegistry();
-    EXPECT_EQ(registry.Size(), 2u);
-    for (int i = 0; i < 3; ++i) MultipartMessage more;
-    EXPECT_EQ(registry.Size(), 2u);
-    const auto* text = dynamic_cast<const TextPartEncoder*>(registry.Find(kTextPartCode));
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->Width(), 76);
-    EXPECT_NE(dynamic_cast<const AttachmentEncoder*>(registry.Find(kAttachmentCode)), nullptr);
+    EXPECT_EQ(HeaderLines(m, std::numeric_limits<std::time_t>::max()),
+              "From: \r\nTo: \r\nDate: \r\nSubject: \r\nX-Mailer: Quorbel Post\r\n"
+              "MIME-Version: 1.0\r\n"
+              "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n");
 }
 
 TEST(ComposerThreads, MessagesComposedAtOnceAreAlike) {
@@ -377,18 +320,15 @@ TEST(ComposerThreads, MessagesComposedAtOnceAreAlike) {
     for (std::string& body : bodies)
         threads.emplace_back([&body] {
             MultipartMessage m;
-            m.SetTimeSource(FixedTime);
             m.SetBody("hello there");
-            m.BuildHeaders();
-            m.ComposeBody();
-            body = m.HeaderText() + m.Body();
+            body = Written(m);
         });
     for (std::thread& t : threads) t.join();
     for (const std::string& body : bodies)
         EXPECT_EQ(body, "From: \r\nTo: \r\nDate: Mon, 05 Mar 01 07:08:09 UTC\r\nSubject: \r\n"
                         "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
-                        "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n" +
-                            kPre + kB + kText + "hello there\r\n" + kClose);
+                        "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n\r\n" +
+                            kPre + kB + kText + "hello there\r\n" + kClose + kEnd);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // hand: the column counter passes 76 at byte 77 of a first line, at byte 75
 // (the 76th) of a line after an explicit CR LF, and after a break it restarts
 // with the byte that made the break due.
-#include "sendmail/PartEncoder.h"
+#include "sendmail/MessageText.h"
 
 #include <gtest/gtest.h>
 

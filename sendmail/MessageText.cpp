@@ -1,16 +1,27 @@
-#include "sendmail/PartEncoder.h"
+#include "sendmail/MessageText.h"
+
+#include <mutex>
 
 #include "text/FileNames.h"
+#include "text/Limits.h"
 #include "text/NarrowText.h"
-#include "mime/Codecs.h"
 
 namespace tarnwick::sendmail {
 namespace {
 
-constexpr char kLineEnd[] = "\r\n";
-constexpr char kTextType[] = "text/plain";
-constexpr char kTextTransferEncoding[] = "7Bit";
-constexpr char kAttachmentType[] = "application/octet-stream";
+constexpr std::size_t kDateBufferBytes = 128;
+
+// strftime's "%a" and "%b" follow the process locale; the header is always
+// English, so the names come from here.
+constexpr const char* kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+bool IsWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Length of text[0, end) once trailing white space is dropped.
 std::size_t TrimmedEnd(const std::string& text, std::size_t begin, std::size_t end) {
@@ -19,15 +30,7 @@ std::size_t TrimmedEnd(const std::string& text, std::size_t begin, std::size_t e
     return end;
 }
 
-void Write(const std::string& bytes, std::FILE* file) {
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-}
-
 }  // namespace
-
-bool IsWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
 
 std::string TrimWhiteSpace(const std::string& text) {
     // Leading white space is made of single bytes from the very start, so
@@ -101,11 +104,12 @@ std::string WrapText(const std::string& text, int width) {
 std::string StuffDots(const std::string& text) {
     std::string out;
     out.reserve(text.size() + 2);
-    bool lineStart = true;
-    for (char c : text) {
-        if (lineStart && c == '.') out += '.';
-        out += c;
-        lineStart = c == '\n';
+    // Line by line, LF included.
+    for (std::size_t begin = 0, end; begin < text.size(); begin = end) {
+        if (text[begin] == '.') out += '.';
+        end = text.find('\n', begin);
+        end = end == std::string::npos ? text.size() : end + 1;
+        out.append(text, begin, end - begin);
     }
     return out;
 }
@@ -118,69 +122,58 @@ std::string AttachmentBaseName(const std::string& path) {
            text::CutAtCharBoundary(std::string(base.substr(nameEnd)), text::kMaxNamePartBytes);
 }
 
-// ---- TextPartEncoder ----
+std::string BoundaryAvoiding(const std::vector<std::string_view>& texts) {
+    // kBoundary followed by digits occurs in a text exactly when the digits
+    // are a prefix of the digit run after some occurrence of kBoundary.
+    const std::string_view fixed(kBoundary);
+    std::vector<std::string_view> runs;
+    for (std::string_view text : texts)
+        for (std::size_t at = text.find(fixed); at != std::string_view::npos; at = text.find(fixed, at + 1)) {
+            std::size_t end = at + fixed.size();
+            while (end < text.size() && IsDigit(text[end])) ++end;
+            runs.push_back(text.substr(at + fixed.size(), end - at - fixed.size()));
+        }
+    if (runs.empty()) return kBoundary;
 
-std::string TextPartEncoder::PartContentType(const std::string&) const { return kTextType; }
-
-std::string TextPartEncoder::PartHeader(const std::string& data, const std::string& suffix) const {
-    return "Content-Type: " + PartContentType(data) + suffix + kLineEnd +
-           "Content-Transfer-Encoding: " + kTextTransferEncoding + kLineEnd + kLineEnd;
+    // Digit by digit, the one that the fewest remaining runs have next: at
+    // most a tenth of them stay, so the work shrinks geometrically and the
+    // digits stay few however many runs a hostile text holds.
+    std::string digits;
+    while (!runs.empty()) {
+        const std::size_t k = digits.size();
+        std::size_t count[10] = {};
+        for (std::string_view run : runs)
+            if (run.size() > k) ++count[run[k] - '0'];
+        int best = 0;
+        for (int d = 1; d < 10; ++d)
+            if (count[d] < count[best]) best = d;
+        const char digit = static_cast<char>('0' + best);
+        digits += digit;
+        std::vector<std::string_view> left;
+        left.reserve(count[best]);
+        for (std::string_view run : runs)
+            if (run.size() > k && run[k] == digit) left.push_back(run);
+        runs.swap(left);
+    }
+    return kBoundary + digits;
 }
 
-bool TextPartEncoder::RenderToText(const std::string& data, const std::string& suffix,
-                                   std::string& text) const {
-    // The closing CR LF is part of the rendering, as in the file form, so
-    // that an empty text gives the same empty line in both forms.
-    text += PartHeader(data, suffix);
-    text += StuffDots(WrapText(data, width_));
-    text += kLineEnd;
-    return true;
-}
-
-bool TextPartEncoder::RenderToFile(const std::string& data, const std::string& suffix,
-                                   std::FILE* file) const {
-    Write(PartHeader(data, suffix), file);
-    Write(StuffDots(WrapText(data, width_)), file);
-    Write(kLineEnd, file);
-    return true;
-}
-
-// ---- AttachmentEncoder ----
-
-std::string AttachmentEncoder::PartContentType(const std::string&) const { return kAttachmentType; }
-
-std::string AttachmentEncoder::PartHeader(const std::string& data, const std::string&) const {
-    const std::string base = AttachmentBaseName(data);
-    return "Content-Type: " + PartContentType(data) + "; file=" + base + kLineEnd +
-           "Content-Transfer-Encoding: base64" + kLineEnd +
-           "Content-Disposition: attachment; filename=" + base + kLineEnd + kLineEnd;
-}
-
-void AttachmentEncoder::EncodeFileToText(const platform::MappedFile& file, std::string& text) const {
-    mime::Base64EncodeRange(file.Begin(), file.End(), text);
-    text += kLineEnd;
-}
-
-bool AttachmentEncoder::RenderToText(const std::string& data, const std::string& suffix,
-                                     std::string& text) const {
-    // The same read-only mapping as the file form: both forms then agree on
-    // which files can be read (an empty file cannot be mapped).
-    platform::MappedFile file;
-    if (!file.Open(data)) return false;
-    text += PartHeader(data, suffix);
-    EncodeFileToText(file, text);
-    return true;
-}
-
-bool AttachmentEncoder::RenderToFile(const std::string& data, const std::string& suffix,
-                                     std::FILE* file) const {
-    // The file is encoded straight from the mapping, never loaded whole.
-    platform::MappedFile mapped;
-    if (!mapped.Open(data)) return false;
-    Write(PartHeader(data, suffix), file);
-    mime::Base64EncodeToStream(mapped.Begin(), mapped.End(), file);
-    Write(kLineEnd, file);
-    return true;
+std::string FormatDate(std::time_t t) {
+    // std::localtime hands out one shared result (in the C library of the
+    // native build), and messages may be composed on several threads at once.
+    static std::mutex localTimeLock;
+    std::lock_guard<std::mutex> hold(localTimeLock);
+    const std::tm* local = std::localtime(&t);
+    if (local == nullptr || local->tm_wday < 0 || local->tm_wday > 6 || local->tm_mon < 0 ||
+        local->tm_mon > 11)
+        return {};
+    // strftime still does the digits, the zone name and the buffer limit:
+    // the pattern is "%a, %d %b %y %H:%M:%S %Z" with the names filled in.
+    const std::string pattern = std::string(kDayNames[local->tm_wday]) + ", %d " +
+                                kMonthNames[local->tm_mon] + " %y %H:%M:%S %Z";
+    char date[kDateBufferBytes];
+    const std::size_t n = std::strftime(date, sizeof date, pattern.c_str(), local);
+    return std::string(date, n);   // 0 bytes when it does not fit
 }
 
 }  // namespace tarnwick::sendmail

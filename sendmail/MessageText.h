@@ -1,0 +1,59 @@
+// The texts a composed message is made of: the typed text's trimming,
+// wrapping and dot-stuffing, an attachment's name, the multipart boundary
+// and the Date value.
+//
+// Text is narrow text in the system code page (GBK): a byte from 0x81 to 0xFE
+// starts a double-byte character and takes the next byte with it, so trimming
+// and line breaking never look at the second byte of such a character alone.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::sendmail {
+
+constexpr char kLineEnd[] = "\r\n";
+constexpr char kBoundary[] = "QUORBEL_POST_BYE_TEMWARDOSSEN_200011119";
+
+// text without leading and trailing white space (space, tab, CR, LF,
+// vertical tab, form feed); a double-byte character whose second byte looks
+// like white space is kept whole.
+std::string TrimWhiteSpace(const std::string& text);
+
+// The text part's line breaking at spaces for lines of width bytes. Every
+// byte is counted, CR and LF of a line end included (the pair resets the
+// count). A break is due when the count passes width; the line is then cut
+// at the most recent space of the current line, that space and the white
+// space around it (line ends included) give way to one CR LF, and counting
+// restarts at the same position of the rewritten text: for a single space,
+// the byte that made the break due. A line without a space stays as long as
+// it is, up to its first space. Nothing else in the text changes.
+std::string WrapText(const std::string& text, int width);
+
+// text with one more "." in front of every line that begins with "." (a line
+// begins at the start of the text and after every LF). The message file ends
+// with a line holding "." alone, and the mail server that collects it reads
+// up to the first such line, taking one leading "." off any other line.
+std::string StuffDots(const std::string& text);
+
+// The file name and extension of an attachment path: what follows the drive
+// and the last backslash or '/', name and extension each cut to
+// text::kMaxNamePartBytes.
+std::string AttachmentBaseName(const std::string& path);
+
+// kBoundary when no text holds it; otherwise kBoundary followed by digits
+// chosen so that the result occurs in none of the texts (so no line of them
+// can pass for a delimiter). Linear in the texts' length; the digits number
+// at most one more than the decimal digits of the count of occurrences.
+std::string BoundaryAvoiding(const std::vector<std::string_view>& texts);
+
+// The Date header value: t as local time in the form
+// "Mon, 05 Mar 01 02:08:09 EST". Day and month names are always English,
+// whatever the process locale; the zone name is the runtime library's "%Z".
+// Empty when the time cannot be converted or the result would not fit 128
+// bytes, terminator included.
+std::string FormatDate(std::time_t t);
+
+}  // namespace tarnwick::sendmail
