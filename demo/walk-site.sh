@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Walks the running web-mail demo once with curl, as a visitor would:
-# sign in, inbox, a Chinese message, an attachment download, sending a
-# message with an attachment to a local user, HZ conversion, About, sign out.
+# sign in (a new session id), inbox, a Chinese message, an attachment
+# download, sending a message with an attachment to a local user, HZ
+# conversion, About, sign out.
 #
 #   demo/walk-site.sh BASE_URL STORE_DIR
 # Prints "ok ..." / "not ok ..." per step; the exit status is 1 if any failed.
@@ -24,15 +25,27 @@ get() { curl -s -b "$jar" -c "$jar" "$base/$1"; }
 # GBK bytes of a UTF-8 text, to look for in pages served in GBK.
 gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
 has() { grep -aqF -- "$2" "$1"; }
+not_has() { ! grep -aqF -- "$2" "$1"; }
 
-get "" > "$work/signin.html"
+# Every form that changes something carries the session's token.
+token_of() { sed -n 's/.*name="token" value="\([^"]*\)".*/\1/p' "$1" | head -1; }
+session_id() { awk '$6 == "TarnwickSessionID" { print $7 }' "$jar"; }
+
+curl -s -D "$work/anon.headers" -o /dev/null "$base/inbox.asp"
+check "a page that stores nothing starts no session" not_has "$work/anon.headers" 'TarnwickSessionID'
+
+curl -s -b "$jar" -c "$jar" -D "$work/signin.headers" "$base/" > "$work/signin.html"
 check "the sign-in page" has "$work/signin.html" 'id="signin"'
+check "the session cookie is HttpOnly and SameSite=Lax" grep -qi '^Set-Cookie: TarnwickSessionID=.*; HttpOnly; SameSite=Lax' "$work/signin.headers"
+before=$(session_id)
 
-curl -s -b "$jar" -c "$jar" -L -d 'user=alice&password=wrong' "$base/default.asp" > "$work/refused.html"
-check "a wrong password is refused" has "$work/refused.html" 'id="signin"'
+curl -s -b "$jar" -c "$jar" -L -d "token=$(token_of "$work/signin.html")&user=alice&password=wrong" "$base/default.asp" > "$work/refused.html"
+check "a wrong password is refused" has "$work/refused.html" 'Wrong user name or password'
 
-curl -s -b "$jar" -c "$jar" -L -d 'user=alice&password=wonderland' "$base/default.asp" > "$work/inbox.html"
+curl -s -b "$jar" -c "$jar" -L -d "token=$(token_of "$work/refused.html")&user=alice&password=wonderland" "$base/default.asp" > "$work/inbox.html"
 check "signing in leads to the inbox" has "$work/inbox.html" 'id="inbox"'
+after=$(session_id)
+check "signing in gives a new session id" test -n "$before" -a -n "$after" -a "$before" != "$after"
 check "the inbox lists an English subject" has "$work/inbox.html" 'Lunch on Friday?'
 check "the inbox lists a Chinese subject" has "$work/inbox.html" "$(gbk 周六会议)"
 
@@ -52,7 +65,7 @@ check "an attachment downloads byte for byte" cmp -s "$work/map.png" "$ROOT/test
 check "the download has the attachment's type" grep -qi '^Content-Type: image/png' "$work/map.headers"
 
 get compose.asp > "$work/compose.html"
-token=$(sed -n 's/.*name="token" value="\([^"]*\)".*/\1/p' "$work/compose.html" | head -1)
+token=$(token_of "$work/compose.html")
 subject="Demo check $$"
 printf 'attached text\r\n' > "$work/note.txt"
 curl -s -b "$jar" -c "$jar" -F "token=$token" -F From=alice@localhost -F To=bob@localhost \
@@ -72,13 +85,13 @@ curl -s -b "$jar" -c "$jar" -F "token=$token" -F From=alice@localhost -F 'To=bob
     -F 'Subject=spaces' -F 'Body=x' "$base/send.asp" > "$work/spaces.html"
 check "blanks around an address separator are refused" has "$work/spaces.html" 'without spaces'
 
-curl -s -b "$jar" -c "$jar" --data-urlencode 'hz=~{<:Ky2;S{#,NpJ)l6HK!#~}' "$base/hz.asp" > "$work/hz.html"
+curl -s -b "$jar" -c "$jar" --data-urlencode 'hz=~{<:Ky2;S{#,NpJ)l6HK!#~}' -d "token=$token" "$base/hz.asp" > "$work/hz.html"
 check "HZ text converts to GB2312" has "$work/hz.html" "$(printf '己所不欲，勿施於人。' | iconv -f UTF-8 -t GB2312)"
 
 get about.asp > "$work/about.html"
 check "the About page" has "$work/about.html" 'id="about"'
 
-get signout.asp > /dev/null
+curl -s -b "$jar" -c "$jar" -o /dev/null -d "token=$token" "$base/signout.asp"
 curl -s -b "$jar" -c "$jar" -o /dev/null -w '%{http_code} %{redirect_url}' "$base/inbox.asp" > "$work/after.txt"
 check "after signing out the inbox asks for sign-in" grep -q 'default.asp' "$work/after.txt"
 

@@ -3,7 +3,8 @@
 # sample mail store in C:\mail, a stand-in for the mail server's local
 # delivery, and the page host serving webmail/.
 #
-# Needs ROOT (the source tree) and WINEPREFIX set by the caller.
+# Needs ROOT (the source tree) and WINEPREFIX set by the caller;
+# TARNWICK_BUILD_DIR picks the Windows build to use (default build/win64).
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Windows code page 936 (GBK), as on the target systems; set per command so
@@ -11,12 +12,13 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 zh() { env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$@"; }
 crlf() { sed 's/$/\r/'; }
 
-WEBMAIL_DLL="$ROOT/build/win64/Tarnwick.dll"
-WEBMAIL_HOST="$ROOT/build/win64/host/tarnwick-host.exe"
+WEBMAIL_BUILD="${TARNWICK_BUILD_DIR:-$ROOT/build/win64}"
+WEBMAIL_DLL="$WEBMAIL_BUILD/Tarnwick.dll"
+WEBMAIL_HOST="$WEBMAIL_BUILD/host/tarnwick-host.exe"
 WEBMAIL_PIDS=()
 
 webmail_prefix() {
-    [ -f "$WEBMAIL_DLL" ] && [ -f "$WEBMAIL_HOST" ] || { echo "build first: ./run.sh build" >&2; return 1; }
+    [ -f "$WEBMAIL_DLL" ] && [ -f "$WEBMAIL_HOST" ] || { echo "no $WEBMAIL_DLL or $WEBMAIL_HOST: build first (./run.sh build)" >&2; return 1; }
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "== making a Wine prefix in $WINEPREFIX" >&2
         mkdir -p "$WINEPREFIX"

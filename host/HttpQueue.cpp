@@ -4,6 +4,7 @@
 #include "host/HttpQueue.h"
 
 #include <http.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -181,6 +182,10 @@ bool HttpQueue::Receive(HttpRequest& request, size_t maxBody) {
         if (rc != NO_ERROR) return false;                // shut down
         const auto* r = reinterpret_cast<const HTTP_REQUEST*>(buffer.data());
         CopyRequest(r, request);
+        if (!requiredName_.empty() && !SameSecret(request.Header(requiredName_), requiredValue_)) {
+            request.refusal = 403;
+            return true;
+        }
         if (request.refusal) return true;
         if (!(r->Flags & HTTP_REQUEST_FLAG_MORE_ENTITY_BODY_EXISTS)) return true;
 
@@ -253,6 +258,48 @@ void HttpQueue::Send(const HttpRequest& request, const HttpResponse& response) {
 
 void HttpQueue::Shutdown() {
     if (queue_) HttpShutdownRequestQueue(queue_);
+}
+
+void HttpQueue::RequireHeader(const std::string& name, const std::string& value) {
+    requiredName_ = name;
+    requiredValue_ = value;
+}
+
+bool SameSecret(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    unsigned char difference = 0;
+    for (size_t i = 0; i < a.size(); ++i) difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return difference == 0;
+}
+
+bool EndWineHttpService() {
+    // Wine runs the service's driver (http.sys) in a driver host process of
+    // its own; the service manager starts a new one when asked again.
+    HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (processes == INVALID_HANDLE_VALUE) return false;
+    bool ended = false;
+    PROCESSENTRY32W process = {};
+    process.dwSize = sizeof process;
+    for (BOOL more = Process32FirstW(processes, &process); more; more = Process32NextW(processes, &process)) {
+        if (_wcsicmp(process.szExeFile, L"winedevice.exe") != 0) continue;
+        HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.th32ProcessID);
+        if (modules == INVALID_HANDLE_VALUE) continue;
+        bool runsHttp = false;
+        MODULEENTRY32W module = {};
+        module.dwSize = sizeof module;
+        for (BOOL m = Module32FirstW(modules, &module); m && !runsHttp; m = Module32NextW(modules, &module))
+            runsHttp = _wcsicmp(module.szModule, L"http.sys") == 0;
+        CloseHandle(modules);
+        if (!runsHttp) continue;
+        HANDLE host = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.th32ProcessID);
+        if (host && TerminateProcess(host, 1)) {
+            WaitForSingleObject(host, 5000);
+            ended = true;
+        }
+        if (host) CloseHandle(host);
+    }
+    CloseHandle(processes);
+    return ended;
 }
 
 }  // namespace tarnwick::host

@@ -28,11 +28,24 @@ public:
     void Send(const HttpRequest& request, const HttpResponse& response);
     // Makes a waiting Receive return false (from another thread).
     void Shutdown();
+    // From now on a request without this header and value is refused (403)
+    // before its body is read.
+    void RequireHeader(const std::string& name, const std::string& value);
 
 private:
     HANDLE queue_ = nullptr;
     std::wstring url_;
     bool initialized_ = false;
+    std::string requiredName_;
+    std::string requiredValue_;
 };
+
+// Compares a secret without telling by its timing how much of it matched.
+bool SameSecret(const std::string& a, const std::string& b);
+
+// Under Wine: ends the process that runs Wine's HTTP service, so that the
+// next Open starts it afresh. A request can leave that service hung for
+// good (and every Server API call with it). False when it was not found.
+bool EndWineHttpService();
 
 }  // namespace tarnwick::host

@@ -11,11 +11,16 @@ namespace {
 
 enum : DISPID { kQueryString = 1, kForm, kCookies, kServerVariables, kTotalBytes, kBinaryRead, kClientCertificate };
 
-const Member kMembers[] = {
-    {L"Item", DISPID_VALUE},           {L"QueryString", kQueryString}, {L"Form", kForm},
-    {L"Cookies", kCookies},            {L"ServerVariables", kServerVariables},
-    {L"TotalBytes", kTotalBytes},      {L"BinaryRead", kBinaryRead},
-    {L"ClientCertificate", kClientCertificate}};
+// The collections take their key through their own default member:
+// QueryString("x") is QueryString.Item("x").
+const Member kMembers[] = {{L"Item", DISPID_VALUE},
+                           {L"QueryString", kQueryString, Access::Object},
+                           {L"Form", kForm, Access::Object},
+                           {L"Cookies", kCookies, Access::Object},
+                           {L"ServerVariables", kServerVariables, Access::Object},
+                           {L"TotalBytes", kTotalBytes},
+                           {L"BinaryRead", kBinaryRead},
+                           {L"ClientCertificate", kClientCertificate, Access::Object}};
 
 // "User-Agent" -> "HTTP_USER_AGENT".
 std::string VariableName(const std::string& header) {
@@ -179,7 +184,6 @@ HRESULT RequestObject::Call(const Invocation& call) {
                      : call.id == kServerVariables ? get_ServerVariables(collection.Put())
                                                  : get_ClientCertificate(collection.Put());
         if (FAILED(hr)) return hr;
-        if (keyed) return collection->get_Item(*key, call.result);
         SetDispatch(call.result, collection.Get());
         return S_OK;
     }

@@ -21,6 +21,11 @@ enum class Access {
     Any,     // Call decides; index arguments allowed (Cookies("a") = v)
     Get,     // no assignment
     GetPut,  // assignment of a plain value, without index arguments
+    // The member's value is an object and the member takes no arguments of
+    // its own: arguments, and an assignment, go to that object's default
+    // member (DISPID_VALUE), as the script engines expect of a property that
+    // yields an object: Request.QueryString("x") is QueryString.Item("x").
+    Object,
 };
 
 struct Member {
@@ -77,12 +82,14 @@ public:
         }
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* excep, UINT* argErr) override {
         if (argErr) *argErr = 0;
         const Member* m = FindId(id);
         if (!m) return DISP_E_MEMBERNOTFOUND;
         const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+        if (m->access == Access::Object && (put || (params && params->cArgs > 0)))
+            return InvokeDefault(id, lcid, flags, params, result, excep, argErr);
         VARIANT* value = nullptr;
         UINT skipped = 0;
         if (put) {
@@ -100,16 +107,7 @@ public:
         VariantInit(&scratch);
         VARIANT* out = result ? result : &scratch;
         if (result) VariantInit(result);
-        HRESULT hr;
-        try {
-            Invocation call{id, put, Args(params, skipped), value, out, excep};
-            hr = Call(call);
-        } catch (const std::bad_alloc&) {
-            hr = E_OUTOFMEMORY;
-        } catch (...) {
-            hr = E_UNEXPECTED;
-        }
-        if (FAILED(hr)) VariantClear(out);
+        HRESULT hr = Run(Invocation{id, put, Args(params, skipped), value, out, excep});
         VariantClear(&scratch);
         return hr;
     }
@@ -122,6 +120,39 @@ protected:
     virtual HRESULT Call(const Invocation& call) = 0;
 
 private:
+    // Call with exceptions kept inside; the result is cleared on failure.
+    HRESULT Run(const Invocation& call) {
+        HRESULT hr;
+        try {
+            hr = Call(call);
+        } catch (const std::bad_alloc&) {
+            hr = E_OUTOFMEMORY;
+        } catch (...) {
+            hr = E_UNEXPECTED;
+        }
+        if (FAILED(hr)) VariantClear(call.result);
+        return hr;
+    }
+
+    // A call with arguments (or an assignment) to an Access::Object member:
+    // reads the member's object, then makes the same call, with the same
+    // flags and arguments, on that object's default member.
+    HRESULT InvokeDefault(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                          UINT* argErr) {
+        if (result) VariantInit(result);
+        VARIANT object;
+        VariantInit(&object);
+        HRESULT hr = Run(Invocation{id, false, Args(nullptr, 0), nullptr, &object, excep});
+        if (SUCCEEDED(hr)) {
+            if (V_VT(&object) == VT_DISPATCH && V_DISPATCH(&object))
+                hr = V_DISPATCH(&object)->Invoke(DISPID_VALUE, IID_NULL, lcid, flags, params, result, excep, argErr);
+            else
+                hr = DISP_E_BADPARAMCOUNT;
+        }
+        VariantClear(&object);
+        return hr;
+    }
+
     const Member* FindName(const wchar_t* name) const {
         if (!name) return nullptr;
         size_t count = 0;

@@ -13,7 +13,17 @@ namespace {
 
 using frame::ComPtr;
 
-// The host side of the engine: hands out the named items and records the
+// The page objects reach the script as the members of one named item, the
+// page's scripting context, whose members are global names
+// (SCRIPTITEM_GLOBALMEMBERS); they are not named items of their own. The
+// engines resolve such a name to a member of an object, so Session("a"),
+// Session("a") = v and Request("x") become calls of that member with
+// arguments, which go on to the object's default member. A named item of its
+// own is a plain object to them, and Wine's VBScript and JScript refuse
+// arguments or an assignment on a plain object.
+const wchar_t kContextItemName[] = L"TarnwickScriptingContext";
+
+// The host side of the engine: hands out the named item and records the
 // first error the engine reports.
 class ScriptSite final : public UnknownObject<IActiveScriptSite, &IID_IActiveScriptSite> {
 public:
@@ -27,12 +37,8 @@ public:
         if (item) *item = nullptr;
         if (info) *info = nullptr;
         if (!name) return E_INVALIDARG;
-        IUnknown* object = nullptr;
-        if (lstrcmpiW(name, L"Request") == 0) object = objects_.request.Get();
-        else if (lstrcmpiW(name, L"Response") == 0) object = objects_.response.Get();
-        else if (lstrcmpiW(name, L"Server") == 0) object = objects_.server.Get();
-        else if (lstrcmpiW(name, L"Session") == 0) object = objects_.session.Get();
-        else if (lstrcmpiW(name, L"Application") == 0) object = objects_.application.Get();
+        if (lstrcmpiW(name, kContextItemName) != 0) return TYPE_E_ELEMENTNOTFOUND;
+        IUnknown* object = objects_.context.Get();
         if (!object) return TYPE_E_ELEMENTNOTFOUND;
         if (mask & SCRIPTINFO_IUNKNOWN) {
             if (!item) return E_POINTER;
@@ -89,8 +95,6 @@ private:
     ScriptFailure failure_;
 };
 
-const wchar_t* const kItemNames[] = {L"Request", L"Response", L"Server", L"Session", L"Application"};
-
 bool Fail(ScriptFailure& failure, HRESULT code, const wchar_t* what) {
     failure.code = code;
     failure.description = what;
@@ -118,10 +122,8 @@ bool RunScript(const CompiledPage& page, UINT codePage, const PageObjects& objec
     if (!site) return Fail(failure, E_OUTOFMEMORY, L"out of memory");
     if (FAILED(hr = engine->SetScriptSite(site.Get())) || FAILED(hr = parser->InitNew()))
         return Fail(failure, hr, L"the script engine cannot be set up");
-    for (const wchar_t* name : kItemNames) {
-        if (FAILED(hr = engine->AddNamedItem(name, SCRIPTITEM_ISVISIBLE)))
-            return Fail(failure, hr, L"the page objects cannot be added");
-    }
+    if (FAILED(hr = engine->AddNamedItem(kContextItemName, SCRIPTITEM_GLOBALMEMBERS)))
+        return Fail(failure, hr, L"the page objects cannot be added");
     std::wstring code = Wide(page.script, codePage);
     if (code.empty() && !page.script.empty()) return Fail(failure, E_FAIL, L"the page is not in its code page");
     EXCEPINFO info = {};

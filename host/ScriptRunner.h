@@ -1,5 +1,5 @@
 // Runs a compiled page on the system's Active Scripting engine (VBScript or
-// JScript) with the page objects as the script's named items.
+// JScript) with the page objects (Request, Response, ...) as its global names.
 #pragma once
 
 #include <windows.h>

@@ -11,11 +11,13 @@ namespace {
 
 enum : DISPID { kRequest = 1, kResponse, kServer, kSession, kApplication };
 
-const Member kMembers[] = {{L"Request", kRequest},
-                           {L"Response", kResponse},
-                           {L"Server", kServer},
-                           {L"Session", kSession},
-                           {L"Application", kApplication}};
+// Context.Session("a") reaches the Session's default member; the script
+// engines call the page's global names Session, Request, ... this way too.
+const Member kMembers[] = {{L"Request", kRequest, Access::Object},
+                           {L"Response", kResponse, Access::Object},
+                           {L"Server", kServer, Access::Object},
+                           {L"Session", kSession, Access::Object},
+                           {L"Application", kApplication, Access::Object}};
 
 }  // namespace
 

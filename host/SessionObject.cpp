@@ -11,30 +11,31 @@ namespace {
 
 enum : DISPID { kSessionID = 1, kTimeout, kAbandon, kCodePage, kLCID, kContents, kStaticObjects, kLock, kUnLock };
 
-const Member kSessionMembers[] = {
-    {L"Value", DISPID_VALUE}, {L"SessionID", kSessionID}, {L"Timeout", kTimeout},   {L"Abandon", kAbandon},
-    {L"CodePage", kCodePage}, {L"LCID", kLCID},           {L"Contents", kContents}, {L"StaticObjects", kStaticObjects}};
+// Value is the default member: Session("a") is Session.Value("a"). The
+// collections take their key through their own default member.
+const Member kSessionMembers[] = {{L"Value", DISPID_VALUE},
+                                  {L"SessionID", kSessionID},
+                                  {L"Timeout", kTimeout},
+                                  {L"Abandon", kAbandon},
+                                  {L"CodePage", kCodePage},
+                                  {L"LCID", kLCID},
+                                  {L"Contents", kContents, Access::Object},
+                                  {L"StaticObjects", kStaticObjects, Access::Object}};
 
 const Member kApplicationMembers[] = {{L"Value", DISPID_VALUE},
                                       {L"Lock", kLock},
                                       {L"UnLock", kUnLock},
-                                      {L"Contents", kContents},
-                                      {L"StaticObjects", kStaticObjects}};
+                                      {L"Contents", kContents, Access::Object},
+                                      {L"StaticObjects", kStaticObjects, Access::Object}};
 
 // A session lives at most a day between requests.
 constexpr long kMaxSessionMinutes = 24 * 60;
 
 std::wstring Text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
 
-// Obj("name") reads, Obj("name") = value stores, Obj.Contents gives the
-// collection view: shared by Session and Application.
-HRESULT ValueCall(VariantDictionary& values, IUnknown* owner, const Invocation& call, bool contents) {
-    if (contents && call.args.Count() == 0 && !call.put) {
-        frame::ComPtr<IVariantDictionary> view(new (std::nothrow) ValuesView(values, owner));
-        if (!view) return E_OUTOFMEMORY;
-        SetDispatch(call.result, view.Get());
-        return S_OK;
-    }
+// Obj("name") reads and Obj("name") = value stores: shared by Session and
+// Application.
+HRESULT ValueCall(VariantDictionary& values, const Invocation& call) {
     if (call.args.Count() != 1) return DISP_E_BADPARAMCOUNT;
     if (call.put) {
         std::wstring name;
@@ -42,6 +43,15 @@ HRESULT ValueCall(VariantDictionary& values, IUnknown* owner, const Invocation& 
         return FAILED(hr) ? hr : values.Set(name, *call.value);
     }
     return GetStoredValue(values, *call.args.Raw(0), call.result);
+}
+
+// Obj.Contents: the collection view of the values.
+HRESULT ContentsCall(VariantDictionary& values, IUnknown* owner, const Invocation& call) {
+    if (call.put || call.args.Count() != 0) return DISP_E_BADPARAMCOUNT;
+    frame::ComPtr<IVariantDictionary> view(new (std::nothrow) ValuesView(values, owner));
+    if (!view) return E_OUTOFMEMORY;
+    SetDispatch(call.result, view.Get());
+    return S_OK;
 }
 
 HRESULT EmptyView(IVariantDictionary** out, IUnknown* owner) {
@@ -126,9 +136,9 @@ HRESULT SessionObject::Call(const Invocation& call) {
     long number = 0;
     switch (call.id) {
     case DISPID_VALUE:
-        return ValueCall(state_->session->values, this, call, false);
+        return ValueCall(state_->session->values, call);
     case kContents:
-        return ValueCall(state_->session->values, this, call, true);
+        return ContentsCall(state_->session->values, this, call);
     case kStaticObjects: {
         frame::ComPtr<IVariantDictionary> view;
         if (FAILED(hr = get_StaticObjects(view.Put()))) return hr;
@@ -190,9 +200,9 @@ const Member* ApplicationObject::Members(size_t& count) const { return TableOf(k
 HRESULT ApplicationObject::Call(const Invocation& call) {
     switch (call.id) {
     case DISPID_VALUE:
-        return ValueCall(*state_->application, this, call, false);
+        return ValueCall(*state_->application, call);
     case kContents:
-        return ValueCall(*state_->application, this, call, true);
+        return ContentsCall(*state_->application, this, call);
     case kStaticObjects: {
         frame::ComPtr<IVariantDictionary> view;
         HRESULT hr = get_StaticObjects(view.Put());

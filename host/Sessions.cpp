@@ -41,24 +41,40 @@ std::shared_ptr<SessionData> SessionStore::Open(const std::string& cookieId) {
         found->second->isNew = false;
         return found->second;
     }
-    if (sessions_.size() >= kMaxSessions) {
-        auto oldest = sessions_.begin();
-        for (auto it = sessions_.begin(); it != sessions_.end(); ++it)
-            if (it->second->lastUse < oldest->second->lastUse) oldest = it;
-        sessions_.erase(oldest);
-    }
     auto session = std::make_shared<SessionData>();
     session->id = NewSessionId();
     session->lastUse = now;
-    sessions_[session->id] = session;
     return session;
 }
 
-void SessionStore::Close(const std::shared_ptr<SessionData>& session) {
-    if (session && session->abandoned) {
-        sessions_.erase(session->id);
-        session->values.Clear();
+void SessionStore::MakeRoom() {
+    if (sessions_.size() < kMaxSessions) return;
+    // Anonymous floods make sessions whose cookie never comes back: they go
+    // first, so signed-in visitors keep theirs.
+    auto oldest = sessions_.end();
+    auto oldestNew = sessions_.end();
+    for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
+        const SessionData& s = *it->second;
+        if (oldest == sessions_.end() || s.lastUse < oldest->second->lastUse) oldest = it;
+        if (s.isNew && (oldestNew == sessions_.end() || s.lastUse < oldestNew->second->lastUse)) oldestNew = it;
     }
+    sessions_.erase(oldestNew != sessions_.end() ? oldestNew : oldest);
+}
+
+SessionCookie SessionStore::Close(const std::shared_ptr<SessionData>& session, bool cookieSent) {
+    if (!session) return SessionCookie::Keep;
+    if (session->abandoned) {
+        if (session->live) sessions_.erase(session->id);
+        session->live = false;
+        session->values.Clear();
+        return cookieSent ? SessionCookie::Expire : SessionCookie::Keep;
+    }
+    if (session->live || session->values.Count() == 0) return SessionCookie::Keep;
+    MakeRoom();
+    session->live = true;
+    session->lastUse = GetTickCount64();
+    sessions_[session->id] = session;
+    return SessionCookie::Set;
 }
 
 }  // namespace tarnwick::host

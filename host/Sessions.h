@@ -13,8 +13,10 @@ namespace tarnwick::host {
 
 constexpr const char* kSessionCookie = "TarnwickSessionID";
 constexpr long kDefaultSessionMinutes = 20;
-// Beyond this many live sessions the least recently used one is dropped, so
-// a client that never keeps its cookie cannot grow memory without bound.
+// Beyond this many live sessions one is dropped to make room, so a client
+// that never keeps its cookie cannot grow memory without bound: the least
+// recently used of those whose cookie never came back, else the least
+// recently used of all.
 constexpr size_t kMaxSessions = 10000;
 
 struct SessionData {
@@ -23,21 +25,29 @@ struct SessionData {
     long timeoutMinutes = kDefaultSessionMinutes;
     ULONGLONG lastUse = 0;   // GetTickCount64
     bool abandoned = false;
-    bool isNew = true;
+    bool isNew = true;       // its cookie has not come back yet
+    bool live = false;       // kept in the store (a page stored a value in it)
     long codePage = 0;
     long lcid = 0;
 };
 
+// What a response tells the browser about its session cookie.
+enum class SessionCookie { Keep, Set, Expire };
+
 class SessionStore {
 public:
-    // The live session of that id, or a new one (a fresh id) when there is
-    // none or it expired. Expired sessions are dropped on the way.
+    // The live session of that id; else a new session with a fresh id (never
+    // the client's), kept only if the page stores a value in it. Expired
+    // sessions are dropped on the way.
     std::shared_ptr<SessionData> Open(const std::string& cookieId);
-    // Drops an abandoned session once its page is done.
-    void Close(const std::shared_ptr<SessionData>& session);
+    // When the page is done: keeps a new session that holds values (Set),
+    // drops an abandoned one (Expire when the request named a session, so the
+    // browser forgets the id; the next request starts afresh).
+    SessionCookie Close(const std::shared_ptr<SessionData>& session, bool cookieSent);
 
 private:
     void DropExpired(ULONGLONG now);
+    void MakeRoom();
     std::map<std::string, std::shared_ptr<SessionData>> sessions_;
 };
 

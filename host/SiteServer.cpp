@@ -51,7 +51,8 @@ std::string CookieLine(const OutgoingCookie& c) {
     if (!c.domain.empty()) line += "; domain=" + c.domain;
     line += "; path=" + (c.path.empty() ? std::string("/") : c.path);
     if (c.secure) line += "; secure";
-    if (c.name == kSessionCookie) line += "; HttpOnly";
+    // Lax: other sites' forms and frames do not carry the session.
+    if (c.name == kSessionCookie) line += "; HttpOnly; SameSite=Lax";
     return line;
 }
 
@@ -119,9 +120,12 @@ HttpResponse SiteServer::Route(const HttpRequest& request) {
     FileKind kind = Probe(sitePath);
     if (kind == FileKind::Folder) {
         // A folder is reached with its trailing slash, so relative links work.
+        // The address is made from the site path, never from the raw one:
+        // "//lib/" would send the browser to the host "lib".
         if (!request.rawPath.empty() && request.rawPath.back() != '/') {
             HttpResponse r = ErrorPage(301);
-            r.headers.emplace_back("Location", request.rawPath + "/" + (request.query.empty() ? "" : "?" + request.query));
+            r.headers.emplace_back("Location", SitePathUrl(sitePath) + (sitePath.empty() ? "" : "/") +
+                                                   (request.query.empty() ? "" : "?" + request.query));
             return r;
         }
         std::string folder = sitePath.empty() ? std::string() : sitePath + "/";
@@ -176,6 +180,11 @@ HttpResponse SiteServer::PageFailure(const std::string& sitePath, const SourceLi
 }
 
 HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& sitePath) {
+    // Every page parses a url-encoded body, and pages walk its fields in
+    // script: such a body has a small limit of its own (--max-form).
+    const bool urlEncoded =
+        _strnicmp(request.Header("Content-Type").c_str(), "application/x-www-form-urlencoded", 33) == 0;
+    if (urlEncoded && request.body.size() > options_.maxForm) return ErrorPage(413, "The form is too large.");
     std::string source;
     if (!ReadSiteFile(sitePath, source)) return ErrorPage(404);
     CompiledPage page;
@@ -187,9 +196,7 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
     auto state = std::make_shared<PageState>();
     state->request = &request;
     state->query = ParseUrlEncoded(request.query);
-    std::string contentType = request.Header("Content-Type");
-    if (_strnicmp(contentType.c_str(), "application/x-www-form-urlencoded", 33) == 0)
-        state->form = ParseUrlEncoded(request.body);
+    if (urlEncoded) state->form = ParseUrlEncoded(request.body);
     state->cookies = ParseCookieHeader(request.Header("Cookie"));
     state->sitePath = sitePath;
     state->siteRoot = options_.site;
@@ -201,10 +208,6 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
         if (c.first == kSessionCookie) sessionId = c.second;
     state->session = sessions_.Open(sessionId);
     state->codePage = static_cast<UINT>(page.codePage ? page.codePage : state->session->codePage);
-    if (state->session->isNew) {
-        OutgoingCookie& c = state->CookieOut(kSessionCookie);
-        c.value = state->session->id;
-    }
 
     PageObjects objects;
     if (!CreatePageObjects(state, objects)) return ErrorPage(500);
@@ -213,7 +216,17 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
     bool ran = RunScript(page, state->codePage, objects, *state, failure);
     EndPageObjects(*state);
     state->context = nullptr;
-    sessions_.Close(state->session);
+    // A session begins when a page first stores a value in it; the cookie
+    // goes out then, and is cleared when a page abandons the session.
+    SessionCookie sessionCookie = sessions_.Close(state->session, !sessionId.empty());
+    if (sessionCookie != SessionCookie::Keep) {
+        OutgoingCookie& c = state->CookieOut(kSessionCookie);
+        c.value = sessionCookie == SessionCookie::Set ? state->session->id : "";
+        c.expires = sessionCookie == SessionCookie::Set ? "" : "Thu, 01 Jan 1970 00:00:00 GMT";
+        c.path = "/";
+        c.domain.clear();
+        c.secure = false;
+    }
     if (!ran) {
         SourceLine where = OriginOf(page, failure.line);
         std::string message = Narrow(failure.description, CP_UTF8);
@@ -234,8 +247,8 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
             message = code;
         }
         HttpResponse r = PageFailure(sitePath, where, message, Narrow(failure.lineText, CP_UTF8));
-        // The browser keeps its new session even when the page failed.
-        if (state->session->isNew && !state->session->abandoned)
+        // The browser learns of its new (or ended) session even when the page failed.
+        if (sessionCookie != SessionCookie::Keep)
             r.headers.emplace_back("Set-Cookie", CookieLine(state->CookieOut(kSessionCookie)));
         return r;
     }

@@ -20,6 +20,7 @@ struct HostOptions {
     std::string bind = "127.0.0.1";
     unsigned short port = 8080;
     size_t maxBody = kDefaultMaxBodyBytes;
+    size_t maxForm = size_t(1) << 20;        // url-encoded bodies (--max-form)
     bool debug = false;                      // error pages show file, line and message
     bool direct = false;                     // no relay, even under Wine
 };

@@ -5,6 +5,38 @@
 <%
 Dim mail, i, wanted, names, name, found
 
+' The Content-Disposition of a download (RFC 6266). filename= is a quoted
+' string of ASCII for browsers of old (\ and " escaped, other characters
+' as "_"); filename*= is the whole name in UTF-8, percent-encoded, which
+' browsers prefer. Control characters are left out of both.
+Function Disposition(fileName)
+    Dim k, ch, c, clean, plain, full, pageCodePage
+    clean = ""
+    plain = ""
+    For k = 1 To Len(fileName)
+        ch = Mid(fileName, k, 1)
+        c = Asc(ch)   ' below 0 or above 255 for a character of two bytes
+        If c < 0 Or c > 127 Then
+            clean = clean & ch
+            plain = plain & "_"
+        ElseIf c >= 32 And c < 127 Then
+            clean = clean & ch
+            If ch = "\" Or ch = """" Then plain = plain & "\"
+            plain = plain & ch
+        End If
+    Next
+    If clean = "" Then
+        clean = "attachment"
+        plain = "attachment"
+    End If
+    ' Server.URLEncode writes the bytes of the response's code page.
+    pageCodePage = Response.CodePage
+    Response.CodePage = 65001
+    full = Replace(Server.URLEncode(clean), "+", "%20")
+    Response.CodePage = pageCodePage
+    Disposition = "attachment; filename=""" & plain & """; filename*=UTF-8''" & full
+End Function
+
 Set mail = OpenMailbox()
 i = MessageIndex(Request.QueryString("i"), mail.MailCount)
 wanted = Request.QueryString("name") & ""
@@ -18,7 +50,7 @@ End If
 If found = "" Then Fail "404 Not Found", "There is no such attachment."
 
 ' Always a download: an HTML attachment shown inline would run in the site's pages.
-Response.AddHeader "Content-Disposition", "attachment; filename=""" & Replace(Replace(Replace(found, """", "'"), vbCr, ""), vbLf, "") & """"
+Response.AddHeader "Content-Disposition", Disposition(found)
 Response.AddHeader "X-Content-Type-Options", "nosniff"
 If mail.GetFile(CLng(i), CStr(found)) = 1 Then Response.End
 Fail "404 Not Found", "There is no such attachment."

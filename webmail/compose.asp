@@ -51,7 +51,7 @@ PageStart title
 %>
 <form id="compose" class="panel" method="post" action="send.asp" enctype="multipart/form-data">
   <input type="hidden" name="From" value="<%= H(UserAddress()) %>">
-  <input type="hidden" name="token" value="<%= H(Session.Contents("token")) %>">
+  <input type="hidden" name="token" value="<%= H(Session("token")) %>">
   <label for="from">From</label>
   <input type="text" id="from" value="<%= H(UserAddress()) %>" readonly>
   <label for="to">To</label>
@@ -72,5 +72,10 @@ PageStart title
     <button type="submit" id="send" class="primary">Send</button>
     <a id="cancel" class="button" href="inbox.asp">Cancel</a>
   </p>
+  <div id="upload" hidden>
+    <progress id="progress" max="1" value="0"></progress>
+    <span id="progress-text" role="status"></span>
+  </div>
 </form>
+<script src="compose.js"></script>
 <% PageEnd %>

@@ -44,7 +44,7 @@ PageStart subject
 <form id="deleteform" method="post" action="delete.asp">
   <input type="hidden" name="i" value="<%= i %>">
   <input type="hidden" name="check" value="<%= Sha256Hex(mail.GetTitleInfo(CLng(i))) %>">
-  <input type="hidden" name="token" value="<%= H(Session.Contents("token")) %>">
+  <input type="hidden" name="token" value="<%= H(Session("token")) %>">
   <button type="submit" id="delete" class="danger">Delete</button>
 </form>
 <% PageEnd %>

@@ -1,12 +1,16 @@
 // Drives the sample web-mail site in Debian's headless Chromium: sign in,
-// read a Chinese message, download an attachment, send a message with two
-// files to a local user and find it delivered intact, delete a message.
+// read a Chinese message, download attachments (odd names too), send a
+// message with two files to a local user and find it delivered intact, send
+// a large one and watch its upload progress, delete a message, sign out. Also
+// the session rules: no session until a page stores a value, a new session id
+// at sign-in, SameSite=Lax, form tokens, the limits on forms and passwords.
 // Screenshots of the inbox and of a message go to $SCREENSHOTS.
 //
 // Prints "ok <name>" / "not ok <name> # <detail>" per check and a last line
-// "N passed, M failed".
+// "N passed, M failed". TARNWICK_BROWSER_FLOOD=1 adds a slow check (about two
+// minutes): a signed-in session outlives 10,050 anonymous sign-in page views.
 'use strict';
-const { chromium } = require('playwright-core');
+const { chromium, request } = require('playwright-core');
 const fs = require('fs');
 const path = require('path');
 
@@ -60,12 +64,117 @@ async function download(page, linkText) {
     return fs.readFileSync(await dl.path());
 }
 
+// An HTTP client outside the browser, with a cookie jar of its own: for
+// headers, and for posting what the site's own forms would not.
+function client() {
+    return request.newContext({ baseURL: base });
+}
+
+function sessionCookieLine(response) {
+    const line = response.headersArray().find(h => h.name.toLowerCase() === 'set-cookie' &&
+                                                   h.value.startsWith('TarnwickSessionID='));
+    return line ? line.value : '';
+}
+
+function tokenIn(html) {
+    const m = /name="token" value="([^"]*)"/.exec(html);
+    return m ? m[1] : '';
+}
+
+// The name a Content-Disposition gives in filename*=UTF-8''..., decoded.
+function extendedName(disposition) {
+    const m = /filename\*=UTF-8''([^;\s]*)/i.exec(disposition || '');
+    return m ? decodeURIComponent(m[1]) : null;
+}
+
+// A message for alice whose attachments have names that are hard to send:
+// a trailing backslash, quotes and a control character, Chinese (GBK).
+function oddNamesMessage() {
+    const gbkName = Buffer.from([0xcf, 0xee, 0xc4, 0xbf, 0x20, 0xb1, 0xa8, 0xb8, 0xe6, 0x2b, 0x31, 0x2e, 0x74, 0x78, 0x74]);
+    const part = (disposition) => Buffer.concat([Buffer.from('--b\r\nContent-Type: application/octet-stream\r\n' +
+        'Content-Disposition: attachment; filename='), disposition,
+        Buffer.from('\r\nContent-Transfer-Encoding: base64\r\n\r\naGVsbG8=\r\n')]);
+    return Buffer.concat([
+        Buffer.from('From: Odd <odd@localhost>\r\nTo: alice@localhost\r\nSubject: Odd attachment names\r\n' +
+                    'Date: Thu, 10 Dec 2026 08:00:00 +0800\r\nContent-Type: multipart/mixed; boundary="b"\r\n\r\n' +
+                    '--b\r\nContent-Type: text/plain\r\n\r\nThree attachments.\r\n'),
+        part(Buffer.from('x\\')),
+        part(Buffer.from('say"hi"\x01.txt')),
+        part(Buffer.concat([Buffer.from('"'), gbkName, Buffer.from('"')])),
+        Buffer.from('--b--\r\n')]);
+}
+
 (async () => {
     const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
                                             args: ['--no-sandbox'] });
     const context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1100, height: 800 } });
     const page = await context.newPage();
     fs.mkdirSync(shots, { recursive: true });
+    fs.writeFileSync(path.join(store, 'alice', 'mailbox', '20.in'), oddNamesMessage());
+
+    await step('pages that store nothing start no session', async () => {
+        const api = await client();
+        const started = [];
+        for (const p of ['inbox.asp', 'read.asp?i=0', 'compose.asp', 'hz.asp', 'about.asp', 'attachment.asp?i=0&name=x']) {
+            if (sessionCookieLine(await api.get(p, { maxRedirects: 0 }))) started.push(p);
+        }
+        check('pages that store nothing start no session', started.length === 0, `a session cookie from ${started.join(', ')}`);
+        const line = sessionCookieLine(await api.get('default.asp'));
+        check('the sign-in page starts a session: cookie HttpOnly and SameSite=Lax',
+              /; HttpOnly(;|$)/i.test(line) && /; SameSite=Lax(;|$)/i.test(line), line);
+        await api.dispose();
+    });
+
+    await step('a session id chosen before sign-in', async () => {
+        // Someone gets a session id from the sign-in page and plants it in the
+        // victim's browser; the victim signs in with it.
+        const other = await client();
+        const planted = (/^TarnwickSessionID=([^;]*)/.exec(sessionCookieLine(await other.get('default.asp'))) || [])[1];
+        if (!planted) throw new Error('the sign-in page gave no session id');
+        const victimContext = await browser.newContext();
+        await victimContext.addCookies([{ name: 'TarnwickSessionID', value: planted, url: base }]);
+        const victim = await victimContext.newPage();
+        await signIn(victim, 'wangming', 'nihao');
+        const now = (await victimContext.cookies(base)).find(c => c.name === 'TarnwickSessionID');
+        check('signing in gives a new session id', /inbox\.asp/.test(victim.url()) && now && now.value !== planted,
+              `at ${victim.url()}, id ${now && now.value}, planted ${planted}`);
+        const r = await other.get('inbox.asp', { maxRedirects: 0 });
+        check('the id chosen before sign-in does not open the inbox', r.status() === 302, `status ${r.status()}`);
+        await victimContext.close();
+        await other.dispose();
+    });
+
+    await step('the sign-in form needs its token', async () => {
+        const api = await client();
+        await api.get('default.asp');
+        const r = await api.post('default.asp', { form: { user: 'alice', password: 'wonderland' }, maxRedirects: 0 });
+        const inbox = await api.get('inbox.asp', { maxRedirects: 0 });
+        check('signing in without the form token is refused', r.status() === 403 && inbox.status() === 302,
+              `sign-in ${r.status()}, then inbox ${inbox.status()}`);
+        await api.dispose();
+    });
+
+    await step('a long password is refused before it is hashed', async () => {
+        const api = await client();
+        const token = tokenIn(await (await api.get('default.asp')).text());
+        const started = Date.now();
+        const r = await api.post('default.asp', { form: { token, user: 'alice', password: 'p'.repeat(200 * 1024) },
+                                                  maxRedirects: 0, timeout: 30000 });
+        const ms = Date.now() - started;
+        const html = await r.text();
+        check('a 200 KB password is refused at once', r.status() === 200 && /id="error"/.test(html) && ms < 5000,
+              `status ${r.status()} after ${ms} ms`);
+        const longStarted = Date.now();
+        const longToken = await api.post('default.asp', { form: { token: 't'.repeat(1000000), user: 'alice', password: 'x' },
+                                                          maxRedirects: 0, timeout: 30000 });
+        const longMs = Date.now() - longStarted;
+        check('a 1 MB form token is refused at once', longToken.status() === 403 && longMs < 5000,
+              `status ${longToken.status()} after ${longMs} ms`);
+        const big = await api.post('default.asp', { headers: { 'Content-Type': 'application/x-www-form-urlencoded' },
+                                                    data: `token=${token}&x=${'a'.repeat(1024 * 1024)}`, maxRedirects: 0 });
+        check('a url-encoded body over 1 MiB is answered 413', big.status() === 413, `status ${big.status()}`);
+        await api.dispose();
+    });
 
     await step('sign in as alice', async () => {
         await signIn(page, 'alice', 'wonderland');
@@ -111,6 +220,42 @@ async function download(page, linkText) {
               JSON.stringify(menu.toString('latin1')));
     });
 
+    await step('download names', async () => {
+        const link = await findMessage(page, 'Odd attachment names');
+        if (!link) throw new Error('no "Odd attachment names" message');
+        await Promise.all([page.waitForNavigation(), link.click()]);
+        const hrefs = await page.locator('ul#attachments a').evaluateAll(as => as.map(a => a.href));
+        const dispositions = [];
+        for (const href of hrefs) {
+            try {
+                dispositions.push((await page.request.get(href)).headers()['content-disposition'] || '');
+            } catch (e) {
+                dispositions.push(`(no answer: ${String(e.message).split('\n')[0]})`);
+            }
+        }
+        const backslash = dispositions.find(d => extendedName(d) === 'x\\') || dispositions[0];
+        check('a name ending in a backslash is escaped in the quoted string',
+              /^attachment; filename="x\\\\"; filename\*=UTF-8''x%5C$/i.test(backslash), backslash);
+        const quotes = dispositions.find(d => /say/.test(d)) || '';
+        check('quotes are escaped and control characters dropped',
+              quotes.startsWith('attachment; filename="say\\"hi\\".txt"; ') && extendedName(quotes) === 'say"hi".txt' &&
+              !/[\x00-\x1f]/.test(quotes), JSON.stringify(quotes));
+        const [dl] = await Promise.all([page.waitForEvent('download'),
+            page.locator('ul#attachments a', { hasText: '报告' }).first().click()]);
+        check('a Chinese name survives the download (filename*)', dl.suggestedFilename() === '项目 报告+1.txt',
+              dl.suggestedFilename());
+    });
+
+    await step('the HZ page', async () => {
+        await page.goto(`${base}/hz.asp`);
+        await page.fill('form#hzform [name=hz]', '~{<:Ky2;S{#,NpJ)l6HK!#~}');
+        await Promise.all([page.waitForNavigation(), page.click('#convert')]);
+        const text = await page.locator('#hzresult').innerText();
+        check('HZ text converts with the form', text.includes('己所不欲'), JSON.stringify(text));
+        const r = await page.request.post(`${base}/hz.asp`, { form: { hz: '~{<:Ky2;S{#,NpJ)l6HK!#~}' } });
+        check('an HZ post without the form token is refused', r.status() === 403, `status ${r.status()}`);
+    });
+
     const subject = `Two files ${Date.now()}`;
     const fileA = Buffer.from(Array.from({ length: 3000 }, (_, i) => (i * 7 + 3) & 255));
     const fileB = Buffer.concat([Buffer.from('第二个附件\r\n', 'utf8'), Buffer.alloc(200000, 0x5a)]);
@@ -123,8 +268,8 @@ async function download(page, linkText) {
                                  { name: 'pattern.bin', mimeType: 'application/octet-stream', buffer: fileA });
         await page.setInputFiles('form#compose input[name=file2]',
                                  { name: 'second.dat', mimeType: 'application/octet-stream', buffer: fileB });
-        await Promise.all([page.waitForNavigation(), page.click('#send')]);
-        const result = await page.locator('#result').innerText();
+        await page.click('#send');
+        const result = await page.locator('#result').innerText({ timeout: 60000 });
         check('send a message with two files', /sent/i.test(result), `result: ${JSON.stringify(result)}`);
     });
 
@@ -149,6 +294,68 @@ async function download(page, linkText) {
         await bob.context().close();
     });
 
+    // The delivery stand-in moves wangming's mail into his mailbox: the
+    // message file (or null) holding that text.
+    async function deliveredTo(user, text) {
+        const dir = path.join(store, user, 'mailbox');
+        for (let i = 0; i < 40; i++) {
+            for (const f of fs.readdirSync(dir)) {
+                const file = path.join(dir, f);
+                if (fs.readFileSync(file).includes(text)) return file;
+            }
+            await new Promise(r => setTimeout(r, 500));
+        }
+        return null;
+    }
+
+    await step('compose shows upload progress', async () => {
+        const big = Buffer.alloc(5 * 1024 * 1024);
+        for (let i = 0; i < big.length; i++) big[i] = (i * 31 + (i >> 11)) & 255;
+        const bigSubject = `Five megabytes ${Date.now()}`;
+        await page.goto(`${base}/compose.asp`);
+        const seen = [];
+        await page.exposeFunction('noteProgress', (value, max, text) => seen.push({ value, max, text }));
+        await page.evaluate(() => {
+            const bar = document.getElementById('progress');
+            const text = document.getElementById('progress-text');
+            new MutationObserver(() => window.noteProgress(bar.value, bar.max, text.textContent))
+                .observe(text, { childList: true, characterData: true, subtree: true });
+        });
+        await page.fill('form#compose [name=To]', 'wangming@localhost');
+        await page.fill('form#compose [name=Subject]', bigSubject);
+        await page.fill('form#compose [name=Body]', 'A large file.');
+        await page.setInputFiles('form#compose input[name=file1]',
+                                 { name: 'large.bin', mimeType: 'application/octet-stream', buffer: big });
+        await page.click('#send');
+        const result = await page.locator('#result').innerText({ timeout: 120000 });
+        for (let i = 0; i < 20 && !seen.some(s => /\(100%\)/.test(s.text)); i++) await page.waitForTimeout(100);
+        const full = seen.find(s => s.max >= big.length && s.value === s.max && /\(100%\)/.test(s.text));
+        check('the progress bar reaches 100% for a 5 MB file', full !== undefined,
+              `${seen.length} updates, last ${JSON.stringify(seen[seen.length - 1])}`);
+        check('the 5 MB message is sent', /sent/i.test(result), `result: ${JSON.stringify(result)}`);
+        const file = await deliveredTo('wangming', bigSubject);
+        check('the 5 MB message arrives', file !== null && fs.statSync(file).size > big.length,
+              file ? `${fs.statSync(file).size} bytes` : 'not delivered');
+    });
+
+    await step('compose without JavaScript', async () => {
+        const plainContext = await browser.newContext({ javaScriptEnabled: false });
+        const plain = await plainContext.newPage();
+        await signIn(plain, 'alice', 'wonderland');
+        const plainSubject = `No script ${Date.now()}`;
+        await plain.goto(`${base}/compose.asp`);
+        await plain.fill('form#compose [name=To]', 'wangming@localhost');
+        await plain.fill('form#compose [name=Subject]', plainSubject);
+        await plain.setInputFiles('form#compose input[name=file1]',
+                                  { name: 'note.txt', mimeType: 'text/plain', buffer: Buffer.from('plain post\r\n') });
+        await Promise.all([plain.waitForNavigation(), plain.click('#send')]);
+        const result = await plain.locator('#result').innerText();
+        check('without JavaScript the form posts as before', /send\.asp/.test(plain.url()) && /sent/i.test(result),
+              `at ${plain.url()}: ${JSON.stringify(result)}`);
+        check('and that message arrives', (await deliveredTo('wangming', plainSubject)) !== null, 'not delivered');
+        await plainContext.close();
+    });
+
     await step('delete a message', async () => {
         const before = fs.readdirSync(path.join(store, 'alice', 'mailbox')).length;
         const link = await findMessage(page, 'Weekly notes, issue 7');
@@ -160,6 +367,33 @@ async function download(page, linkText) {
         check('delete a message (one file fewer)', after === before - 1, `${before} -> ${after}`);
         check('the deleted message is gone from the inbox', (await findMessage(page, 'Weekly notes, issue 7')) === null,
               'still listed');
+    });
+
+    if (process.env.TARNWICK_BROWSER_FLOOD) {
+        await step('a signed-in session outlives anonymous sign-in page views', async () => {
+            const http = require('http');
+            const agent = new http.Agent({ keepAlive: true });
+            const once = () => new Promise((resolve, reject) =>
+                http.get(`${base}/default.asp`, { agent }, r => { r.resume(); r.on('end', resolve); }).on('error', reject));
+            for (let i = 0; i < 10050; i++) await once();
+            agent.destroy();
+            await page.goto(`${base}/inbox.asp`);
+            check('a signed-in session outlives 10,050 anonymous sign-in page views',
+                  /inbox\.asp/.test(page.url()), `at ${page.url()}`);
+        });
+    }
+
+    await step('sign out', async () => {
+        const get = await page.request.get(`${base}/signout.asp`, { maxRedirects: 0 });
+        const bare = await page.request.post(`${base}/signout.asp`, { form: {}, maxRedirects: 0 });
+        await page.goto(`${base}/inbox.asp`);
+        check('signing out takes a POST with the form token (GET 405, no token 403)',
+              get.status() === 405 && bare.status() === 403 && /inbox\.asp/.test(page.url()),
+              `GET ${get.status()}, POST ${bare.status()}, then at ${page.url()}`);
+        await Promise.all([page.waitForNavigation(), page.click('#signout')]);
+        await page.goto(`${base}/inbox.asp`);
+        check('the Sign out button signs out', /default\.asp/.test(page.url()) &&
+              (await page.locator('form#signin').count()) === 1, `at ${page.url()}`);
     });
 
     await browser.close();

@@ -23,7 +23,7 @@
 #   TARNWICK_VERBOSE=1      also print the "ok" lines
 #   TARNWICK_KEEP_PREFIX=1  keep the scratch folder (prefix, site copy, host logs)
 #
-# Needs curl, cmp, base64 and timeout on the Linux side.
+# Needs curl, cmp, base64, timeout, ps and pgrep on the Linux side.
 set -u
 
 usage() {
@@ -582,10 +582,10 @@ group_state() {
     fetch /session.asp -c "$jarA" -b "$jarA"
     want_status 200
     cookie=$(header_all Set-Cookie | grep '^TarnwickSessionID=')
-    [[ "$cookie" =~ ^TarnwickSessionID=([0-9A-F]{32})\;\ path=/\;\ HttpOnly$ ]] || problem "session cookie [$(show "$cookie")]"
+    [[ "$cookie" =~ ^TarnwickSessionID=([0-9A-F]{32})\;\ path=/\;\ HttpOnly\;\ SameSite=Lax$ ]] || problem "session cookie [$(show "$cookie")]"
     idA=${BASH_REMATCH[1]:-none}
     want_body_is "count=1;id=$idA;$nl"
-    verdict "a first page sets the session cookie (HttpOnly, 32 hex digits) with the page's SessionID"
+    verdict "a first page that stores a value sets the session cookie (HttpOnly, SameSite=Lax, 32 hex digits) with the page's SessionID"
     fetch /session.asp -c "$jarA" -b "$jarA"
     want_body_is "count=2;id=$idA;$nl"
     [ -z "$(header_all Set-Cookie | grep TarnwickSessionID)" ] || problem "the cookie was set again"
@@ -600,7 +600,9 @@ group_state() {
 
     fetch /abandon.asp -c "$jarA" -b "$jarA"
     want_body_is "before=3;after=3;$nl"
-    verdict "Session.Abandon leaves the values readable until the page ends"
+    header_all Set-Cookie | grep -q '^TarnwickSessionID=; expires=Thu, 01 Jan 1970 00:00:00 GMT; path=/' ||
+        problem "the abandoned session's cookie is not cleared: [$(header_all Set-Cookie)]"
+    verdict "Session.Abandon leaves the values readable until the page ends, and clears the cookie"
     fetch /session.asp -c "$jarA" -b "$jarA"
     cookie=$(header_all Set-Cookie | grep '^TarnwickSessionID=')
     [ -n "$cookie" ] || problem "no new session cookie"
@@ -614,6 +616,9 @@ group_state() {
     want_body_lacks "0123456789ABCDEF0123456789ABCDEF"
     grep -q "^count=1;" "$body" || problem "body [$(show "$(cat "$body")")]"
     verdict "an unknown session id from a client is not adopted"
+    fetch /basic.asp
+    [ -z "$(header_all Set-Cookie | grep TarnwickSessionID)" ] || problem "a session cookie from a page that stores nothing"
+    verdict "a page that stores no value starts no session"
 
     fetch /session_ops.asp
     want_body_is "count=3;c=3;b=two;keys=a,b,c,;removed=2,Empty;all=0;timeout=5;$nl"
@@ -642,6 +647,72 @@ group_state() {
     verdict "Application counter under Lock counts every page run ($answered at once)"
 }
 
+# The page objects' default members with arguments, spelled as pages write
+# them (Session("a"), Session("a") = v, Application("a"), Request("a"),
+# Request.QueryString/Form/Cookies("a"), Response.Cookies("a") = v), in a
+# VBScript and a JScript page.
+group_default_members() {
+    start_host default-members --debug || return
+    local jar=$work/jar-dm page lang expect_missing cookies
+    for page in default_members default_members_js; do
+        lang=VBScript
+        expect_missing=Empty
+        [ "$page" = default_members_js ] && lang=JScript expect_missing=undefined
+
+        fetch "/$page.asp?case=request&a=1&b=query" -d 'b=form&f=2' -b 'c=3; f=cookie; a=cookie'
+        want_status 200
+        want_eq "a (query string before the cookies)" "[1][1]" "$(body_value a)"
+        want_eq "b (query string before the form)" "[query][query][form]" "$(body_value b)"
+        want_eq "f (form before the cookies)" "[2][2][2]" "$(body_value f)"
+        want_eq "c (a cookie)" "[3][3][3]" "$(body_value c)"
+        want_eq "REQUEST_METHOD (a server variable)" "[POST]" "$(body_value method)"
+        want_eq "absent names" "$expect_missing,$expect_missing" "$(body_value missing)"
+        want_eq "Request.Item and QueryString.Item" "[1][1]" "$(body_value item)"
+        verdict "$lang: Request(\"x\") looks in the query string, the form, the cookies, the server variables; Request.QueryString/Form/Cookies(\"x\") beside it"
+
+        fetch "/$page.asp?case=cookie&user=ann" -d 'v=a+b%26c' -b 'dm-in=%D6%D0%CE%C4'
+        want_status 200
+        want_eq "Request.Cookies(\"dm-in\")" "[$gbk_zhongwen]" "$(body_value cookie-in)"
+        cookies=$(header_all Set-Cookie)
+        grep -q -x -F "dm-user=ann; path=/" <<<"$cookies" || problem "no 'dm-user=ann; path=/' in [$(show "$cookies")]"
+        grep -q -x -F "dm-form=a+b%26c; path=/" <<<"$cookies" || problem "no 'dm-form=a+b%26c; path=/' in [$(show "$cookies")]"
+        verdict "$lang: Response.Cookies(\"x\") = Session(\"x\") and = Request.Form(\"x\") send the cookies"
+    done
+
+    # (The last line break of a body is the page's own, after its script.)
+    rm -f "$jar"
+    fetch "/default_members.asp?case=session&user=ann" -c "$jar" -b "$jar"
+    want_status 200
+    want_body_is "visits=1${nl}user=ann${nl}contents=ann${nl}value=ann${nl}missing=Empty$nl$nl"
+    fetch "/default_members.asp?case=session" -c "$jar" -b "$jar"
+    want_body_is "visits=2${nl}user=ann${nl}contents=ann${nl}value=ann${nl}missing=Empty$nl$nl"
+    verdict "VBScript: Session(\"x\") = v stores and Session(\"x\") reads, on the page and on the next request"
+    fetch "/default_members_js.asp?case=session" -c "$jar" -b "$jar"
+    want_status 200
+    want_body_is "visits=3${nl}user=ann${nl}contents=ann${nl}item=ann${nl}missing=undefined$nl$nl"
+    fetch "/default_members_js.asp?case=session&user=bob" -c "$jar" -b "$jar"
+    want_body_is "visits=4${nl}user=bob${nl}contents=bob${nl}item=bob${nl}missing=undefined$nl$nl"
+    fetch "/default_members.asp?case=session" -c "$jar" -b "$jar"
+    want_body_is "visits=5${nl}user=bob${nl}contents=bob${nl}value=bob${nl}missing=Empty$nl$nl"
+    verdict "JScript: Session(\"x\") = v and Session(\"x\") share the session with the VBScript page"
+
+    # Clients without a common session.
+    fetch "/default_members.asp?case=application&note=hello"
+    want_status 200
+    want_body_is "hits=1${nl}note=hello${nl}contents=hello$nl$nl"
+    fetch "/default_members.asp?case=application"
+    want_body_is "hits=2${nl}note=hello${nl}contents=hello$nl$nl"
+    verdict "VBScript: Application(\"x\") = v and Application(\"x\") are shared by clients"
+    fetch "/default_members_js.asp?case=application"
+    want_status 200
+    want_body_is "hits=3${nl}note=hello${nl}contents=hello$nl$nl"
+    fetch "/default_members_js.asp?case=application&note=js"
+    want_body_is "hits=4${nl}note=js${nl}contents=js$nl$nl"
+    fetch "/default_members.asp?case=application"
+    want_body_is "hits=5${nl}note=js${nl}contents=js$nl$nl"
+    verdict "JScript: Application(\"x\") = v and Application(\"x\") share the values with the VBScript page"
+}
+
 group_errors() {
     start_host errors --debug || return
     fetch /error.asp
@@ -651,9 +722,9 @@ group_errors() {
     want_body_lacks "LITERAL-BEFORE-ERROR"
     want_log_has "page error: /error.asp line 5:"
     verdict "a runtime error: 500 with file and line (--debug), the output before it discarded, logged"
-    header Set-Cookie | grep -q '^TarnwickSessionID=[0-9A-F]\{32\}; path=/; HttpOnly$' ||
+    header Set-Cookie | grep -q '^TarnwickSessionID=[0-9A-F]\{32\}; path=/; HttpOnly; SameSite=Lax$' ||
         problem "no session cookie on the 500 page: [$(header Set-Cookie)]"
-    verdict "a failing page still gives a new visitor the session cookie"
+    verdict "a failing page that stored a value still gives a new visitor the session cookie"
     fetch /basic.asp
     want_status 200
     want_body_has "branch-taken"
@@ -706,7 +777,7 @@ group_errors() {
 }
 
 group_nodebug() {
-    start_host nodebug --max-body 1K || return
+    start_host nodebug --max-body 1K --max-form 512 || return
     fetch /error.asp
     want_status 500
     want_body_lacks "line 5"
@@ -730,6 +801,12 @@ group_nodebug() {
     fetch /static/notes.txt --data-binary "@$data/body1025"
     want_status 413
     verdict "--max-body 1K refuses 1025 bytes with 413 (page and static file)"
+    fetch /form.asp -d "x=$(printf '%0510d' 0)"
+    want_status 200
+    want_body_has "method=POST"
+    fetch /form.asp -d "x=$(printf '%0511d' 0)"
+    want_status 413
+    verdict "--max-form 512 takes a url-encoded body of 512 bytes and refuses 513 with 413"
 }
 
 group_static() {
@@ -1007,12 +1084,228 @@ group_endurance() {
     verdict "three requests on one kept-alive connection"
 }
 
+# Clients that attack the host rather than use it: requests built to kill
+# Wine's HTTP service or to be read two ways, connections held open, bodies
+# that fill memory, and the serving process killed from outside. The first
+# host has a short head deadline (the default is 15 s), the second probes
+# its server every second and gives the Server API 1.5 s, so that a hung
+# server is noticed quickly.
+
+# The internal port of the Server API, from the host's log ("" when absent).
+internal_port() { sed -n 's/.*on internal port \([0-9]*\).*/\1/p' "$host_log" | tail -1; }
+
+# The status line of $raw ("" when nothing came).
+raw_status() { head -1 "$raw" | tr -d '\r'; }
+
+# The serving process of the running host (its supervisor's child).
+worker_pid() {
+    ps -eo pid=,args= | grep -F -- "--port $host_port " | grep -F -- "--serving-process" | grep -v grep |
+        awk '{print $1}' | head -1
+}
+
+# The process that runs Wine's HTTP service (http.sys) in this run's prefix.
+http_service_pid() {
+    local p
+    for p in $(pgrep -x winedevice.exe); do
+        if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -q -x -F "WINEPREFIX=$prefix" &&
+            grep -q 'http\.sys' "/proc/$p/maps" 2>/dev/null; then
+            echo "$p"
+            return 0
+        fi
+    done
+}
+
+# Waits up to <seconds> for /basic.asp to answer 200.
+wait_served() {
+    local i
+    for ((i = 0; i < $1 * 4; i++)); do
+        fetch /basic.asp -m 3
+        [ "$status" = 200 ] && return 0
+        sleep 0.25
+    done
+    return 1
+}
+
+group_hostile() {
+    TARNWICK_HOST_HEAD_DEADLINE_MS=3000 start_host hostile --debug || return
+    local ip
+    ip=$(internal_port)
+    if [ -z "$ip" ]; then
+        problem "no internal port in the host's log"
+    else
+        fetch /basic.asp --connect-to "::127.0.0.1:$ip" -H "Host: 127.0.0.1:$ip"
+        want_status 403
+        want_body_lacks "branch-taken"
+        fetch /binary.asp --connect-to "::127.0.0.1:$ip" -H "Host: 127.0.0.1:$ip" \
+            -H "X-Tarnwick-Relay: 0123456789ABCDEF0123456789ABCDEF" --data-binary "@$data/ten.txt"
+        want_status 403
+        want_body_lacks "total="
+    fi
+    fetch /basic.asp
+    want_status 200
+    verdict "the internal port of the Server API serves only the relay: a request straight to it is 403"
+
+    # Each of these reads one way here and another way in some proxy: the
+    # rest of the body would run as a second request.
+    local rule head answers
+    local post="POST /form.asp HTTP/1.1"$'\r\n'"Host: 127.0.0.1:$host_port"$'\r\n'
+    local smuggled="GET /basic.asp HTTP/1.1"$'\r\n'"Host: x"$'\r\n\r\n'
+    while IFS='|' read -r rule head; do
+        head=${head//'\r'/$'\r'}
+        head=${head//'\n'/$'\n'}
+        raw_request "$post$head"$'\r\n'"x=1&$smuggled"
+        want_eq "answer" "HTTP/1.1 400 Bad Request" "$(raw_status)"
+        answers=$(grep -a -c '^HTTP/1' "$raw")
+        [ "$answers" = 1 ] || problem "$answers answers on the connection"
+        verdict "$rule is 400"
+    done <<'RULES'
+two different Content-Length values|Content-Length: 4\r\nContent-Length: 47\r\n
+a blank before the colon of Content-Length|Content-Length : 4\r\n
+a Content-Length with a sign|Content-Length: +4\r\n
+a folded header line|X-Folded: a\r\n Content-Length: 4\r\n
+RULES
+    raw_request "GET /basic.asp HTTP/1.1"$'\n'"Host: 127.0.0.1:$host_port"$'\n'"Connection: close"$'\n\n'
+    want_eq "answer" "HTTP/1.1 400 Bad Request" "$(raw_status)"
+    raw_request "GET /basic.asp HTTP/1.1"$'\r\n'"Host: 127.0.0.1:$host_port"$'\n\r\n'
+    want_eq "answer to one bare LF" "HTTP/1.1 400 Bad Request" "$(raw_status)"
+    verdict "bare LF line ends are 400"
+
+    fetch //docs
+    want_status 301
+    want_header Location "/docs/"
+    fetch "/%2Fdocs?x=1"
+    want_header Location "/docs/?x=1"
+    fetch /./docs
+    want_header Location "/docs/"
+    verdict "a folder's redirect names it with one leading '/' (//docs is not the host 'docs')"
+
+    # A client that sends its head a byte at a time keeps the idle limit
+    # from running out; the head's deadline (3 s here) still ends it.
+    local t0 t1
+    : >"$raw"
+    t0=$(date +%s%N)
+    timeout 12 bash -c 'exec 3<>"/dev/tcp/127.0.0.1/$1" || exit 1
+        cat <&3 >"$2" &
+        printf "GET /basic.asp HTTP/1.1\r\nHost: x\r\nX-Slow: " >&3
+        for ((i = 0; i < 40; i++)); do
+            sleep 0.25
+            [ -s "$2" ] && break
+            printf a >&3 2>/dev/null || break
+        done' _ "$host_port" "$raw" 2>/dev/null
+    t1=$(date +%s%N)
+    want_eq "answer to a trickled head" "HTTP/1.1 408 Request Timeout" "$(raw_status)"
+    (((t1 - t0) / 1000000 < 7000)) || problem "the connection lasted $(((t1 - t0) / 1000000)) ms"
+    verdict "a head trickled a byte at a time ends at the head's deadline (408)"
+
+    # 16 connections of 127.0.0.1 that send nothing fill its share: the next
+    # one is refused, another address is still served, and once they close
+    # 127.0.0.1 is served again.
+    local holder
+    bash -c 'for ((i = 0; i < 16; i++)); do exec {fd}<>"/dev/tcp/127.0.0.1/$1" || exit 1; done; sleep 2.5' \
+        _ "$host_port" &
+    holder=$!
+    sleep 0.5
+    fetch /basic.asp -m 2
+    [ "$status" = 503 ] || [ "$status" = 000 ] || problem "a 17th connection of 127.0.0.1 was answered $status"
+    fetch /basic.asp -m 2 --interface 127.0.0.2
+    [ "$status" = 200 ] || problem "127.0.0.2 was answered $status while 127.0.0.1 was at its cap"
+    wait "$holder"
+    sleep 0.3
+    fetch /basic.asp
+    want_status 200
+    verdict "one client address gets 16 connections at once; others are still served"
+
+    # Two bodies of 20 MiB at once do not both fit the relay's 32 MiB of
+    # memory: one waits in a temporary file, and both arrive whole.
+    head -c $((20 * 1024 * 1024)) /dev/urandom >"$data/twenty.bin"
+    local n k spooled senders=()
+    for k in 1 2; do
+        timeout 60 bash -c 'exec 3<>"/dev/tcp/127.0.0.1/$1" || exit 1
+            printf "POST /binary.asp?mode=echo HTTP/1.1\r\nHost: x\r\nContent-Type: application/octet-stream\r\nContent-Length: %s\r\nConnection: close\r\n\r\n" "$(stat -c %s "$2")" >&3
+            head -c $((18 * 1024 * 1024)) "$2" >&3
+            sleep 3
+            tail -c +$((18 * 1024 * 1024 + 1)) "$2" >&3
+            cat <&3 >"$3"' _ "$host_port" "$data/twenty.bin" "$work/echo$k" &
+        senders+=($!)
+    done
+    spooled=0
+    for ((n = 0; n < 20 && spooled == 0; n++)); do
+        sleep 0.1
+        spooled=$(find "$prefix/drive_c/users" -name 'twb*.tmp' -size +17M 2>/dev/null | wc -l)
+    done
+    [ "$spooled" -ge 1 ] || problem "no body waits in a temporary file (twb*.tmp) while both arrive"
+    wait "${senders[@]}"
+    for k in 1 2; do
+        tail -c $((20 * 1024 * 1024)) "$work/echo$k" | cmp -s - "$data/twenty.bin" ||
+            problem "body $k came back differently ($(head -1 "$work/echo$k" | tr -d '\r'), $(stat -c %s "$work/echo$k") bytes)"
+    done
+    [ -z "$(find "$prefix/drive_c/users" -name 'twb*.tmp' 2>/dev/null)" ] || problem "a temporary file stayed"
+    verdict "bodies over the relay's memory share wait in a temporary file and arrive whole"
+
+    TARNWICK_HOST_PROBE_INTERVAL_MS=1000 TARNWICK_HOST_API_LIMIT_MS=1500 start_host hostile-restart --debug || return
+    # Wine's HTTP service can hang for good (a few thousand header lines
+    # straight to the internal port do it, though not every time): stopping
+    # its process does the same every time. The relay answers 503 within its
+    # time limit, and the supervisor starts the server and the service again.
+    local service
+    service=$(http_service_pid)
+    if [ -z "$service" ]; then
+        problem "no process of Wine's HTTP service found"
+    else
+        kill -STOP "$service"
+    fi
+    t0=$(date +%s%N)
+    fetch /basic.asp -m 10
+    t1=$(date +%s%N)
+    want_status 503
+    (((t1 - t0) / 1000000 < 5000)) || problem "the answer took $(((t1 - t0) / 1000000)) ms"
+    verdict "while Wine's HTTP service hangs the relay answers 503 within its time limit"
+    wait_served 40 || problem "the site did not come back within 40 s"
+    [ -z "$service" ] || kill -CONT "$service" 2>/dev/null
+    want_log_has "the server does not answer"
+    verdict "the supervisor notices a server that does not answer and starts it (and Wine's HTTP service) again"
+
+    local pid
+    for k in 1 2; do
+        pid=$(worker_pid)
+        if [ -z "$pid" ]; then
+            problem "no serving process found"
+            break
+        fi
+        kill -KILL "$pid"
+        sleep 0.3
+        wait_served 30 || problem "the site did not come back within 30 s after kill $k"
+    done
+    local pauses
+    pauses=$(sed -n 's/.*starting it again in \([0-9]*\) ms.*/\1/p' "$host_log" | tail -2 | tr '\n' ' ')
+    [[ "$pauses" =~ ^([0-9]+)\ ([0-9]+)\ $ ]] && ((BASH_REMATCH[2] > BASH_REMATCH[1])) ||
+        problem "the pauses before the last two starts do not grow: [$pauses]"
+    verdict "a server killed from outside is started again, after a growing pause"
+
+    # Last: before the relay refused it, such a request could hang the site.
+    local many="" i
+    for ((i = 1; i <= 3000; i++)); do many+="X-H$i: v"$'\r\n'; done
+    raw_request "GET /basic.asp HTTP/1.1"$'\r\n'"Host: 127.0.0.1:$host_port"$'\r\n'"$many"$'\r\n'
+    want_eq "answer to 3000 header lines" "HTTP/1.1 431 Request Header Fields Too Large" "$(raw_status)"
+    fetch /basic.asp
+    want_status 200
+    verdict "3000 short header lines are 431 at once, and the site still serves"
+    many=""
+    for ((i = 1; i <= 98; i++)); do many+="X-H$i: v"$'\r\n'; done
+    raw_request "GET /basic.asp HTTP/1.1"$'\r\n'"Host: 127.0.0.1:$host_port"$'\r\n'"${many}Connection: close"$'\r\n\r\n'
+    want_eq "100 header lines" "HTTP/1.1 200 OK" "$(raw_status)"
+    raw_request "GET /basic.asp HTTP/1.1"$'\r\n'"Host: 127.0.0.1:$host_port"$'\r\n'"${many}X-One-More: v"$'\r\n'"Connection: close"$'\r\n\r\n'
+    want_eq "101 header lines" "HTTP/1.1 431 Request Header Fields Too Large" "$(raw_status)"
+    verdict "100 header lines are served, 101 are 431"
+}
+
 start_seconds=$SECONDS
 group_pages
 group_request
 group_response
 group_server
 group_state
+group_default_members
 group_errors
 group_nodebug
 group_static
@@ -1022,6 +1315,7 @@ group_upload
 group_direct
 group_mail
 group_endurance
+group_hostile
 stop_host
 
 echo "($host_starts host starts, $((SECONDS - start_seconds)) s of checks)"

@@ -411,5 +411,225 @@ TEST(HttpTextParseStatusLine, RefusesBadCodesAndLineBreaks) {
     }
 }
 
+
+// n header lines "X-Hi: v" after a request line, then the empty line.
+std::string HeadWithLines(size_t n) {
+    std::string head = "GET / HTTP/1.1\r\n";
+    for (size_t i = 0; i < n; ++i) head += "X-H" + std::to_string(i) + ": v\r\n";
+    return head + "\r\n";
+}
+
+TEST(HttpTextRequestHeadScanner, FindsTheHeadEndOrRefusesEarly) {
+    const std::string get = "GET / HTTP/1.1\r\nHost: a\r\n\r\n";
+    struct Case {
+        std::string data;
+        HeadScan expected;
+        size_t sizeOrStatus;  // the head's size when Complete, the status when Refused
+    } cases[] = {
+        {get, HeadScan::Complete, get.size()},
+        {get + "BODY", HeadScan::Complete, get.size()},
+        {"\r\n\r\n" + get, HeadScan::Complete, get.size() + 4},
+        {"", HeadScan::NeedMore, 0},
+        {"\r\n", HeadScan::NeedMore, 0},
+        {"GET / HTTP/1.1\r\n", HeadScan::NeedMore, 0},
+        {"GET / HTTP/1.1\r\nHost: a\r\n\r", HeadScan::NeedMore, 0},
+        {"GET / HTTP/1.1\nHost: a\n\n", HeadScan::Refused, 400},
+        {"GET / HTTP/1.1\r\nHost: a\n", HeadScan::Refused, 400},
+        {"GET / HTTP/1.1\r\nHost: a\r\n\n", HeadScan::Refused, 400},
+        {"\n", HeadScan::Refused, 400},
+        {HeadWithLines(kMaxHeaderLines), HeadScan::Complete, HeadWithLines(kMaxHeaderLines).size()},
+        {HeadWithLines(kMaxHeaderLines + 1), HeadScan::Refused, 431},
+        // Refused before the head ends.
+        {HeadWithLines(3000).substr(0, 4000), HeadScan::Refused, 431},
+        {"GET /" + std::string(kMaxRequestLineBytes, 'a'), HeadScan::Refused, 414},
+        {"GET /" + std::string(kMaxRequestLineBytes - 16, 'a'), HeadScan::NeedMore, 0},
+        {"GET / HTTP/1.1\r\nX: " + std::string(kMaxHeaderLineBytes, 'h'), HeadScan::Refused, 431},
+        {"GET / HTTP/1.1\r\nX: " + std::string(kMaxHeaderLineBytes - 3, 'h') + "\r\n", HeadScan::NeedMore, 0},
+        {"GET / HTTP/1.1\r\nX: " + std::string(kMaxHeaderLineBytes - 2, 'h') + "\r\n", HeadScan::Refused, 431},
+    };
+    for (const Case& c : cases) {
+        RequestHeadScanner scanner;
+        const HeadScan got = scanner.Scan(c.data);
+        EXPECT_EQ(got, c.expected) << c.data.substr(0, 80);
+        if (got != c.expected) continue;
+        if (got == HeadScan::Complete) {
+            EXPECT_EQ(scanner.HeadSize(), c.sizeOrStatus);
+        } else if (got == HeadScan::Refused) {
+            EXPECT_EQ(scanner.Refusal(), static_cast<int>(c.sizeOrStatus)) << c.data.substr(0, 80);
+        }
+    }
+}
+
+TEST(HttpTextRequestHeadScanner, RefusesManyEmptyLinesBeforeTheRequest) {
+    std::string data;
+    for (size_t i = 0; i < kMaxHeadBytes / 2 + 1; ++i) data += "\r\n";
+    RequestHeadScanner scanner;
+    EXPECT_EQ(scanner.Scan(data), HeadScan::Refused);
+    EXPECT_EQ(scanner.Refusal(), 431);
+}
+
+TEST(HttpTextRequestHeadScanner, ReadsAHeadArrivingByteByByte) {
+    const std::string head = "POST /f.asp HTTP/1.1\r\nHost: a\r\nContent-Length: 3\r\n\r\n";
+    RequestHeadScanner scanner;
+    std::string data;
+    for (size_t i = 0; i + 1 < head.size(); ++i) {
+        data += head[i];
+        ASSERT_EQ(scanner.Scan(data), HeadScan::NeedMore) << i;
+    }
+    data += head.back();
+    data += "abc";
+    ASSERT_EQ(scanner.Scan(data), HeadScan::Complete);
+    EXPECT_EQ(scanner.HeadSize(), head.size());
+
+    RequestHeadScanner bare;
+    data.clear();
+    for (char c : std::string("GET / HTTP/1.1\r\nHost: a\n")) {
+        data += c;
+        if (bare.Scan(data) != HeadScan::NeedMore) break;
+    }
+    EXPECT_EQ(data.size(), 24u);   // refused at the bare LF, not later
+    EXPECT_EQ(bare.Refusal(), 400);
+}
+
+TEST(HttpTextParseRequestHead, AnswersTheStatusOfEachFramingRule) {
+    const std::string line = "POST /a.asp?x=1 HTTP/1.1\r\n";
+    const std::string big(16000, 'h');
+    struct Case {
+        std::string head;
+        int expected;
+    } cases[] = {
+        {line + "Host: a\r\n\r\n", 0},
+        {"\r\n" + line + "Host: a\r\n\r\n", 0},
+        {line + "Content-Length: 5\r\n\r\n", 0},
+        {line + "Content-Length:\t 7 \t\r\n\r\n", 0},
+        {line + "Content-Length: 0005\r\n\r\n", 0},
+        {line + "X-Gbk: \xD6\xD0\r\n\r\n", 0},
+        {line + "X-Empty:\r\n\r\n", 0},
+        // Content-Length: one field, digits only.
+        {line + "Content-Length: 5\r\nContent-Length: 6\r\n\r\n", 400},
+        {line + "Content-Length: 5\r\ncontent-length: 5\r\n\r\n", 400},
+        {line + "Content-Length : 5\r\n\r\n", 400},
+        {line + "Content-Length\t: 5\r\n\r\n", 400},
+        {line + "Content-Length: +5\r\n\r\n", 400},
+        {line + "Content-Length: -5\r\n\r\n", 400},
+        {line + "Content-Length: 5, 5\r\n\r\n", 400},
+        {line + "Content-Length: 5 5\r\n\r\n", 400},
+        {line + "Content-Length: 0x10\r\n\r\n", 400},
+        {line + "Content-Length:\r\n\r\n", 400},
+        {line + "Content-Length: 1e3\r\n\r\n", 400},
+        {line + "Content-Length: 11\r\n\r\n", 413},
+        {line + "Content-Length: 99999999999999999999999999\r\n\r\n", 413},
+        {line + "Transfer-Encoding: chunked\r\n\r\n", 411},
+        {line + "Transfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n", 411},
+        // Folded lines, bare LF, field syntax.
+        {line + "X-A: 1\r\n 2\r\n\r\n", 400},
+        {line + "X-A: 1\r\n\tContent-Length: 5\r\n\r\n", 400},
+        {line + " Host: a\r\n\r\n", 400},
+        {line + "Host: a\n\r\n", 400},
+        {"POST / HTTP/1.1\nHost: a\r\n\r\n", 400},
+        {line + "X A: 1\r\n\r\n", 400},
+        {line + ": 1\r\n\r\n", 400},
+        {line + "NoColon\r\n\r\n", 400},
+        {line + "X(A): 1\r\n\r\n", 400},
+        {line + "X-A: 1\x01\r\n\r\n", 400},
+        {line + "X-A: 1\r2\r\n\r\n", 400},
+        {line + "X-A: 1\x7F\r\n\r\n", 400},
+        {line + "Host: a\r\nHost: b\r\n\r\n", 400},
+        // Not exactly one whole head.
+        {line + "Host: a\r\n", 400},
+        {line + "Host: a\r\n\r\nGET / HTTP/1.1\r\n\r\n", 400},
+        {"", 400},
+        // The request line.
+        {"GET  / HTTP/1.1\r\n\r\n", 400},
+        {"GET / HTTP/1.1 \r\n\r\n", 400},
+        {"GET /\r\n\r\n", 400},
+        {"GET / HTTP/2.0\r\n\r\n", 400},
+        {"GET / http/1.1\r\n\r\n", 400},
+        {"GET / HTTP/1.10\r\n\r\n", 400},
+        {"G@T / HTTP/1.1\r\n\r\n", 400},
+        {"GET /a\x01 HTTP/1.1\r\n\r\n", 400},
+        {"GET /a\tb HTTP/1.1\r\n\r\n", 400},
+        {"GET /" + std::string(kMaxUrlBytes - 1, 'a') + " HTTP/1.1\r\n\r\n", 0},
+        {"GET /" + std::string(kMaxUrlBytes, 'a') + " HTTP/1.1\r\n\r\n", 414},
+        // Limits.
+        {HeadWithLines(kMaxHeaderLines), 0},
+        {HeadWithLines(kMaxHeaderLines + 1), 431},
+        {line + "A: " + big + "\r\nB: " + big + "\r\nC: " + big + "\r\nD: " + big + "\r\nE: " + big.substr(0, 1600) +
+             "\r\n\r\n",
+         431},
+        {line + "A: " + big + "\r\nB: " + big + "\r\nC: " + big + "\r\nD: " + big + "\r\n\r\n", 0},
+    };
+    for (const Case& c : cases) {
+        RequestHead head;
+        EXPECT_EQ(ParseRequestHead(c.head, 10, head), c.expected) << c.head.substr(0, 120);
+    }
+}
+
+TEST(HttpTextParseRequestHead, GivesTheLineTheFieldsAndTheFraming) {
+    RequestHead head;
+    ASSERT_EQ(ParseRequestHead("\r\nPOST /f.asp?q=%41 HTTP/1.1\r\nHost: example.org:81 \r\nX-A:b\r\n"
+                               "Content-Length: 12\r\nExpect: 100-Continue\r\n\r\n",
+                               12, head),
+              0);
+    EXPECT_EQ(head.method, "POST");
+    EXPECT_EQ(head.target, "/f.asp?q=%41");
+    EXPECT_EQ(head.version, "HTTP/1.1");
+    EXPECT_EQ(head.host, "example.org:81");
+    EXPECT_EQ(head.contentLength, 12u);
+    EXPECT_TRUE(head.expectContinue);
+    EXPECT_TRUE(head.keepAlive);
+    const NameValues fields = {
+        {"Host", "example.org:81"}, {"X-A", "b"}, {"Content-Length", "12"}, {"Expect", "100-Continue"}};
+    EXPECT_EQ(head.fields, fields);
+
+    struct Case {
+        std::string head;
+        bool keepAlive;
+    } cases[] = {
+        {"GET / HTTP/1.1\r\n\r\n", true},
+        {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n", false},
+        {"GET / HTTP/1.1\r\nConnection: keep-alive, Close\r\n\r\n", false},
+        {"GET / HTTP/1.0\r\n\r\n", false},
+        {"GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n", true},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(ParseRequestHead(c.head, 0, head), 0) << c.head;
+        EXPECT_EQ(head.keepAlive, c.keepAlive) << c.head;
+        EXPECT_EQ(head.contentLength, 0u);
+        EXPECT_FALSE(head.expectContinue);
+    }
+}
+
+TEST(HttpTextHasToken, FindsATokenOfACommaList) {
+    struct Case {
+        std::string value;
+        bool expected;
+    } cases[] = {
+        {"close", true},     {"Close", true},         {" keep-alive , close ", true}, {"closed", false},
+        {"", false},         {"keep-alive", false},   {"x,close,y", true},            {"clo se", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(HasToken(c.value, "close"), c.expected) << c.value;
+}
+
+TEST(HttpTextSitePathUrl, HasExactlyOneLeadingSlash) {
+    struct Case {
+        std::string sitePath;
+        std::string expected;
+    } cases[] = {
+        {"", "/"},
+        {"docs", "/docs"},
+        {"a/b/c.asp", "/a/b/c.asp"},
+        {"/lib", "/%2Flib"},
+        {"//lib", "/%2F/lib"},
+        {"a//b", "/a/%2Fb"},
+        {"a b#c?d%e", "/a%20b%23c%3Fd%25e"},
+        {"-._~+&=", "/-._~%2B%26%3D"},
+        {"\xD6\xD0", "/%D6%D0"},
+        {std::string("a\0b", 3), "/a%00b"},
+        {"\\\\host", "/%5C%5Chost"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SitePathUrl(c.sitePath), c.expected) << c.sitePath;
+}
+
 }  // namespace
 }  // namespace tarnwick::host
