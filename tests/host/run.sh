@@ -1036,7 +1036,14 @@ group_direct() {
     want_body_file "$data/direct.bin"
     verdict "--direct: an upload through Tarnwick.Upload, byte for byte"
     head -c 90000 /dev/zero > "$data/over.bin"
-    fetch /form.asp --data-binary "@$data/over.bin"
+    # Wine's Server API now and then drops a body that reaches it in more than
+    # one piece, with no answer at all (000): that is Wine's, so ask again.
+    local try
+    for try in 1 2 3; do
+        fetch /form.asp --data-binary "@$data/over.bin"
+        [ "$status" = "000" ] || break
+        sleep 1
+    done
     want_status 413
     verdict "--direct: a body over --max-body is 413"
 }
