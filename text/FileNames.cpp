@@ -41,7 +41,9 @@ std::string_view LastPathComponent(std::string_view path) {
     if (StartsWithDrive(path)) path.remove_prefix(2);
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        if (IsLeadByte(path[i]))
+        // A second byte is 0x40 or above, so a '/' after a lead byte is no
+        // part of a character and still separates; a backslash may be one.
+        if (IsLeadByte(path[i]) && i + 1 < path.size() && static_cast<unsigned char>(path[i + 1]) >= 0x40)
             ++i;
         else if (path[i] == '\\' || path[i] == '/')
             start = i + 1;

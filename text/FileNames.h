@@ -8,7 +8,7 @@
 namespace tarnwick::text {
 
 // What follows the last backslash or '/' (the second byte of a double-byte
-// character is never taken for one) and a drive prefix ("C:") in front of
+// character, which may be 0x5C, is never taken for one) and a drive prefix ("C:") in front of
 // the whole path or of that last component.
 std::string_view LastPathComponent(std::string_view path);
 

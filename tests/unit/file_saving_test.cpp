@@ -28,6 +28,8 @@ TEST(SaveBaseName, ClientNameToSavedName) {
         {"D:\\up\\\x81\x5C\xD5\x5C.txt", "\x81\x5C\xD5\x5C.txt"},
         {"\x81\x5C\\x.txt", "x.txt"},
         {"\xD6\xD0/x.txt", "x.txt"},
+        // a '/' is never a second byte, so it still separates after a lead byte
+        {"\xF6/x.txt", "x.txt"},
         // device names, in any case and with any extension
         {"COM1", ""}, {"aux.txt", ""}, {"CON", ""}, {"nul", ""}, {"Prn.log", ""},
         {"LPT1.log", ""}, {"COM9.a.b", ""}, {"conin$", ""}, {"CONOUT$.txt", ""},
