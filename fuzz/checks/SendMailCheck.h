@@ -304,10 +304,11 @@ inline void CheckSendMail(const std::uint8_t* data, std::size_t size) {
         const std::string path = tempPath + "\\" + baseName;
         upload::FieldText fileName, bytes;
         std::string savePath;
-        // The posix file layer turns every backslash into a separator, so a
-        // name whose double-byte character ends in 0x5C (one character on
-        // Windows) names a missing directory here and is not saved.
-        const bool storable = baseName.find('\\') == std::string::npos;
+        // A double-byte character may end in 0x5C, one character on
+        // Windows, but the posix file layer splits paths at every backslash:
+        // there the name leads into a directory that does not exist and
+        // nothing is saved.
+        const bool storable = baseName.find_first_of("\\/") == std::string::npos;
         if (storable && form.UploadedFile(name, fileName, bytes) && upload::SavePath(tempPath, baseName, savePath))
             savedBytes[path] = std::string(bytes.data, static_cast<std::size_t>(bytes.length));
         if (attachedPaths.insert(text::FoldCaseByCharacter(path)).second) attached.push_back(Upload{path, false, std::string()});
