@@ -163,20 +163,23 @@ def codecs():
         write_unique(folder, "seed-%d" % i, data, seen)
 
 
-def form_data():
-    folder = fresh("fuzz_form_data")
+def write_seeds(target, inputs):
+    """Writes each input as seed-N into the target's fresh seed folder."""
+    folder = fresh(target)
     seen = set()
+    for i, data in enumerate(inputs):
+        write_unique(folder, "seed-%d" % i, data, seen)
+
+
+def form_data():
     body = (b"-----b7\r\nContent-Disposition: form-data; name=\"From\"\r\n\r\nme@x\r\n"
             b"-----b7\r\nContent-Disposition: form-data; name=\"file\"; filename=\"C:\\a\\b.txt\"\r\n"
             b"Content-Type: text/plain\r\n\r\nbytes\r\n-----b7--\r\n")
-    for i, data in enumerate([body, body[:60], b"--x\r\nContent-Disposition: form-data; name=a\r\n\r\n\r\n--x--"]):
-        write_unique(folder, "seed-%d" % i, data, seen)
+    write_seeds("fuzz_form_data", [body, body[:60], b"--x\r\nContent-Disposition: form-data; name=a\r\n\r\n\r\n--x--"])
 
 
 def page_source():
     # One file per NUL-separated piece; each piece's first line is its site path.
-    folder = fresh("fuzz_page_source")
-    seen = set()
     pages = [
         b"page.asp\n<%@ LANGUAGE=\"JScript\" CODEPAGE=936 %>\n<p><%= a %></p>\n<% if (x) { %>y<% } %>\n",
         b"dir/page.asp\nA<!-- #include file=\"inc/a.inc\" -->B\0dir/inc/a.inc\n<% x = 1 %>\n<!--#include virtual='/top.inc'-->\0"
@@ -187,14 +190,11 @@ def page_source():
         b"page.asp\n<% unterminated",
         b"page.asp\nx<%@ late %>",
     ]
-    for i, data in enumerate(pages):
-        write_unique(folder, "seed-%d" % i, data, seen)
+    write_seeds("fuzz_page_source", pages)
 
 
 def send_mail():
     # NUL-separated: From, To, Subject, Body, then file name and bytes pairs.
-    folder = fresh("fuzz_send_mail")
-    seen = set()
     forms = [
         b"me@x\0ann@127.0.0.1\0Hi\0Hello\r\n.\r\nthere",
         b"me@x\0Ann <ann@lan>; bob@HOST, carol@else\0Sub\r\nX-Injected: 1\0body\0report.txt\0report bytes",
@@ -202,15 +202,12 @@ def send_mail():
         b"\0<ann@127.0.0.1>\0QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\0QUORBEL_POST_BYE_TEMWARDOSSEN_2000111190\0",
         b"me\0ann@lan\0long\0" + b"word " * 40 + b"\0",
     ]
-    for i, data in enumerate(forms):
-        write_unique(folder, "seed-%d" % i, data, seen)
+    write_seeds("fuzz_send_mail", forms)
 
 
 def http_text():
     # A request head; the check also reads the input as a query, a cookie
     # header, a path and a status line.
-    folder = fresh("fuzz_http_text")
-    seen = set()
     heads = [
         b"GET /webmail/read.asp?id=3&x=a%20b HTTP/1.1\r\nHost: h\r\nCookie: s=1; t=%41\r\n\r\n",
         b"\r\nPOST /a/b.asp HTTP/1.0\r\nContent-Length: 12\r\nConnection: keep-alive\r\n"
@@ -222,8 +219,7 @@ def http_text():
         b"404 Not Found",
         b"a=1&&b=2&=&c",
     ]
-    for i, data in enumerate(heads):
-        write_unique(folder, "seed-%d" % i, data, seen)
+    write_seeds("fuzz_http_text", heads)
 
 
 def main():
