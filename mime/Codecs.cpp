@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/NarrowText.h"
+
 namespace tarnwick::mime {
 namespace {
 
@@ -531,6 +533,14 @@ std::size_t Base64DecodeStringRange(const char* begin, const char* end, char* ou
 std::size_t Base64DecodeRange(const char* begin, const char* end, char* out) {
     if (end <= begin) return 0;
     return DecodeBase64<true, false, true, true>(begin, end, out);
+}
+
+std::size_t DecodeTransferEncoding(std::string_view encoding, const char* begin, const char* end, char* out) {
+    if (text::EqualIgnoringAsciiCase(encoding, "base64")) return Base64DecodeRange(begin, end, out);
+    if (text::EqualIgnoringAsciiCase(encoding, "quoted-printable")) return QuotedPrintableDecodeRange(begin, end, out);
+    const std::size_t n = static_cast<std::size_t>(end - begin);
+    if (n > 0) std::memcpy(out, begin, n);
+    return n;
 }
 
 unsigned ReadHex2(const char* p, const char* end) {

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace tarnwick::mime {
 
@@ -85,6 +86,12 @@ std::size_t Base64DecodeRange(const char* begin, const char* end, char* out);
 // at the end gives byte 0x0A and ends decoding, a lone '=' at the end gives a
 // line feed.
 std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out);
+
+// Decodes [begin, end) by a Content-Transfer-Encoding name (ASCII case
+// ignored): "base64" by Base64DecodeRange, "quoted-printable" by
+// QuotedPrintableDecodeRange, any other name copied exactly. out must hold
+// end - begin bytes; returns the count.
+std::size_t DecodeTransferEncoding(std::string_view encoding, const char* begin, const char* end, char* out);
 
 // The "%2x" reading rule shared by quoted-printable and RFC 2047 Q decoding:
 // skips white space (space, \t, \n, \v, \f, \r) starting at p, then reads at

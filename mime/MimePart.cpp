@@ -2,6 +2,7 @@
 #include "mime/MimePart.h"
 
 #include <cstring>
+#include <functional>
 #include <new>
 
 #include "text/NarrowText.h"
@@ -76,38 +77,74 @@ void MimePart::SplitMultipart(const char* cursor, const char* end, int depth) {
     }
     bodyBegin = nullptr;
     bodyEnd = nullptr;
+    SplitMultipartBody(cursor, end, boundary, DelimiterLines::Prefix,
+                       [&](const char* childBegin, const char* childEnd) { AddChild(childBegin, childEnd, depth); });
+}
 
-    char delimiter[kDelimiterBytes] = "--";
-    std::strcat(delimiter, boundary);   // boundary holds at most 254 bytes
-    const std::size_t delimiterLength = std::strlen(delimiter);
+namespace {
 
-    // Preamble: up to the first line that equals the delimiter exactly.
+// Whether line (as ReadLine delivers it) is a delimiter line of delimiter,
+// and whether it is the close delimiter.
+bool IsDelimiterLine(const char* line, std::string_view delimiter, DelimiterLines rule, bool& close) {
+    if (std::strncmp(line, delimiter.data(), delimiter.size()) != 0) return false;
+    const char* rest = line + delimiter.size();
+    close = std::strncmp(rest, "--", 2) == 0;
+    if (rule == DelimiterLines::Prefix) return true;
+    if (close) rest += 2;
+    while (*rest == ' ' || *rest == '\t') ++rest;
+    return *rest == 0;
+}
+
+}  // namespace
+
+void SplitMultipartBody(const char* cursor, const char* end, std::string_view boundary, DelimiterLines rule,
+                        const std::function<void(const char*, const char*)>& addChild) {
+    // "--" and the boundary: a line holds at most 254 bytes, so a longer
+    // delimiter can never be met.
+    if (boundary.size() + 2 > kMaxTextBytes) return;
+    char delimiterText[kDelimiterBytes] = "--";
+    std::memcpy(delimiterText + 2, boundary.data(), boundary.size());
+    const std::string_view delimiter(delimiterText, boundary.size() + 2);
+
+    // Preamble: up to the first line that is the delimiter (exactly, for the
+    // prefix rule; with only blanks after it, for whole lines).
     char line[kLineBytes];
     for (;;) {
         if (!ReadLine(cursor, end, line)) return;   // no first delimiter: no children
-        if (std::strcmp(line, delimiter) == 0) break;
+        bool close = false;
+        if (rule == DelimiterLines::Prefix ? std::strcmp(line, delimiterText) == 0
+                                           : IsDelimiterLine(line, delimiter, rule, close) && !close)
+            break;
     }
-    // Every later line that begins with the delimiter closes the current child;
-    // reading goes on after the closing delimiter, and the epilogue (text after
-    // the close delimiter, "--" boundary "--") becomes no part.
+    // Every later delimiter line closes the current child; reading goes on
+    // after the closing delimiter, and the epilogue (text after the close
+    // delimiter, "--" boundary "--") becomes no part.
     const char* childBegin = cursor;
+    const char* searchFrom = cursor;
     bool closed = false;   // the last delimiter line was the close delimiter
     while (childBegin != nullptr) {
         const char* next = nullptr;
-        const char* lineBegin = FindDelimiterLine(childBegin, end, delimiter, delimiterLength, line, next);
+        const char* lineBegin =
+            FindDelimiterLine(searchFrom, end, delimiter.data(), delimiter.size(), line, next);
         if (lineBegin == nullptr) break;
+        bool close = false;
+        if (!IsDelimiterLine(line, delimiter, rule, close)) {
+            searchFrom = next;   // a longer line that only begins with the delimiter
+            if (searchFrom == nullptr) break;
+            continue;
+        }
         // The line break in front of a delimiter line belongs to the
         // delimiter, so a child's bytes are exactly what was enclosed.
         const char* childEnd = lineBegin;
         if (childEnd > childBegin && childEnd[-1] == '\n') --childEnd;
         if (childEnd > childBegin && childEnd[-1] == '\r') --childEnd;
-        AddChild(childBegin, childEnd, depth);
-        childBegin = next;
-        closed = std::strncmp(line + delimiterLength, "--", 2) == 0;
+        addChild(childBegin, childEnd);
+        childBegin = searchFrom = next;
+        closed = close;
     }
     // A message cut short after a delimiter line: the text up to the end is
     // its last part, not an epilogue, so no attachment is lost to the cut.
-    if (!closed && childBegin != nullptr && childBegin < end) AddChild(childBegin, end, depth);
+    if (!closed && childBegin != nullptr && childBegin < end) addChild(childBegin, end);
 }
 
 void MimePart::AddChild(const char* begin, const char* end, int depth) {
@@ -153,16 +190,10 @@ std::vector<const MimePart*> Attachments(const MimePart& root) {
 std::size_t DecodedCapacity(const MimePart& part) { return part.bodyBegin != nullptr ? part.BodySize() : 0; }
 
 std::size_t DecodeBodyInto(const MimePart& part, char* out) {
-    const std::size_t n = DecodedCapacity(part);
-    if (n == 0) return 0;
+    if (DecodedCapacity(part) == 0) return 0;
     char encoding[kValueBytes];
-    const bool hasEncoding = GetField(part, "Content-Transfer-Encoding", encoding);
-    if (hasEncoding && text::EqualIgnoringAsciiCase(encoding, "base64"))
-        return Base64DecodeRange(part.bodyBegin, part.bodyEnd, out);
-    if (hasEncoding && text::EqualIgnoringAsciiCase(encoding, "quoted-printable"))
-        return QuotedPrintableDecodeRange(part.bodyBegin, part.bodyEnd, out);
-    std::memcpy(out, part.bodyBegin, n);
-    return n;
+    if (!GetField(part, "Content-Transfer-Encoding", encoding)) encoding[0] = 0;
+    return DecodeTransferEncoding(encoding, part.bodyBegin, part.bodyEnd, out);
 }
 
 DecodedBody DecodeBody(const MimePart& part) {

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <string_view>
 #include <memory>
 #include <vector>
 
@@ -54,6 +56,22 @@ private:
     void SplitMultipart(const char* cursor, const char* end, int depth);
     void AddChild(const char* begin, const char* end, int depth);
 };
+
+// How a multipart body's delimiter lines are told: the stored-message rule
+// (Prefix: the first delimiter line is the delimiter exactly, a later line
+// counts when it begins with it) or RFC 2046's (WholeLine: the delimiter,
+// "--" for the close one, and only blanks after it, so a nested part whose
+// boundary begins with its parent's cannot end the parent's part).
+enum class DelimiterLines { Prefix, WholeLine };
+
+// Splits the multipart body [cursor, end) at the delimiter lines of boundary
+// and calls addChild with each child's range, in order. Lines are read by
+// ReadLine: leading blanks skipped, cut at 254 bytes (a longer delimiter
+// never matches). A child's range ends before the line break that precedes
+// the delimiter line closing it; text after the last delimiter line is a
+// last child unless that line was the close delimiter.
+void SplitMultipartBody(const char* cursor, const char* end, std::string_view boundary, DelimiterLines rule,
+                        const std::function<void(const char*, const char*)>& addChild);
 
 // The first part at or below root, in depth-first pre-order, whose field
 // name exists and equals value exactly (whole stored value, case-sensitive);

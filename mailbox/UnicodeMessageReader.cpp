@@ -1,0 +1,112 @@
+#include "mailbox/UnicodeMessageReader.h"
+
+#include "mailbox/MessageReader.h"
+#include "text/Charsets.h"
+#include "text/NarrowText.h"
+
+namespace tarnwick::mailbox::unicode {
+namespace {
+
+constexpr const char* kSummaryFields[] = {"From", "To", "Subject", "Date"};
+
+std::u16string Utf16(const char* ascii) { return std::u16string(ascii, ascii + std::char_traits<char>::length(ascii)); }
+
+bool HasAttachmentDisposition(const mime::MessagePart& part) {
+    const mime::Field* field = part.FindField("Content-Disposition");
+    return field != nullptr && text::EqualIgnoringAsciiCase(mime::ParseStructured(field->value).value, "attachment");
+}
+
+// The name a page lists an attachment by: the disposition's filename, else
+// Content-Type's name; empty when the part has neither.
+std::u16string NameOf(const mime::MessagePart& part) {
+    if (const mime::Field* field = part.FindField("Content-Disposition")) {
+        const mime::StructuredValue disposition = mime::ParseStructured(field->value);
+        if (const mime::Parameter* name = mime::FindParameter(disposition, "filename")) {
+            std::u16string text = mime::ParameterText(*name);
+            if (!text.empty()) return text;
+        }
+    }
+    const mime::StructuredValue type = part.ContentType();
+    if (const mime::Parameter* name = mime::FindParameter(type, "name")) return mime::ParameterText(*name);
+    return {};
+}
+
+void Collect(const mime::MessagePart& part, std::vector<Attachment>& found) {
+    // Only leaves carry bytes: a split part offered for download would
+    // give nothing.
+    if (part.bodyBegin != nullptr) {
+        const bool text = part.MediaType().compare(0, 5, "text/") == 0;
+        if (HasAttachmentDisposition(part) || !text) {
+            std::u16string name = NameOf(part);
+            if (!name.empty()) found.push_back({&part, std::move(name)});
+        }
+    }
+    for (const auto& child : part.children) Collect(*child, found);
+}
+
+const mime::MessagePart* FindPlainText(const mime::MessagePart& part) {
+    if (part.bodyBegin != nullptr && part.MediaType() == "text/plain" && !HasAttachmentDisposition(part)) return &part;
+    for (const auto& child : part.children)
+        if (const mime::MessagePart* found = FindPlainText(*child)) return found;
+    return nullptr;
+}
+
+char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+
+bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+std::array<std::u16string, 4> SummaryValues(const mime::MessagePart& root) {
+    std::array<std::u16string, 4> values;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (const mime::Field* field = root.FindField(kSummaryFields[i])) values[i] = mime::DecodeHeaderText(field->value);
+    return values;
+}
+
+std::u16string SummaryLine(const mime::MessagePart& root) {
+    std::u16string line;
+    for (const std::u16string& value : SummaryValues(root)) line += value + Utf16(kSummarySeparator);
+    return line;
+}
+
+std::u16string BodyText(const mime::MessagePart& root) {
+    const mime::MessagePart* part = FindPlainText(root);
+    if (part == nullptr) part = &root;
+    std::string bytes(mime::DecodedCapacity(*part), '\0');
+    bytes.resize(mime::DecodeBodyInto(*part, &bytes[0]));
+    bytes.resize(bytes.find('\0') != std::string::npos ? bytes.find('\0') : bytes.size());
+    const mime::StructuredValue type = part->ContentType();
+    const mime::Parameter* charset = mime::FindParameter(type, "charset");
+    return text::ToUnicode(bytes, charset != nullptr ? charset->value : std::string());
+}
+
+std::vector<Attachment> Attachments(const mime::MessagePart& root) {
+    std::vector<Attachment> found;
+    Collect(root, found);
+    return found;
+}
+
+std::u16string AttachmentList(const mime::MessagePart& root) {
+    std::u16string list;
+    for (const Attachment& attachment : Attachments(root)) list += attachment.name + Utf16(kAttachmentSeparator);
+    return list;
+}
+
+const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std::u16string_view name) {
+    for (const Attachment& attachment : Attachments(root))
+        if (EqualIgnoringAsciiCase(attachment.name, name)) return attachment.part;
+    return nullptr;
+}
+
+std::string AttachmentContentType(const mime::MessagePart& part) {
+    if (part.FindField("Content-Type") == nullptr || part.ContentType().value.empty()) return "application/octet-stream";
+    return part.MediaType();
+}
+
+}  // namespace tarnwick::mailbox::unicode

@@ -1,0 +1,49 @@
+// What Tarnwick.MailReader returns for one stored message: the summary
+// fields, the plain-text body and the attachments, read by today's header
+// rules (mime/MessagePart.h) and converted from their declared charsets to
+// UTF-16, so characters outside the system code page survive.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "mime/MessagePart.h"
+
+namespace tarnwick::mailbox::unicode {
+
+// From, To, Subject and Date of the message's own header, decoded, in that
+// order; an empty string for a missing field, so the slots never shift.
+std::array<std::u16string, 4> SummaryValues(const mime::MessagePart& root);
+// GetTitleInfo's result: every value of SummaryValues followed by "||||".
+std::u16string SummaryLine(const mime::MessagePart& root);
+
+// The first text/plain part that is not an attachment, in depth-first order
+// (the root when there is none), decoded and converted from its charset
+// (the system code page when it declares none), up to its first zero byte.
+std::u16string BodyText(const mime::MessagePart& root);
+
+struct Attachment {
+    const mime::MessagePart* part;
+    std::u16string name;
+};
+
+// The attachments in document order: a part whose Content-Disposition is
+// "attachment" (any case), or a leaf part that is not text/* and has a name.
+// The name is the disposition's filename (RFC 2231 or 2047 decoded), else
+// Content-Type's name. A part without a name is not listed: it cannot be
+// fetched by name.
+std::vector<Attachment> Attachments(const mime::MessagePart& root);
+
+// GetAllFileName's result: every attachment's name followed by "||".
+std::u16string AttachmentList(const mime::MessagePart& root);
+
+// The first attachment whose name equals name, ASCII letters compared without
+// regard to case; null when none.
+const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std::u16string_view name);
+
+// The media type sent with an attachment: its Content-Type's type/subtype,
+// or "application/octet-stream" when the part has none.
+std::string AttachmentContentType(const mime::MessagePart& part);
+
+}  // namespace tarnwick::mailbox::unicode

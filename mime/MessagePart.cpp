@@ -1,0 +1,58 @@
+// The part tree of today's mail. See MessagePart.h.
+#include "mime/MessagePart.h"
+
+#include <new>
+
+#include "mime/Codecs.h"
+#include "mime/MimePart.h"
+#include "text/NarrowText.h"
+
+namespace tarnwick::mime {
+
+MessagePart::MessagePart(const char* begin, const char* end) : MessagePart(begin, end, 0) {}
+
+MessagePart::MessagePart(const char* begin, const char* end, int depth) {
+    const char* cursor = begin;
+    fields = ReadFields(cursor, end);
+    const char* const body = cursor != nullptr ? cursor : end;
+
+    const StructuredValue type = ContentType();
+    const Parameter* boundary = FindParameter(type, "boundary");
+    const bool multipart = text::EqualIgnoringAsciiCase(MediaType().substr(0, 10), "multipart/");
+    if (!multipart || boundary == nullptr || boundary->value.empty() || depth >= kMaxNestingDepth) {
+        bodyBegin = body;
+        bodyEnd = end;
+        return;
+    }
+    SplitMultipartBody(body, end, boundary->value, DelimiterLines::WholeLine,
+                       [&](const char* childBegin, const char* childEnd) {
+                           std::unique_ptr<MessagePart> child(new (std::nothrow)
+                                                                  MessagePart(childBegin, childEnd, depth + 1));
+                           if (child) children.push_back(std::move(child));
+                       });
+}
+
+StructuredValue MessagePart::ContentType() const {
+    const Field* field = FindField("Content-Type");
+    return field != nullptr ? ParseStructured(field->value) : StructuredValue();
+}
+
+std::string MessagePart::MediaType() const {
+    std::string type = ContentType().value;
+    if (type.empty()) return "text/plain";
+    for (char& c : type) c = text::LowerAscii(c);
+    return type;
+}
+
+std::size_t DecodedCapacity(const MessagePart& part) {
+    return part.bodyBegin != nullptr ? static_cast<std::size_t>(part.bodyEnd - part.bodyBegin) : 0;
+}
+
+std::size_t DecodeBodyInto(const MessagePart& part, char* out) {
+    if (DecodedCapacity(part) == 0) return 0;
+    const Field* encoding = part.FindField("Content-Transfer-Encoding");
+    return DecodeTransferEncoding(encoding != nullptr ? ParseStructured(encoding->value).value : std::string(),
+                                  part.bodyBegin, part.bodyEnd, out);
+}
+
+}  // namespace tarnwick::mime
