@@ -1,4 +1,4 @@
-// The shared base of the four automation classes: reference counting with
+// The shared base of the automation classes: reference counting with
 // optional aggregation, interface look-up (IUnknown, IDispatch and the class's
 // own dual interface, all one pointer) and IDispatch through the type library.
 #pragma once

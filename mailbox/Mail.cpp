@@ -1,6 +1,6 @@
 #include "mailbox/Mail.h"
 
-#include <cstring>
+#include <string>
 
 #include "frame/ComBoundary.h"
 #include "frame/StringConversion.h"
@@ -58,115 +58,58 @@ HRESULT Mail::DeleteMail(long nIndex) {
     });
 }
 
-template <class Work>
-HRESULT Mail::ReadMessage(long nIndex, Work work) {
-    MessageView view;   // closed on every path by its destructor
-    switch (Index().OpenMessage(nIndex, view)) {
-    case ReadOutcome::NoMessage:
-        return S_OK;
-    case ReadOutcome::Unopenable:
-        return S_FALSE;
-    case ReadOutcome::Opened:
-        break;
-    }
-    mime::MimePart root(view.Begin(), view.End());
-    return work(root);
-}
+namespace {
 
-HRESULT Mail::GetTitleInfo(long nIndex, BSTR* saTitleInfo) {
-    if (!saTitleInfo) return E_POINTER;
-    *saTitleInfo = nullptr;
-    return frame::Guarded([&] {
-        return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
-            // Each value is converted on its own, so a value that ends in half
-            // a double-byte character cannot swallow the separator.
-            std::wstring summary;
-            for (const std::string& value : SummaryValues(root)) {
-                frame::Bstr wide;
-                HRESULT hr = frame::ToWide(value, wide.Put());
-                if (FAILED(hr)) return hr;
-                summary.append(wide.Get(), SysStringLen(wide.Get()));
-                summary += L"||||";
-            }
-            BSTR result = SysAllocStringLen(summary.data(), static_cast<UINT>(summary.size()));
-            if (!result) return E_OUTOFMEMORY;
-            *saTitleInfo = result;
-            return S_OK;
-        });
-    });
-}
+// How Tarnwick.Mail reads a message (see Mail::TitleInfoBy): the part tree
+// of MimePart, results in the system code page converted to UTF-16.
+struct NarrowRules {
+    using Tree = mime::MimePart;
 
-HRESULT Mail::GetBody(long nIndex, BSTR* sReturnBody) {
-    if (!sReturnBody) return E_POINTER;
-    *sReturnBody = nullptr;
-    try {
-        return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
-            BSTR text = nullptr;
-            HRESULT hr = frame::ToWide(BodyText(root), &text);
-            if (FAILED(hr)) throw hr;
-            *sReturnBody = text;
-            return S_OK;
-        });
-    } catch (...) {
-        // A page cannot tell a failed decode from an empty body; every
-        // handle of the call is closed by now.
-        SysFreeString(*sReturnBody);
-        *sReturnBody = SysAllocString(L"");
+    static HRESULT Summary(const Tree& root, BSTR* out) {
+        // Each value is converted on its own, so a value that ends in half
+        // a double-byte character cannot swallow the separator.
+        std::wstring summary;
+        for (const std::string& value : SummaryValues(root)) {
+            frame::Bstr wide;
+            HRESULT hr = frame::ToWide(value, wide.Put());
+            if (FAILED(hr)) return hr;
+            summary.append(wide.Get(), SysStringLen(wide.Get()));
+            summary += L"||||";
+        }
+        BSTR result = SysAllocStringLen(summary.data(), static_cast<UINT>(summary.size()));
+        if (!result) return E_OUTOFMEMORY;
+        *out = result;
         return S_OK;
     }
-}
-
-HRESULT Mail::GetAllFileName(long nIndex, BSTR* sListFile) {
-    if (!sListFile) return E_POINTER;
-    *sListFile = SysAllocString(L"");   // the answer when there is no such message
-    if (!*sListFile) return E_OUTOFMEMORY;
-    const HRESULT hr = frame::Guarded([&] {
-        return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
-            BSTR list = nullptr;
-            HRESULT converted = frame::ToWide(AttachmentList(root), &list);
-            if (FAILED(converted)) return converted;
-            SysFreeString(*sListFile);
-            *sListFile = list;
-            return S_OK;
-        });
-    });
-    if (hr != S_OK) {
-        // An unopenable message leaves the result unassigned.
-        SysFreeString(*sListFile);
-        *sListFile = nullptr;
+    static HRESULT Body(const Tree& root, BSTR* out) { return frame::ToWide(BodyText(root), out); }
+    static HRESULT AttachmentList(const Tree& root, BSTR* out) {
+        return frame::ToWide(mailbox::AttachmentList(root), out);
     }
-    return hr;
-}
+    static const mime::MimePart* Find(const Tree& root, BSTR name) {
+        return FindAttachmentByName(root, ToNarrow(name));
+    }
+    static std::string ContentType(const mime::MimePart& part) { return AttachmentContentType(part); }
+};
 
+}  // namespace
+
+HRESULT Mail::GetTitleInfo(long nIndex, BSTR* saTitleInfo) { return TitleInfoBy<NarrowRules>(nIndex, saTitleInfo); }
+HRESULT Mail::GetBody(long nIndex, BSTR* sReturnBody) { return BodyBy<NarrowRules>(nIndex, sReturnBody); }
+HRESULT Mail::GetAllFileName(long nIndex, BSTR* sListFile) { return AllFileNameBy<NarrowRules>(nIndex, sListFile); }
 HRESULT Mail::GetFile(long nIndex, BSTR sFileName, long* bSucceed) {
-    if (!bSucceed) return E_POINTER;
-    *bSucceed = 0;
-    return frame::Guarded([&] {
-        return ReadMessage(nIndex, [&](const mime::MimePart& root) -> HRESULT {
-            const mime::MimePart* part = FindAttachmentByName(root, ToNarrow(sFileName));
-            if (!part) return S_OK;
-            // Decoded straight into the array that is sent.
-            frame::Variant bytes;
-            if (FAILED(frame::MakeByteArray(
-                    mime::DecodedCapacity(*part), [part](char* out) { return mime::DecodeBodyInto(*part, out); },
-                    &bytes)))
-                return S_OK;   // nothing can be sent
+    return FileBy<NarrowRules>(nIndex, sFileName, bSucceed);
+}
 
-            IResponse* response = page_.Response();
-            if (debug_ == 0 && response) {
-                frame::Bstr type;
-                if (SUCCEEDED(frame::ToWide(AttachmentContentType(*part), type.Put()))) {
-                    response->Clear();
-                    response->put_Buffer(VARIANT_FALSE);
-                    response->put_ContentType(type.Get());
-                    response->BinaryWrite(bytes.Ref());
-                    response->Flush();
-                }
-            }
-            *bSucceed = 1;
-            return S_OK;
-        });
-    });
+void Mail::SendToPage(VARIANT& bytes, const std::string& contentType) {
+    IResponse* response = page_.Response();
+    if (debug_ != 0 || !response) return;
+    frame::Bstr type;
+    if (FAILED(frame::ToWide(contentType, type.Put()))) return;
+    response->Clear();
+    response->put_Buffer(VARIANT_FALSE);
+    response->put_ContentType(type.Get());
+    response->BinaryWrite(bytes);
+    response->Flush();
 }
 
 HRESULT Mail::Encode(BSTR bsOriginalText, BSTR* bsOutEncodeText) {

@@ -3,6 +3,7 @@
 #include "Tarnwick_h.h"
 #include "hanzi/HanZi.h"
 #include "mailbox/Mail.h"
+#include "mailbox/MailReader.h"
 #include "sendmail/SendMail.h"
 #include "upload/Upload.h"
 
@@ -13,12 +14,14 @@ frame::ClassFactory mailFactory(&mailbox::Mail::Create<mailbox::Mail>);
 frame::ClassFactory hanZiFactory(&hanzi::HanZi::Create<hanzi::HanZi>);
 frame::ClassFactory sendMailFactory(&sendmail::SendMail::Create<sendmail::SendMail>);
 frame::ClassFactory uploadFactory(&upload::Upload::Create<upload::Upload>);
+frame::ClassFactory mailReaderFactory(&mailbox::MailReader::Create<mailbox::MailReader>);
 
 const ClassEntry classTable[] = {
     {&CLSID_Mail, "Mail", &mailFactory},
     {&CLSID_HanZi, "HanZi", &hanZiFactory},
     {&CLSID_SendMail, "SendMail", &sendMailFactory},
     {&CLSID_Upload, "Upload", &uploadFactory},
+    {&CLSID_MailReader, "MailReader", &mailReaderFactory},
 };
 
 }  // namespace

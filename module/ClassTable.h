@@ -1,5 +1,5 @@
 // The module's class table: one row per class, in the order Mail, HanZi,
-// SendMail, Upload. Registration, class-object look-up and creation all go
+// SendMail, Upload, MailReader. Registration, class-object look-up and creation all go
 // through it.
 #pragma once
 

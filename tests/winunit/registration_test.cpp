@@ -7,10 +7,13 @@
 
 namespace {
 
-const char* const kNames[] = {"Mail", "HanZi", "SendMail", "Upload"};
+const char* const kNames[] = {"Mail", "HanZi", "SendMail", "Upload", "MailReader"};
 const char* const kClassIds[] = {
     "{C662D3A1-F2A2-4B07-BD19-6260E9282FD3}", "{B993161F-1069-4570-A951-3EF1D16D80BA}",
-    "{EAE3CD03-FDBB-4258-9B92-7D698978CFC1}", "{0D236E21-5ECD-478C-A1EB-06437A68D2BB}"};
+    "{EAE3CD03-FDBB-4258-9B92-7D698978CFC1}", "{0D236E21-5ECD-478C-A1EB-06437A68D2BB}",
+    "{E6A0ABB3-37D5-416A-859F-C5AB6B45F9CB}"};
+constexpr int kClassCount = sizeof kNames / sizeof kNames[0];
+static_assert(sizeof kClassIds / sizeof kClassIds[0] == kClassCount, "one class id per name");
 
 // The string value, or "<missing>".
 std::string Read(const std::string& path, const char* name = nullptr) {
@@ -89,7 +92,7 @@ protected:
 
 TEST_F(RegistrationTest, WritesEveryKeyOfEveryClass) {
     ASSERT_EQ(registerServer(), S_OK);
-    for (int i = 0; i < 4; ++i) ExpectRegistered(i);
+    for (int i = 0; i < kClassCount; ++i) ExpectRegistered(i);
     EXPECT_TRUE(KeyExists("TypeLib\\{321A60A6-D9D5-4E55-A00E-80F524BC4887}\\1.0"));
 }
 
@@ -101,13 +104,13 @@ TEST_F(RegistrationTest, RegisteringAgainReplacesTheClassKeyWhole) {
     RegCloseKey(key);
     ASSERT_EQ(registerServer(), S_OK);
     EXPECT_FALSE(KeyExists(stray));
-    for (int i = 0; i < 4; ++i) ExpectRegistered(i);
+    for (int i = 0; i < kClassCount; ++i) ExpectRegistered(i);
 }
 
 TEST_F(RegistrationTest, UnregisteringRemovesTheKeysButNotTheClassIdRoot) {
     ASSERT_EQ(registerServer(), S_OK);
     ASSERT_EQ(unregisterServer(), S_OK);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kClassCount; ++i) {
         EXPECT_FALSE(KeyExists(std::string("Tarnwick.") + kNames[i]));
         EXPECT_FALSE(KeyExists(std::string("Tarnwick.") + kNames[i] + ".1"));
         EXPECT_FALSE(KeyExists(std::string("CLSID\\") + kClassIds[i]));

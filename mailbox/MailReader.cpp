@@ -1,0 +1,53 @@
+#include "mailbox/MailReader.h"
+
+#include <string>
+#include <string_view>
+
+#include "mailbox/UnicodeMessageReader.h"
+#include "mime/MessagePart.h"
+
+namespace tarnwick::mailbox {
+namespace {
+
+// BSTRs hold UTF-16 in wchar_t, which is 16 bits on Windows.
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "BSTR units are UTF-16 code units");
+
+HRESULT ToBstr(const std::u16string& text, BSTR* out) {
+    BSTR result = SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()), static_cast<UINT>(text.size()));
+    if (!result) return E_OUTOFMEMORY;
+    *out = result;
+    return S_OK;
+}
+
+// How Tarnwick.MailReader reads a message (see Mail::TitleInfoBy): the
+// MessagePart tree, results already in UTF-16.
+struct UnicodeRules {
+    using Tree = mime::MessagePart;
+
+    static HRESULT Summary(const Tree& root, BSTR* out) { return ToBstr(unicode::SummaryLine(root), out); }
+    static HRESULT Body(const Tree& root, BSTR* out) { return ToBstr(unicode::BodyText(root), out); }
+    static HRESULT AttachmentList(const Tree& root, BSTR* out) {
+        return ToBstr(unicode::AttachmentList(root), out);
+    }
+    static const mime::MessagePart* Find(const Tree& root, BSTR name) {
+        // A null BSTR is an empty name.
+        const std::u16string_view wanted(reinterpret_cast<const char16_t*>(name), SysStringLen(name));
+        return unicode::FindAttachmentByName(root, wanted);
+    }
+    static std::string ContentType(const mime::MessagePart& part) { return unicode::AttachmentContentType(part); }
+};
+
+}  // namespace
+
+HRESULT MailReader::GetTitleInfo(long nIndex, BSTR* saTitleInfo) {
+    return TitleInfoBy<UnicodeRules>(nIndex, saTitleInfo);
+}
+HRESULT MailReader::GetBody(long nIndex, BSTR* sReturnBody) { return BodyBy<UnicodeRules>(nIndex, sReturnBody); }
+HRESULT MailReader::GetAllFileName(long nIndex, BSTR* sListFile) {
+    return AllFileNameBy<UnicodeRules>(nIndex, sListFile);
+}
+HRESULT MailReader::GetFile(long nIndex, BSTR sFileName, long* bSucceed) {
+    return FileBy<UnicodeRules>(nIndex, sFileName, bSucceed);
+}
+
+}  // namespace tarnwick::mailbox

@@ -1,0 +1,46 @@
+// Tarnwick.MailReader from JScript: a summary of encoded words and a
+// download by a Korean name, compared as UTF-16 code units.
+requireTarnwick();
+
+var box = ScratchDir + "kim\\mailbox\\";
+host.MakeDirs(box);
+host.WriteFileText(box + "m.in", [
+    "From: =?EUC-KR?B?sei5zrz2?= <kim@example.kr>",
+    "Subject: =?UTF-8?B?7ZWc6rWt7Ja0?=",
+    "  =?UTF-8?Q?_=F0=9F=98=80?=",
+    "Content-Type: multipart/mixed; charset=us-ascii; boundary=b1",
+    "",
+    "--b1",
+    "Content-Type: image/png",
+    "Content-Disposition: attachment; filename*=euc-kr''%C7%D1%B1%DB.bin",
+    "Content-Transfer-Encoding: base64",
+    "",
+    "AAEC/w==",
+    "--b1--",
+    ""].join("\r\n"));
+
+var r = new ActiveXObject("Tarnwick.MailReader");
+r.sMailPath = ScratchDir;
+r.sUserName = "kim";
+
+// UTF-16 code units of a string, as hex.
+function units(s) {
+    var out = [];
+    for (var i = 0; i < s.length; i++) out.push(("000" + s.charCodeAt(i).toString(16)).slice(-4));
+    return out.join("");
+}
+
+var kim = String.fromCharCode(0xae40, 0xbbfc, 0xc218);
+var subject = String.fromCharCode(0xd55c, 0xad6d, 0xc5b4, 0x20, 0xd83d, 0xde00);
+checkEqual("the summary of encoded words, the emoji kept", units(r.GetTitleInfo(0)),
+           units(kim + " <kim@example.kr>||||||||" + subject + "||||||||"));
+
+var name = String.fromCharCode(0xd55c, 0xae00) + ".bin";
+checkEqual("the Korean name is listed", units(r.GetAllFileName(0)), units(name + "||"));
+host.Reset();
+r.OnStartPage(host.Context);
+checkEqual("GetFile by the Korean name", r.GetFile(0, name), 1);
+checkEqual("sends the decoded bytes", host.OutputHex, "000102ff");
+checkEqual("as the part's media type", host.ContentType, "image/png");
+r.OnEndPage();
+finish();

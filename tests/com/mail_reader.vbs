@@ -1,0 +1,112 @@
+' Tarnwick.MailReader: Mail's members over mail as it is written today
+' (encoded words and RFC 2231 names in their charsets, any parameter order
+' and case), with results in UTF-16. Non-ASCII text is written as UTF-16
+' units (Wide) and messages as bytes.
+RequireTarnwick
+
+store = ScratchDir & "store\"
+box = store & "ann\mailbox\"
+
+Function Reader()
+    Dim r
+    Set r = CreateObject("Tarnwick.MailReader")
+    r.sMailPath = store
+    r.sUserName = "ann"
+    Set Reader = r
+End Function
+
+' Replaces the mailbox by one message, given as hex of its bytes.
+Function OneMessageHex(hexBytes)
+    host.RemoveTree box
+    host.MakeDirs box
+    host.WriteFileHex box & "m.in", hexBytes
+    Set OneMessageHex = Reader()
+End Function
+
+Function OneMessage(lines)
+    Set OneMessage = OneMessageHex(Str2Hex(Crlf(lines)))
+End Function
+
+' --- summaries: name, header lines, expected line
+korean = Wide("d55cad6dc5b40020ba54c77c")
+summaries = Array( _
+    "encoded words in their charsets, adjacent words joined", _
+    Array("From: =?EUC-KR?B?sei5zrz2?= <kim@example.kr>", "To: bob", _
+          "Subject: =?UTF-8?B?7ZWc6rWt7Ja0?= =?utf-8?b?IOuplOydvA==?=", "Date: D", "", "x"), _
+    Wide("ae40bbfcc218") & " <kim@example.kr>||||bob||||" & korean & "||||D||||", _
+    "a missing field leaves its slot empty", Array("From: a", "Subject: s", "", "x"), "a||||||||s||||||||", _
+    "no summary field gives four empty slots", Array("X-Other: 1", "", "x"), "||||||||||||||||", _
+    "field names in any case, folded lines joined", Array("SUBJECT: one", " two", "from: a", "", "x"), _
+    "a||||||||one two||||||||")
+For i = 0 To UBound(summaries) Step 3
+    CheckEqual summaries(i), OneMessage(summaries(i + 1)).GetTitleInfo(0), summaries(i + 2)
+Next
+
+' --- a UTF-8 body sent as 8-bit bytes keeps an emoji (a surrogate pair)
+Set r = OneMessageHex(Str2Hex(Crlf(Array("Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: 8bit", ""))) & _
+    "686920f09f9880" & "0d0a")
+CheckEqual "a UTF-8 body with an emoji", host.WideHex(r.GetBody(0)), "006800690020d83dde00000d000a"
+
+' --- attachments: an EUC-KR encoded-word name, an RFC 2231 UTF-8 name on a
+' folded line, a lower-case disposition; the boundary after another parameter
+hangul = Wide("d55cae00002e007400780074")
+report = Wide("bcf4ace0c11c002e007000640066")
+Set r = OneMessage(Array("Content-Type: Multipart/Mixed; format=flowed; Boundary=""b1""", "", "--b1", _
+    "Content-Type: text/plain; charset=utf-8", "", "see attached", "--b1", _
+    "Content-Type: text/plain; charset=euc-kr; name=""=?EUC-KR?B?x9Gx2y50eHQ=?=""", _
+    "Content-Disposition: attachment; filename=""=?EUC-KR?B?x9Gx2y50eHQ=?=""", _
+    "Content-Transfer-Encoding: base64", "", "x9Gx2w==", "--b1", _
+    "Content-Type: application/pdf", "Content-Disposition: attachment;", _
+    "    filename*=UTF-8''%EB%B3%B4%EA%B3%A0%EC%84%9C.pdf", "", "%PDF-1", "--b1", _
+    "content-disposition: ATTACHMENT; filename=notes.txt", "", "n", "--b1--"))
+CheckEqual "every attachment listed by its decoded name", r.GetAllFileName(0), hangul & "||" & report & "||notes.txt||"
+CheckEqual "the body is the first plain part", r.GetBody(0), "see attached"
+
+' Downloads: name, bytes, media type (a part without Content-Type goes out
+' as application/octet-stream); names match in any ASCII case.
+host.Reset
+r.OnStartPage host.Context
+downloads = Array(hangul, "c7d1b1db", "text/plain", report, Str2Hex("%PDF-1"), "application/pdf", _
+    "NOTES.TXT", Str2Hex("n"), "application/octet-stream")
+For i = 0 To UBound(downloads) Step 3
+    host.Reset
+    what = "GetFile " & host.Printable(downloads(i))
+    CheckEqual what & " succeeds", r.GetFile(0, downloads(i)), 1
+    CheckEqual what & " sends its decoded bytes", host.OutputHex, downloads(i + 1)
+    CheckEqual what & " in Mail's order of calls", host.Log, _
+        "Clear,Buffer=0,ContentType=" & downloads(i + 2) & ",BinaryWrite,Flush"
+Next
+host.Reset
+CheckEqual "a missing name", r.GetFile(0, "nothere.txt"), 0
+r.bDebug = 1
+CheckEqual "with bDebug the attachment is found", r.GetFile(0, hangul), 1
+CheckEqual "neither writes anything", host.Log, ""
+r.OnEndPage
+
+' --- the members shared with Mail: count, indexes, deletion, unopenable entries
+host.RemoveTree box
+host.MakeDirs box
+host.WriteFileText box & "1.in", Crlf(Array("Subject: one", "", "x"))
+host.WriteFileText box & "2.in", Crlf(Array("Subject: two", "", "x"))
+Set r = Reader()
+CheckEqual "MailCount", r.MailCount, 2
+For Each index In Array(2, -1)
+    CheckEqual "index " & index & ": no summary", r.GetTitleInfo(index), ""
+    CheckEqual "index " & index & ": no body", r.GetBody(index), ""
+    CheckEqual "index " & index & ": empty attachment list", r.GetAllFileName(index), ""
+    CheckEqual "index " & index & ": GetFile fails", r.GetFile(index, "x"), 0
+Next
+later = r.GetTitleInfo(1)
+r.DeleteMail 0
+CheckEqual "DeleteMail leaves one message", r.MailCount, 1
+CheckEqual "the later message moved down", r.GetTitleInfo(0), later
+
+' A subdirectory is a message that cannot be opened: nothing is read from
+' it, where a message without summary fields gives four empty slots.
+host.MakeDirs store & "dir\mailbox\sub"
+r.sUserName = "dir"
+CheckEqual "an unopenable message gives no summary", r.GetTitleInfo(0), ""
+CheckEqual "nor attachments", r.GetAllFileName(0), ""
+CheckEqual "nor a file", r.GetFile(0, "x"), 0
+
+Finish
