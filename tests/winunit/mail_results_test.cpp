@@ -1,5 +1,5 @@
-// Result codes of the Mail reading methods as a compiled client sees them
-// (scripts cannot tell S_FALSE from S_OK).
+// Result codes of the reading methods of Mail and MailReader as a compiled
+// client sees them (scripts cannot tell S_FALSE from S_OK).
 #include <windows.h>
 #include <oleauto.h>
 
@@ -11,7 +11,7 @@
 
 namespace {
 
-class MailResultsTest : public ::testing::Test {
+class MailResultsTest : public ::testing::TestWithParam<const CLSID*> {
 protected:
     void SetUp() override {
         CoInitialize(nullptr);
@@ -22,7 +22,7 @@ protected:
         CreateDirectoryA(store.c_str(), nullptr);
         CreateDirectoryA((store + "ann").c_str(), nullptr);
         CreateDirectoryA(box.c_str(), nullptr);
-        ASSERT_EQ(CoCreateInstance(CLSID_Mail, nullptr, CLSCTX_INPROC_SERVER, IID_IMail,
+        ASSERT_EQ(CoCreateInstance(*GetParam(), nullptr, CLSCTX_INPROC_SERVER, IID_IMail,
                                    reinterpret_cast<void**>(&mail)),
                   S_OK);
         SetString(&IMail::put_sMailPath, store);
@@ -56,7 +56,7 @@ protected:
     IMail* mail = nullptr;
 };
 
-TEST_F(MailResultsTest, NoSuchMessageIsSuccessWithoutAResult) {
+TEST_P(MailResultsTest, NoSuchMessageIsSuccessWithoutAResult) {
     BSTR text = nullptr;
     EXPECT_EQ(mail->GetTitleInfo(0, &text), S_OK);
     EXPECT_EQ(text, nullptr);
@@ -71,7 +71,7 @@ TEST_F(MailResultsTest, NoSuchMessageIsSuccessWithoutAResult) {
     EXPECT_EQ(ok, 0);
 }
 
-TEST_F(MailResultsTest, UnopenableMessageGivesSFalse) {
+TEST_P(MailResultsTest, UnopenableMessageGivesSFalse) {
     Write("");   // an empty file cannot be mapped
     BSTR text = nullptr;
     EXPECT_EQ(mail->GetTitleInfo(0, &text), S_FALSE);
@@ -85,23 +85,25 @@ TEST_F(MailResultsTest, UnopenableMessageGivesSFalse) {
     EXPECT_EQ(ok, 0);
 }
 
-TEST_F(MailResultsTest, ReadMessageGivesSOkAndAFreshString) {
+TEST_P(MailResultsTest, ReadMessageGivesSOkAndAFreshString) {
+    // MailReader keeps a slot for every missing field; Mail skips them.
+    const bool slots = *GetParam() == CLSID_MailReader;
     Write("Subject: Hi\r\n\r\nbody\r\n");
     BSTR text = nullptr;
     EXPECT_EQ(mail->GetTitleInfo(0, &text), S_OK);
-    EXPECT_STREQ(text, L"Hi||||");
+    EXPECT_STREQ(text, slots ? L"||||||||Hi||||||||" : L"Hi||||");
     SysFreeString(text);
     EXPECT_EQ(mail->GetBody(0, &text), S_OK);
     EXPECT_STREQ(text, L"body\r\n");
     SysFreeString(text);
     Write("X-Other: 1\r\n\r\n");
     EXPECT_EQ(mail->GetTitleInfo(0, &text), S_OK);
-    ASSERT_NE(text, nullptr) << "no summary field gives an empty, non-null string";
-    EXPECT_EQ(SysStringLen(text), 0u);
+    ASSERT_NE(text, nullptr) << "no summary field gives a non-null string";
+    EXPECT_STREQ(text, slots ? L"||||||||||||||||" : L"");
     SysFreeString(text);
 }
 
-TEST_F(MailResultsTest, AccountOperationsAnswerFixedResults) {
+TEST_P(MailResultsTest, AccountOperationsAnswerFixedResults) {
     long result = 7;
     EXPECT_EQ(mail->Login(&result), S_OK);
     EXPECT_EQ(result, 1);
@@ -115,5 +117,7 @@ TEST_F(MailResultsTest, AccountOperationsAnswerFixedResults) {
     EXPECT_EQ(mail->DelUser(nullptr, 1, &result), S_OK);
     EXPECT_EQ(result, 7) << "DelUser writes nothing";
 }
+
+INSTANTIATE_TEST_SUITE_P(BothReaders, MailResultsTest, ::testing::Values(&CLSID_Mail, &CLSID_MailReader));
 
 }  // namespace
