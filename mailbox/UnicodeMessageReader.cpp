@@ -105,7 +105,8 @@ const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std
 }
 
 std::string AttachmentContentType(const mime::MessagePart& part) {
-    if (part.FindField("Content-Type") == nullptr || part.ContentType().value.empty()) return "application/octet-stream";
+    // A part without a valid type is sent as bytes of no known kind.
+    if (part.ContentType().value.find('/') == std::string::npos) return "application/octet-stream";
     return part.MediaType();
 }
 

@@ -43,7 +43,8 @@ std::u16string AttachmentList(const mime::MessagePart& root);
 const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std::u16string_view name);
 
 // The media type sent with an attachment: its Content-Type's type/subtype,
-// or "application/octet-stream" when the part has none.
+// or "application/octet-stream" when the part has none (or one without a
+// subtype).
 std::string AttachmentContentType(const mime::MessagePart& part);
 
 }  // namespace tarnwick::mailbox::unicode

@@ -9,8 +9,11 @@
 
 #include "mailbox/MailboxIndex.h"
 #include "mailbox/MessageReader.h"
+#include "mailbox/UnicodeMessageReader.h"
+#include "mime/MessagePart.h"
 #include "mime/MimePart.h"
 #include "platform/FileSystem.h"
+#include "text/Charsets.h"
 
 namespace tarnwick::mailtool {
 namespace {
@@ -18,27 +21,32 @@ namespace {
 // The synopsis follows a usage error; --help adds the rest.
 constexpr char kSynopsis[] =
     "usage: tarnwick-mail count DIR\n"
-    "       tarnwick-mail summary FILE\n"
-    "       tarnwick-mail body FILE\n"
-    "       tarnwick-mail list FILE\n"
-    "       tarnwick-mail extract [-o PATH] FILE NAME\n"
+    "       tarnwick-mail [--reader READER] summary FILE\n"
+    "       tarnwick-mail [--reader READER] body FILE\n"
+    "       tarnwick-mail [--reader READER] list FILE\n"
+    "       tarnwick-mail [--reader READER] extract [-o PATH] FILE NAME\n"
     "       tarnwick-mail --help\n";
 constexpr char kDescription[] =
     "\n"
     "  count    the number of messages in the mailbox directory DIR (entries whose\n"
     "           names do not begin with \".\"), on one line\n"
-    "  summary  the From, To, Subject and Date values of message FILE that exist,\n"
-    "           each followed by \"||||\"\n"
+    "  summary  the From, To, Subject and Date values of message FILE that exist\n"
+    "           (with --reader unicode all four, a missing one empty), each followed\n"
+    "           by \"||||\"\n"
     "  body     the plain-text body of message FILE\n"
     "  list     the file name of each attachment of message FILE, each followed by \"||\"\n"
     "  extract  the decoded bytes of the first attachment of message FILE named NAME\n"
     "           (ASCII letter case ignored), to standard output or, with -o, to PATH\n"
     "\n"
-    "summary, body, list and extract print exactly the bytes the Mail object returns,\n"
-    "with no newline added. Exit status: 0 done, 1 failed, 2 wrong command line.\n";
+    "summary, body, list and extract print exactly what the reader returns, with no\n"
+    "newline added. READER is \"exact\" (the default: the bytes the Mail object\n"
+    "returns) or \"unicode\" (the text MailReader returns, as UTF-8; NAME is then\n"
+    "read as UTF-8). Exit status: 0 done, 1 failed, 2 wrong command line.\n";
 
 struct CommandLine {
     bool help = false;
+    bool hasReader = false;
+    bool unicode = false;   // --reader unicode: MailReader's text, as UTF-8
     bool hasOutput = false;
     std::string outputPath;
     std::vector<std::string> operands;   // the command and its arguments
@@ -66,7 +74,8 @@ bool WriteBytes(std::FILE* file, const std::string& bytes) {
     return WriteBytes(file, bytes.data(), bytes.size());
 }
 
-// Options may stand anywhere before "--": -o PATH, --help (or -h).
+// Options may stand anywhere before "--": --reader READER, -o PATH, --help
+// (or -h).
 // Returns false, with why, on a malformed command line.
 bool Parse(int argc, char** argv, CommandLine& line, std::string& why) {
     bool optionsEnded = false;
@@ -78,6 +87,18 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& why) {
             optionsEnded = true;
         } else if (arg == "--help" || arg == "-h") {
             line.help = true;
+        } else if (arg == "--reader") {
+            if (line.hasReader) {
+                why = "--reader given twice";
+                return false;
+            }
+            const std::string reader = i + 1 == argc ? "" : argv[++i];
+            if (reader != "exact" && reader != "unicode") {
+                why = reader.empty() ? "--reader needs exact or unicode" : "unknown reader '" + reader + "'";
+                return false;
+            }
+            line.hasReader = true;
+            line.unicode = reader == "unicode";
         } else if (arg == "-o") {
             if (line.hasOutput) {
                 why = "-o given twice";
@@ -97,14 +118,15 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& why) {
     return true;
 }
 
-// Maps the message file and parses it in place, as the Mail object reads a
-// stored message, then hands the part tree to work.
-template <class Work>
+// Maps the message file and parses it in place into a Tree (MimePart as the
+// Mail object reads a stored message, MessagePart as MailReader does), then
+// hands the part tree to work.
+template <class Tree, class Work>
 int WithMessage(const std::string& path, std::FILE* err, Work work) {
     platform::MappedFile file;
     if (!file.Open(path))
         return Failure(err, "cannot open or map " + path + " (missing, empty or not a regular file)");
-    const mime::MimePart root(file.Begin(), file.End());
+    const Tree root(file.Begin(), file.End());
     return work(root);
 }
 
@@ -116,9 +138,10 @@ int Count(const std::string& dir, std::FILE* out, std::FILE* err) {
     return std::fprintf(out, "%ld\n", count) < 0 ? OutputFailure(err) : kExitOk;
 }
 
-int Extract(const mime::MimePart& root, const std::string& messagePath, const std::string& name,
-            const CommandLine& line, std::FILE* out, std::FILE* err) {
-    const mime::MimePart* part = mailbox::FindAttachmentByName(root, name);
+// Writes part's decoded bytes (part null: no attachment named name).
+template <class Part>
+int Extract(const Part* part, const std::string& messagePath, const std::string& name, const CommandLine& line,
+            std::FILE* out, std::FILE* err) {
     if (!part) return Failure(err, "no attachment named '" + name + "' in " + messagePath);
     // Decoded once, into a buffer nobody fills first, and written from there.
     const std::unique_ptr<char[]> bytes(new char[mime::DecodedCapacity(*part) + 1]);
@@ -153,8 +176,21 @@ int Run(const CommandLine& line, std::FILE* out, std::FILE* err) {
     if (line.hasOutput && command != "extract") return UsageError(err, "-o applies to extract only");
 
     if (command == "count") return Count(args[1], out, err);
-    return WithMessage(args[1], err, [&](const mime::MimePart& root) {
-        if (command == "extract") return Extract(root, args[1], args[2], line, out, err);
+    if (line.unicode) {
+        return WithMessage<mime::MessagePart>(args[1], err, [&](const mime::MessagePart& root) {
+            if (command == "extract") {
+                const mime::MessagePart* part = mailbox::unicode::FindAttachmentByName(root, text::FromUtf8(args[2]));
+                return Extract(part, args[1], args[2], line, out, err);
+            }
+            const std::u16string result = command == "summary" ? mailbox::unicode::SummaryLine(root)
+                                          : command == "body"  ? mailbox::unicode::BodyText(root)
+                                                               : mailbox::unicode::AttachmentList(root);
+            return WriteBytes(out, text::ToUtf8(result)) ? kExitOk : OutputFailure(err);
+        });
+    }
+    return WithMessage<mime::MimePart>(args[1], err, [&](const mime::MimePart& root) {
+        if (command == "extract")
+            return Extract(mailbox::FindAttachmentByName(root, args[2]), args[1], args[2], line, out, err);
         std::string text;
         if (command == "summary") {
             for (const std::string& value : mailbox::SummaryValues(root)) {

@@ -39,7 +39,8 @@ StructuredValue MessagePart::ContentType() const {
 
 std::string MessagePart::MediaType() const {
     std::string type = ContentType().value;
-    if (type.empty()) return "text/plain";
+    // RFC 2045: a missing or invalid type (no subtype) is read as plain text.
+    if (type.find('/') == std::string::npos) return "text/plain";
     for (char& c : type) c = text::LowerAscii(c);
     return type;
 }

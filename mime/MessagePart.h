@@ -27,7 +27,8 @@ public:
 
     const Field* FindField(std::string_view name) const { return mime::FindField(fields, name); }
     // The parsed Content-Type (empty value when the part has none) and its
-    // media type in lower case ("text/plain" when the part gives none).
+    // media type in lower case ("text/plain" when the part gives none, or
+    // one without a subtype).
     StructuredValue ContentType() const;
     std::string MediaType() const;
 

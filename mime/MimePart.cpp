@@ -116,9 +116,8 @@ void SplitMultipartBody(const char* cursor, const char* end, std::string_view bo
                                            : IsDelimiterLine(line, delimiter, rule, close) && !close)
             break;
     }
-    // Every later delimiter line closes the current child; reading goes on
-    // after the closing delimiter, and the epilogue (text after the close
-    // delimiter, "--" boundary "--") becomes no part.
+    // Every later delimiter line closes the current child. The epilogue
+    // (text after the close delimiter, "--" boundary "--") becomes no part.
     const char* childBegin = cursor;
     const char* searchFrom = cursor;
     bool closed = false;   // the last delimiter line was the close delimiter
@@ -141,6 +140,9 @@ void SplitMultipartBody(const char* cursor, const char* end, std::string_view bo
         addChild(childBegin, childEnd);
         childBegin = searchFrom = next;
         closed = close;
+        // RFC 2046: all after the close delimiter is epilogue. The stored-
+        // message rule reads on, and a later delimiter line opens a part.
+        if (closed && rule == DelimiterLines::WholeLine) break;
     }
     // A message cut short after a delimiter line: the text up to the end is
     // its last part, not an epilogue, so no attachment is lost to the cut.

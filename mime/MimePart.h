@@ -69,7 +69,9 @@ enum class DelimiterLines { Prefix, WholeLine };
 // ReadLine: leading blanks skipped, cut at 254 bytes (a longer delimiter
 // never matches). A child's range ends before the line break that precedes
 // the delimiter line closing it; text after the last delimiter line is a
-// last child unless that line was the close delimiter.
+// last child unless that line was the close delimiter. After a close
+// delimiter, Prefix reads on (a later delimiter line opens another child);
+// WholeLine stops there.
 void SplitMultipartBody(const char* cursor, const char* end, std::string_view boundary, DelimiterLines rule,
                         const std::function<void(const char*, const char*)>& addChild);
 

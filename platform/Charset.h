@@ -12,6 +12,10 @@ namespace tarnwick::platform {
 // side reads it as GBK too).
 constexpr unsigned kSystemCodePage = 0;
 constexpr unsigned kUtf8CodePage = 65001;
+// UTF-16 bytes, little- and big-endian (Windows converts these itself, not
+// through MultiByteToWideChar).
+constexpr unsigned kUtf16LeCodePage = 1200;
+constexpr unsigned kUtf16BeCodePage = 1201;
 
 // bytes in codePage to UTF-16 in out. Lenient: a byte sequence that is no
 // character of the code page becomes the system's replacement character.

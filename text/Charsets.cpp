@@ -57,7 +57,21 @@ constexpr CharsetName kCharsets[] = {
     {"windows-1257", 1257}, {"cp1257", 1257},
     {"windows-1258", 1258}, {"cp1258", 1258},
     {"koi8-r", 20866}, {"cskoi8r", 20866}, {"koi8-u", 21866},
+    {"utf-16le", platform::kUtf16LeCodePage}, {"utf-16be", platform::kUtf16BeCodePage},
+    {"ucs-2", platform::kUtf16LeCodePage},
 };
+
+// Letter case is ignored, and '_' and '-' are one: clients write both
+// "koi8_r" and "koi8-r".
+bool SameCharsetName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] == '_' ? '-' : LowerAscii(a[i]);
+        const char y = b[i] == '_' ? '-' : LowerAscii(b[i]);
+        if (x != y) return false;
+    }
+    return true;
+}
 
 std::string_view Trimmed(std::string_view s) {
     const char* const blanks = " \t\r\n\"'";
@@ -72,13 +86,19 @@ unsigned CodePageOfCharset(std::string_view charset) {
     charset = Trimmed(charset);
     if (charset.empty()) return platform::kSystemCodePage;
     for (const CharsetName& entry : kCharsets)
-        if (EqualIgnoringAsciiCase(entry.name, charset)) return entry.codePage;
+        if (SameCharsetName(entry.name, charset)) return entry.codePage;
     return platform::kSystemCodePage;
 }
 
 std::u16string ToUnicode(std::string_view bytes, std::string_view charset) {
     std::u16string out;
-    const unsigned codePage = CodePageOfCharset(charset);
+    unsigned codePage = CodePageOfCharset(charset);
+    if (SameCharsetName(Trimmed(charset), "utf-16")) {
+        // The byte order mark says the order (and is no text); without one,
+        // little-endian, as the systems that write such mail do.
+        codePage = bytes.substr(0, 2) == "\xFE\xFF" ? platform::kUtf16BeCodePage : platform::kUtf16LeCodePage;
+        if (bytes.substr(0, 2) == "\xFE\xFF" || bytes.substr(0, 2) == "\xFF\xFE") bytes.remove_prefix(2);
+    }
     if (!platform::DecodeCodePage(codePage, bytes, out) && codePage != platform::kSystemCodePage)
         platform::DecodeCodePage(platform::kSystemCodePage, bytes, out);
     return out;

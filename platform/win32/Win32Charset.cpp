@@ -8,8 +8,26 @@ namespace tarnwick::platform {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 is the wide character of Windows");
 
+namespace {
+
+// UTF-16 bytes are already the wide text: each pair is one unit.
+bool DecodeUtf16(bool bigEndian, std::string_view bytes, std::u16string& out, bool strict) {
+    if (strict && bytes.size() % 2 != 0) return false;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const unsigned first = static_cast<unsigned char>(bytes[i]);
+        const unsigned second = static_cast<unsigned char>(bytes[i + 1]);
+        out += static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    }
+    if (bytes.size() % 2 != 0) out += u'\xFFFD';   // half a unit at the end
+    return true;
+}
+
+}  // namespace
+
 bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& out, bool strict) {
     out.clear();
+    if (codePage == kUtf16LeCodePage || codePage == kUtf16BeCodePage)
+        return DecodeUtf16(codePage == kUtf16BeCodePage, bytes, out, strict);
     if (bytes.empty()) return IsValidCodePage(codePage == kSystemCodePage ? GetACP() : codePage) != FALSE;
     if (bytes.size() > INT_MAX) return false;
     const DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -141,6 +142,8 @@ TEST_F(MailToolTest, CommandLineErrorsAndExitStatuses) {
         {{"extract", "-o", "x", "-o", "y", message, "a.txt"}, kExitUsage},
         {{"extract", "-x", message, "a.txt"}, kExitUsage},
         {{"body", "-o", dir.Path() + "out", message}, kExitUsage},
+        {{"--reader", "ascii", "summary", message}, kExitUsage},
+        {{"summary", message, "--reader"}, kExitUsage},
         {{"summary", dir.Path() + "missing.eml"}, kExitFailure},
         {{"summary", dir.Path()}, kExitFailure},
         {{"extract", message, "b.txt"}, kExitFailure},
@@ -185,6 +188,48 @@ TEST_F(MailToolTest, AWriteErrorOnTheOutputFails) {
     EXPECT_NE(result.err.find("cannot write standard output"), std::string::npos) << result.err;
     if (test::Exists("/dev/full")) {
         EXPECT_EQ(RunTool({"extract", "-o", "/dev/full", message, "a.txt"}).status, kExitFailure);
+    }
+}
+
+// Every byte but letters, digits and '.' as <escape>XX: the message carries
+// the text Q-encoded (RFC 2047, escape '=') or percent-encoded (RFC 2231).
+std::string Encoded(const std::string& text, char escape) {
+    std::string out;
+    for (unsigned char c : text) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%c%02X", escape, c);
+        out += (c < 0x80 && std::isalnum(c)) || c == '.' ? std::string(1, static_cast<char>(c)) : hex;
+    }
+    return out;
+}
+
+TEST(MailToolReader, UnicodePrintsWhatMailReaderReturnsAsUtf8) {
+    test::ScratchDir dir;
+    const std::string subject = u8"회의 자료", body = u8"안녕하세요", name = u8"보고서 초안.txt";
+    const std::string message = dir.Path() + "k.eml";
+    test::WriteFile(message, "From: ann@example.com\r\nSubject: =?UTF-8?Q?" + Encoded(subject, '=') +
+                                 "?=\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+                                 "--b\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" +
+                                 body +
+                                 "\r\n--b\r\nContent-Type: application/octet-stream\r\n"
+                                 "Content-Disposition: attachment; filename*=UTF-8''" +
+                                 Encoded(name, '%') +
+                                 "\r\nContent-Transfer-Encoding: base64\r\n\r\nQUJD\r\n--b--\r\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"--reader", "unicode", "summary", message}, "ann@example.com||||||||" + subject + "||||||||"},
+        {{"--reader", "unicode", "body", message}, body},
+        {{"--reader", "unicode", "list", message}, name + "||"},
+        {{"--reader", "unicode", "extract", message, name}, "ABC"},
+        {{"--reader", "exact", "summary", message}, RunTool({"summary", message}).out},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1] + " " + c.args[2]);
+        const Result result = RunTool(c.args);
+        EXPECT_EQ(result.status, kExitOk) << result.err;
+        EXPECT_EQ(result.out, c.out);
     }
 }
 

@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""Writes reader-expectations.txt: the subject and the attachments of every
+corpus message as Python's standard email package reads them today, for
+mail_reader_corpus_test.cpp (the Unicode mail reader).
+
+Run from anywhere (Python 3, standard library only):
+
+    python3 tests/unit/data/corpus/make_reader_expectations.py
+
+It reads every file under tests/data/corpus/mail (all sub-folders, sorted by
+relative path) and rewrites reader-expectations.txt next to this script.
+Commit the result: the native test reads it and needs no Python.
+
+Python's view (email.policy.default), following the reader's rules:
+
+  - The subject: str(msg["subject"]), encoded words decoded in their
+    charsets, except that the blanks at either end of the field's unfolded
+    value are trimmed before it is decoded, as the reader reads every field
+    (Python keeps them; blanks an encoded word decodes to are kept by both).
+    A message without a Subject field has no subject line.
+  - Parts: depth-first in document order, as message.walk() gives them. An
+    attached message (message/rfc822 and the other message/* types) is a
+    leaf: the reader hands it out whole and does not look inside. Messages
+    are parsed with OpaqueMessages as the message class, so that the parser
+    keeps an attached message as the part's payload text.
+  - An attachment: a part whose Content-Disposition is "attachment" (any
+    case), or a part that is not multipart and whose main type is not
+    "text", when it has a name. The name is get_filename(): the
+    disposition's filename (RFC 2231 and 2047 decoded), else Content-Type's
+    name. A part without a name is not listed.
+  - The bytes: get_payload(decode=True), by the part's own
+    Content-Transfer-Encoding. Where Python cannot decode a base64 body (a
+    lone symbol after the last complete group: it reports
+    InvalidBase64LengthDefect and hands back the base64 text itself), it
+    has no bytes to compare: the digest is "-".
+  - A download by name gives the first attachment of that name (ASCII
+    letters compared without regard to case), so each listed attachment
+    carries the digest of that first namesake, not necessarily its own.
+
+Messages where the reader differs from Python for a stated reason are kept by
+hand in reader-by-design.txt; this script does not touch that file.
+"""
+
+import email
+import email.errors
+import email.message
+import email.policy
+import hashlib
+import os
+import re
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.normpath(os.path.join(HERE, "..", "..", "..", ".."))
+CORPUS = os.path.join(TOP, "tests", "data", "corpus", "mail")
+OUTPUT = os.path.join(HERE, "reader-expectations.txt")
+
+HEADER = """\
+# Subject and attachments of every message of tests/data/corpus/mail as
+# Python's email package (policy.default) reads them. Written by
+# make_reader_expectations.py (which explains Python's view); do not edit by
+# hand, run the script.
+#
+# One block per message, every message listed, in sorted path order:
+#   M <path relative to tests/data/corpus/mail>
+#   S <subject>              absent when the message has no Subject field
+#   A <sha256> <name>        one line per attachment, in order
+# <sha256> is the lowercase hex SHA-256 of the bytes a download by that name
+# gives (the first attachment of that name, ASCII case ignored), or "-" when
+# Python could not decode those bytes (only the name is compared). Text (the
+# subject, a name) is written as UTF-8 with '%' and every byte outside
+# 0x21..0x7E (space included) as %XX (uppercase hex); empty text leaves
+# nothing after the line's last field.
+# Lines starting with '#' and empty lines are ignored.
+"""
+
+
+class OpaqueMessages(email.message.EmailMessage):
+    """A part whose message/* type the parser does not act on: it keeps an
+    attached message as its payload text."""
+
+    def get_content_type(self):
+        real = super().get_content_type()
+        return "application/octet-stream" if real.startswith("message/") else real
+
+
+def parse(data):
+    return email.message_from_bytes(data, _class=OpaqueMessages, policy=email.policy.default)
+
+
+def subject(message):
+    """str(message["subject"]), decoded from the first Subject field's value
+    with its outer blanks trimmed; None when there is none."""
+    for name, value in message.raw_items():
+        if name.lower() == "subject":
+            unfolded = re.sub(r"[\r\n]", "", value)   # as header_fetch_parse unfolds
+            return str(message.policy.header_factory(name, unfolded.strip(" \t")))
+    return None
+
+
+def body_bytes(part):
+    """The decoded bytes, or None when Python could not decode them."""
+    body = part.get_payload(decode=True)
+    if any(isinstance(defect, email.errors.InvalidBase64LengthDefect) for defect in part.defects):
+        return None   # what Python hands back is the base64 text itself
+    return body or b""
+
+
+def is_attachment(part):
+    if part.get_content_disposition() == "attachment":
+        return True
+    return not part.is_multipart() and part.get_content_maintype() != "text"
+
+
+def attachments(message):
+    found = []   # (name as UTF-8, bytes or None)
+    for part in message.walk():
+        if not is_attachment(part):
+            continue
+        name = part.get_filename()
+        if name is None:
+            continue
+        found.append((name.encode("utf-8", "surrogateescape"), body_bytes(part)))
+    listed = []
+    for name, _ in found:
+        first = next(body for other, body in found if other.lower() == name.lower())
+        listed.append((name, "-" if first is None else hashlib.sha256(first).hexdigest()))
+    return listed
+
+
+def escape(text):
+    return "".join("%%%02X" % b if b == 0x25 or b <= 0x20 or b >= 0x7F else chr(b) for b in text)
+
+
+def main():
+    paths = []
+    for folder, _, files in os.walk(CORPUS):
+        for file in files:
+            paths.append(os.path.relpath(os.path.join(folder, file), CORPUS).replace(os.sep, "/"))
+    paths.sort()
+    lines = [HEADER]
+    count = 0
+    for path in paths:
+        with open(os.path.join(CORPUS, path), "rb") as f:
+            message = parse(f.read())
+        lines.append("M %s\n" % path)
+        text = subject(message)
+        if text is not None:
+            lines.append(("S " + escape(text.encode("utf-8", "surrogateescape"))).rstrip(" ") + "\n")
+        listed = attachments(message)
+        for name, digest in listed:
+            lines.append(("A %s %s" % (digest, escape(name))).rstrip(" ") + "\n")
+        count += len(listed)
+    with open(OUTPUT, "w", encoding="ascii", newline="\n") as f:
+        f.writelines(lines)
+    print("%d messages, %d attachments -> %s" % (len(paths), count, os.path.relpath(OUTPUT, TOP)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
