@@ -112,6 +112,41 @@ MSG
         printf '一月：设计\n二月：实现\n三月：测试\n' | iconv -f UTF-8 -t GB2312 | base64
         printf -- '--b1--\n'
     } | message "$store/alice/mailbox/03.in"
+    # Mail as clients write it today, in UTF-8 and other charsets.
+    # A long Chinese subject that the client split into several UTF-8 words
+    # on folded lines; the blanks between adjacent words are not part of it.
+    {
+        printf 'From: =?utf-8?B?%s?= <lihua@localhost>\nTo: alice@localhost\n' "$(printf '李华' | base64)"
+        printf 'Subject: =?utf-8?B?%s?=\n =?utf-8?B?%s?=\n\t=?UTF-8?b?%s?=\n' \
+            "$(printf '关于下个季度' | base64)" "$(printf '产品发布会的' | base64)" "$(printf '安排和准备工作' | base64)"
+        printf 'Date: Thu, 10 Dec 2026 14:20:00 +0800\nMIME-Version: 1.0\n'
+        printf 'Content-Type: text/plain; charset="utf-8"\nContent-Transfer-Encoding: base64\n\n'
+        printf '大家好：\n发布会定在三月，详细安排见下周的会议。\n李华\n' | base64
+    } | message "$store/alice/mailbox/14.in"
+    # Korean: a subject in EUC-KR, an attachment named by RFC 2231 (UTF-8,
+    # percent-encoded) and, for older readers, by an encoded word.
+    {
+        printf 'From: Kim Minji <minji@localhost>\nTo: alice@localhost\n'
+        printf 'Subject: =?euc-kr?B?%s?=\n' "$(printf '분기 보고서를 보냅니다' | iconv -f UTF-8 -t EUC-KR | base64)"
+        printf 'Date: Fri, 11 Dec 2026 09:05:00 +0900\nMIME-Version: 1.0\n'
+        printf 'Content-Type: multipart/mixed; boundary="kr-part"\n\n--kr-part\n'
+        printf 'Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: 8bit\n\n'
+        printf '앨리스 씨, 분기 보고서를 첨부합니다.\n'
+        printf -- '--kr-part\nContent-Type: text/plain; charset=utf-8;\n name="=?utf-8?B?%s?="\n' \
+            "$(printf '분기 보고서.txt' | base64)"
+        printf 'Content-Transfer-Encoding: base64\nContent-Disposition: attachment;\n'
+        printf " filename*=utf-8''%s\n\n" '%EB%B6%84%EA%B8%B0%20%EB%B3%B4%EA%B3%A0%EC%84%9C.txt'
+        printf '매출 120\r\n비용 80\r\n' | base64
+        printf -- '--kr-part--\n'
+    } | message "$store/alice/mailbox/15.in"
+    # A subject with an emoji, outside every code page but UTF-8's.
+    {
+        printf 'From: Carol <carol@localhost>\nTo: alice@localhost\n'
+        printf 'Subject: =?UTF-8?B?%s?=\n' "$(printf 'Party 🎉 tonight' | base64)"
+        printf 'Date: Fri, 11 Dec 2026 18:30:00 +0800\nMIME-Version: 1.0\n'
+        printf 'Content-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: quoted-printable\n\n'
+        printf 'Bring snacks =F0=9F=8D=95 and music =F0=9F=8E=B5.\n'
+    } | message "$store/alice/mailbox/16.in"
     # Enough plain messages for a second inbox page.
     local i
     for i in $(seq 4 13); do

@@ -1,4 +1,4 @@
-<%@ LANGUAGE=VBScript CODEPAGE=936 %><% Option Explicit %>
+<%@ LANGUAGE=VBScript CODEPAGE=65001 %><% Option Explicit %>
 <!-- #include file="config.inc" -->
 <!-- #include file="lib/common.inc" -->
 <!-- #include file="lib/auth.inc" -->
@@ -6,7 +6,7 @@
 Dim mail
 
 PageStart "About"
-Set mail = Server.CreateObject("Tarnwick.Mail")
+Set mail = Server.CreateObject("Tarnwick.MailReader")
 %>
 <p>This site reads and sends mail with the Tarnwick component. Its own notice:</p>
 <div id="about">

@@ -1,4 +1,4 @@
-<%@ LANGUAGE=VBScript CODEPAGE=936 %><% Option Explicit %>
+<%@ LANGUAGE=VBScript CODEPAGE=65001 %><% Option Explicit %>
 <!-- #include file="config.inc" -->
 <!-- #include file="lib/common.inc" -->
 <!-- #include file="lib/auth.inc" -->
@@ -15,8 +15,8 @@ Function Disposition(fileName)
     plain = ""
     For k = 1 To Len(fileName)
         ch = Mid(fileName, k, 1)
-        c = Asc(ch)   ' below 0 or above 255 for a character of two bytes
-        If c < 0 Or c > 127 Then
+        c = Asc(ch)
+        If Not IsAsciiChar(ch) Then
             clean = clean & ch
             plain = plain & "_"
         ElseIf c >= 32 And c < 127 Then

@@ -1,4 +1,4 @@
-<%@ LANGUAGE=VBScript CODEPAGE=936 %><% Option Explicit %>
+<%@ LANGUAGE=VBScript CODEPAGE=65001 %><% Option Explicit %>
 <!-- #include file="config.inc" -->
 <!-- #include file="lib/common.inc" -->
 <!-- #include file="lib/auth.inc" -->
@@ -48,8 +48,11 @@ If Request.QueryString("reply") <> "" Or Request.QueryString("forward") <> "" Th
 End If
 
 PageStart title
+' The form is posted in GBK: the SendMail object writes the posted text into
+' the message as it comes and declares it GB2312. A character GBK lacks is
+' posted as "&#N;". (compose.js encodes its own posts the same way.)
 %>
-<form id="compose" class="panel" method="post" action="send.asp" enctype="multipart/form-data">
+<form id="compose" class="panel" method="post" action="send.asp" enctype="multipart/form-data" accept-charset="gbk">
   <input type="hidden" name="From" value="<%= H(UserAddress()) %>">
   <input type="hidden" name="token" value="<%= H(Session("token")) %>">
   <label for="from">From</label>

@@ -1,4 +1,4 @@
-<%@ LANGUAGE=VBScript CODEPAGE=936 %><% Option Explicit %>
+<%@ LANGUAGE=VBScript CODEPAGE=65001 %><% Option Explicit %>
 <!-- #include file="config.inc" -->
 <!-- #include file="lib/common.inc" -->
 <!-- #include file="lib/sha256.inc" -->

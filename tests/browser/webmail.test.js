@@ -1,7 +1,9 @@
 // Drives the sample web-mail site in Debian's headless Chromium: sign in,
-// read a Chinese message, download attachments (odd names too), send a
-// message with two files to a local user and find it delivered intact, send
-// a large one and watch its upload progress, delete a message, sign out. Also
+// read a Chinese message and UTF-8 mail (a subject of several encoded words,
+// an emoji, a Korean attachment name), download attachments (odd names too),
+// send a message with two files to a local user and find it delivered intact,
+// send a large one and watch its upload progress, send Chinese text, delete a
+// message, sign out. Also
 // the session rules: no session until a page stores a value, a new session id
 // at sign-in, SameSite=Lax, form tokens, the limits on forms and passwords.
 // Screenshots of the inbox and of a message go to $SCREENSHOTS.
@@ -207,6 +209,36 @@ function oddNamesMessage() {
         await page.screenshot({ path: path.join(shots, 'message.png'), fullPage: true });
     });
 
+    await step('UTF-8 mail', async () => {
+        // The sample store's messages in UTF-8 (webmail_store).
+        for (const subject of ['关于下个季度产品发布会的安排和准备工作', 'Party 🎉 tonight']) {
+            const link = await findMessage(page, subject);
+            const shown = link && await link.innerText();
+            check(`the inbox shows "${subject}" exactly`, shown === subject, JSON.stringify(shown));
+        }
+        const party = await findMessage(page, 'Party 🎉 tonight');
+        if (!party) return;
+        await Promise.all([page.waitForNavigation(), party.click()]);
+        await Promise.all([page.waitForNavigation(), page.click('#reply')]);
+        const prefill = await page.inputValue('#subject');
+        check('a reply prefills the emoji subject', prefill === 'Re: Party 🎉 tonight', JSON.stringify(prefill));
+    });
+
+    await step('a Korean attachment name', async () => {
+        const name = '분기 보고서.txt';
+        const link = await findMessage(page, '분기 보고서를 보냅니다');
+        if (!link) throw new Error('no message "분기 보고서를 보냅니다"');
+        await Promise.all([page.waitForNavigation(), link.click()]);
+        const names = await page.locator('ul#attachments a').allInnerTexts();
+        check('the message lists the Korean attachment name', names.includes(name), JSON.stringify(names));
+        const [dl] = await Promise.all([page.waitForEvent('download'),
+            page.locator('ul#attachments a', { hasText: name }).first().click()]);
+        const bytes = fs.readFileSync(await dl.path());
+        check('the Korean attachment downloads with its name', dl.suggestedFilename() === name, dl.suggestedFilename());
+        check('the Korean attachment downloads byte for byte',
+              Buffer.compare(bytes, Buffer.from('매출 120\r\n비용 80\r\n', 'utf8')) === 0, bytes.toString('hex'));
+    });
+
     await step('download an attachment', async () => {
         const link = await findMessage(page, 'Lunch on Friday?');
         if (!link) throw new Error('no "Lunch on Friday?" message');
@@ -355,6 +387,40 @@ function oddNamesMessage() {
         check('and that message arrives', (await deliveredTo('wangming', plainSubject)) !== null, 'not delivered');
         await plainContext.close();
     });
+
+    // The compose form posts GBK, the charset the message is written in:
+    // Chinese typed into it arrives readable, with script (compose.js makes
+    // the body) and without.
+    for (const script of [true, false]) {
+        const name = `Chinese text composed ${script ? 'with' : 'without'} script arrives readable`;
+        await step(name, async () => {
+            const chineseContext = await browser.newContext({ javaScriptEnabled: script });
+            const writer = await chineseContext.newPage();
+            await signIn(writer, 'alice', 'wonderland');
+            const chineseSubject = `会议纪要 ${Date.now()} ${script}`;
+            const chineseBody = '各位好：\n会议改到星期三下午三点。\n王明';
+            await writer.goto(`${base}/compose.asp`);
+            await writer.fill('form#compose [name=To]', 'alice@localhost');
+            await writer.fill('form#compose [name=Subject]', chineseSubject);
+            await writer.fill('form#compose [name=Body]', chineseBody);
+            await writer.click('#send');
+            const result = await writer.locator('#result').innerText({ timeout: 60000 });
+            let link = null;
+            for (let i = 0; i < 20 && !link && /sent/i.test(result); i++) {
+                link = await findMessage(writer, chineseSubject);
+                if (!link) await writer.waitForTimeout(500);
+            }
+            const shown = link && await link.innerText();
+            let body = null;
+            if (link) {
+                await Promise.all([writer.waitForNavigation(), link.click()]);
+                body = (await writer.locator('#body').innerText()).replace(/\r/g, '').trim();
+            }
+            check(name, shown === chineseSubject && body === chineseBody,
+                  `result ${JSON.stringify(result)}, subject ${JSON.stringify(shown)}, body ${JSON.stringify(body)}`);
+            await chineseContext.close();
+        });
+    }
 
     await step('delete a message', async () => {
         const before = fs.readdirSync(path.join(store, 'alice', 'mailbox')).length;
