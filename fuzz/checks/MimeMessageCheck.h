@@ -11,6 +11,8 @@
 // agrees with the search that restarts at the root, the attachment list is
 // exactly the named attachments, and every name on it finds an attachment of
 // that name.
+//
+// The same bytes are then read as mail written today (UnicodeMessageCheck.h).
 #pragma once
 
 #include <cstring>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "fuzz/checks/Check.h"
+#include "fuzz/checks/UnicodeMessageCheck.h"
 #include "mailbox/MessageReader.h"
 #include "mime/MimePart.h"
 #include "text/NarrowText.h"
@@ -151,6 +154,8 @@ inline void CheckMimeMessage(const std::uint8_t* data, std::size_t size) {
         FUZZ_CHECK(found == part);   // the first of that name is the one at hand
     }
     FUZZ_CHECK(mailbox::AttachmentList(root) == expected);
+
+    CheckUnicodeMessage(begin, end);
 }
 
 }  // namespace tarnwick::fuzz

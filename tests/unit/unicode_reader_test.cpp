@@ -1,0 +1,216 @@
+// Today's part tree (mime::MessagePart) and what Tarnwick.MailReader reads
+// from it (mailbox::unicode). Every message is held in an exactly sized heap
+// block, so that AddressSanitizer reports any read outside it.
+#include "mailbox/UnicodeMessageReader.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mailbox/MessageReader.h"
+#include "mime/MimePart.h"
+#include "tests/unit/TestFiles.h"
+#include "text/Charsets.h"
+
+namespace tarnwick::mailbox::unicode {
+namespace {
+
+struct Message {
+    explicit Message(const std::string& text) : bytes(text), root(bytes.begin(), bytes.end()) {}
+    test::ExactBytes bytes;
+    mime::MessagePart root;
+};
+
+// What a download sends: the decoded bytes, in a block of exactly the capacity.
+std::string Decoded(const mime::MessagePart& part) {
+    const std::size_t capacity = mime::DecodedCapacity(part);
+    std::unique_ptr<char[]> out(new char[capacity + (capacity == 0)]);
+    const std::size_t count = mime::DecodeBodyInto(part, out.get());
+    EXPECT_LE(count, capacity);
+    return std::string(out.get(), count);
+}
+
+// A header folded in the middle of its parameters, a nested boundary that
+// begins with its parent's, names in every place a client puts them.
+const std::string kMixed =
+    "From: =?utf-8?B?5rWL?= <a@example.org>\r\n"
+    "Subject: =?utf-8?q?Hello?=\r\n =?utf-8?q?_World?=\r\n"
+    "Date: Mon, 1 Jan 2024 00:00:00 +0000\r\n"
+    "Content-Type: multipart/mixed;\r\n\tcharset=\"us-ascii\";\r\n\tBOUNDARY=\"b\"\r\n"
+    "\r\n"
+    "preamble\r\n"
+    "--b\r\n"
+    "Content-Type: multipart/alternative; boundary=\"b-inner\"\r\n\r\n"
+    "--b-inner\r\n"
+    "Content-Type: text/plain; charset=gb2312\r\n\r\n"
+    "\xD6\xD0\xCE\xC4\r\n"
+    "--b-inner\r\n"
+    "Content-Type: text/html\r\n\r\n"
+    "<p>x</p>\r\n"
+    "--b-inner--\r\n"
+    "--b\r\n"
+    "Content-Type: application/pdf; name=\"Report.PDF\"\r\n"
+    "Content-Transfer-Encoding: base64\r\n\r\n"
+    "Zm9vYmE\r\n"
+    "--b\r\n"
+    "Content-Type: text/plain; name=\"notes.txt\"\r\n\r\n"
+    "not an attachment\r\n"
+    "--b\r\n"
+    "content-type: text/plain\r\n"
+    "content-disposition: ATTACHMENT; filename*=utf-8''%ED%95%9C.txt\r\n"
+    "content-transfer-encoding: Quoted-Printable\r\n\r\n"
+    "a=3Db=\r\nc\r\n"
+    "--b\r\n"
+    "Content-Disposition: attachment; filename=\"=?utf-8?q?=C3=89t=C3=A9.doc?=\"\r\n\r\n"
+    "summer\r\n"
+    "--b\r\n"
+    "Content-Type: image/png\r\n"
+    "Content-Disposition: inline; filename=\"p.png\"\r\n\r\n"
+    "PNG\r\n"
+    "--b\r\n"
+    "Content-Type: application/octet-stream\r\n"
+    "Content-Disposition: attachment\r\n\r\n"
+    "nameless\r\n"
+    "--b--\r\n";
+
+TEST(UnicodeReaderTree, SplitsByWholeDelimiterLines) {
+    const Message m(kMixed);
+    ASSERT_EQ(m.root.children.size(), 7u);
+    EXPECT_EQ(m.root.children[0]->children.size(), 2u);
+    EXPECT_EQ(Decoded(*m.root.children[2]), "not an attachment");
+}
+
+TEST(UnicodeReaderSummary, KeepsFourSlots) {
+    struct Row {
+        std::string message;
+        std::array<std::u16string, 4> values;
+    };
+    const std::vector<Row> rows = {
+        {kMixed, {u"测 <a@example.org>", u"", u"Hello World", u"Mon, 1 Jan 2024 00:00:00 +0000"}},
+        {"To: =?EUC-KR?B?x9E=?= <b@y>\r\nsubject: \xE6\xB5\x8B\xE8\xAF\x95\r\n\r\n", {u"", u"한 <b@y>", u"测试", u""}},
+        {"just a body\r\n", {u"", u"", u"", u""}},
+    };
+    for (const Row& row : rows) {
+        const Message m(row.message);
+        EXPECT_EQ(SummaryValues(m.root), row.values) << row.message;
+        std::u16string line;
+        for (const std::u16string& value : row.values) line += value + u"||||";
+        EXPECT_EQ(SummaryLine(m.root), line) << row.message;
+    }
+}
+
+TEST(UnicodeReaderBody, ConvertsFromThePartsCharset) {
+    struct Row {
+        std::string message;
+        std::u16string expected;
+    };
+    const std::vector<Row> rows = {
+        {kMixed, u"中文"},
+        {"Subject: no charset\r\n\r\n\xD6\xD0\xCE\xC4", u"中文"},
+        {"Content-Type: text/plain; charset=ks_c_5601-1987\r\n\r\n\xC7\xD1\xB1\xB9", u"한국"},
+        {"Content-Type: text/plain; charset=\"utf-8\"\r\nContent-Transfer-Encoding: base64\r\n\r\nYWIAY2Q=", u"ab"},
+        {"Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
+         "=F0=9F=98=80 ok",
+         u"\U0001F600 ok"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(BodyText(Message(row.message).root), row.expected) << row.message;
+}
+
+TEST(UnicodeReaderAttachments, ListsNamedAttachmentsAndFindsThem) {
+    const Message m(kMixed);
+    EXPECT_EQ(AttachmentList(m.root), u"Report.PDF||한.txt||Été.doc||p.png||");
+    struct Row {
+        std::u16string name;
+        const char* bytes;   // null: not found
+        const char* type;
+    };
+    const std::vector<Row> rows = {
+        {u"Report.PDF", "fooba", "application/pdf"},
+        {u"report.pdf", "fooba", "application/pdf"},
+        {u"한.txt", "a=bc", "text/plain"},
+        {u"ÉTÉ.DOC", nullptr, nullptr},
+        {u"Été.DOC", "summer", "application/octet-stream"},
+        {u"p.png", "PNG", "image/png"},
+        {u"notes.txt", nullptr, nullptr},
+        {u"Report.PDF ", nullptr, nullptr},
+        {u"", nullptr, nullptr},
+    };
+    for (const Row& row : rows) {
+        const mime::MessagePart* part = FindAttachmentByName(m.root, row.name);
+        ASSERT_EQ(part != nullptr, row.bytes != nullptr) << text::ToUtf8(row.name);
+        if (part == nullptr) continue;
+        EXPECT_EQ(Decoded(*part), row.bytes) << text::ToUtf8(row.name);
+        EXPECT_EQ(AttachmentContentType(*part), row.type) << text::ToUtf8(row.name);
+    }
+}
+
+TEST(UnicodeReaderAttachments, DownloadEqualsMailsDecoding) {
+    const Message m(
+        "Content-Type: multipart/mixed; boundary=\"XYZ\"\r\n\r\n"
+        "--XYZ\r\n"
+        "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+        "Content-Disposition: attachment; filename=\"a.bin\"\r\n\r\n"
+        "Zm9v\r\nYmE\r\n"
+        "--XYZ\r\n"
+        "Content-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n"
+        "Content-Disposition: attachment; filename=\"b.txt\"\r\n\r\n"
+        "a=3Db=\r\nc\r\n"
+        "--XYZ--\r\n");
+    const mime::MimePart mailRoot(m.bytes.begin(), m.bytes.end());
+    for (const auto& [name, expected] : {std::pair<const char*, const char*>{"a.bin", "fooba"}, {"b.txt", "a=bc"}}) {
+        const mime::MessagePart* part = FindAttachmentByName(m.root, text::FromUtf8(name));
+        const mime::MimePart* mailPart = mailbox::FindAttachmentByName(mailRoot, name);
+        ASSERT_TRUE(part != nullptr && mailPart != nullptr) << name;
+        const mime::DecodedBody mail = mime::DecodeBody(*mailPart);
+        EXPECT_EQ(Decoded(*part), std::string(mail.bytes.data(), mail.count)) << name;
+        EXPECT_EQ(Decoded(*part), expected) << name;
+    }
+}
+
+TEST(UnicodeReaderHostile, CutsEndlessFieldsAndDeepNesting) {
+    const std::string endless(5 << 20, 'x');
+    std::string folded = "x", unfolded = "x";
+    for (int i = 0; i < 100000; ++i) folded += "\r\n yy", unfolded += " yy";
+    for (const auto& [subject, expected] : {std::pair{endless, endless}, {folded, unfolded}}) {
+        const Message m("Subject: " + subject + "\r\n\r\nbody");
+        const std::string& value = m.root.FindField("Subject")->value;
+        EXPECT_LE(value.size(), mime::kMaxFieldBytes);
+        EXPECT_GE(value.size(), mime::kMaxFieldBytes - 1);   // the blank after the colon may count
+        EXPECT_EQ(value, expected.substr(0, value.size()));
+        EXPECT_EQ(BodyText(m.root), u"body");
+    }
+
+    std::string nested = "Content-Type: application/zip; name=deep.zip\r\n\r\nPK";
+    for (int level = 199; level >= 0; --level) {
+        const std::string b = "b" + std::to_string(level);
+        nested = "Content-Type: multipart/mixed; boundary=" + b + "\r\n\r\n--" + b + "\r\n" + nested + "\r\n--" + b +
+                 "--\r\n";
+    }
+    const Message m(nested);
+    const mime::MessagePart* part = &m.root;
+    int depth = 0;
+    for (; !part->children.empty(); ++depth) part = part->children[0].get();
+    EXPECT_EQ(depth, mime::kMaxNestingDepth);
+    EXPECT_NE(part->bodyBegin, nullptr);
+    EXPECT_EQ(AttachmentList(m.root), u"");
+}
+
+// Every prefix of a message, each in its own exact block: the reads stay in
+// it, and a cut message never lists more than the whole one.
+TEST(UnicodeReaderHostile, EveryPrefixStaysInItsRange) {
+    for (std::size_t size = 0; size <= kMixed.size(); ++size) {
+        const Message m(kMixed.substr(0, size));
+        SummaryLine(m.root);
+        BodyText(m.root);
+        const std::vector<Attachment> attachments = Attachments(m.root);
+        EXPECT_LE(attachments.size(), 4u) << size;
+        for (const Attachment& attachment : attachments) Decoded(*attachment.part);
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick::mailbox::unicode
