@@ -11,28 +11,21 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "mailbox/UnicodeMessageReader.h"
 #include "mime/MessagePart.h"
+#include "tests/unit/CorpusExpectations.h"
 #include "tests/unit/Sha256.h"
-#include "tests/unit/TestFiles.h"
 #include "text/Charsets.h"
 
 namespace tarnwick::mailbox::unicode {
 namespace {
 
-namespace fs = std::filesystem;
-
-const fs::path kMailDir = fs::path(TARNWICK_CORPUS_DIR) / "mail";
-const fs::path kDataDir = fs::path(TARNWICK_CORPUS_DIR) / ".." / ".." / "unit" / "data" / "corpus";
+using namespace test::corpus;
 
 // The aspects of a message compared, and the reasons reader-by-design.txt may
 // give for a difference in one.
@@ -43,35 +36,10 @@ const std::set<std::string> kReasons = {"raw-8bit",    "python-charset", "bad-se
 // The least share of messages that must agree, in percent.
 constexpr double kMinAgreement = 97.0;
 
-// Text as reader-expectations.txt writes it: UTF-8, with '%' and bytes
-// outside 0x21..0x7E as %XX.
-std::string Escape(const std::string& utf8) {
-    std::string out;
-    for (unsigned char c : utf8) {
-        if (c == '%' || c <= 0x20 || c >= 0x7F) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
-std::string Line(const std::string& head, const std::string& text) {
-    return head + (text.empty() ? "" : " " + text) + "\n";
-}
-
-struct View {
-    std::string subject;       // its "S" line, or empty
-    std::string attachments;   // its "A" lines
-};
-
 // The reader's view, in the file's lines. Its subject is empty for a missing
 // field; an empty subject is written as a line only when Python has one.
 View ReaderView(const std::string& path, bool subjectLine) {
-    const test::ExactBytes message(test::ReadFile(path));
+    const test::ExactBytes message = ReadMessage(path);
     const mime::MessagePart root(message.begin(), message.end());
     View view;
     const std::string subject = text::ToUtf8(SummaryValues(root)[2]);
@@ -96,92 +64,16 @@ View ReaderView(const std::string& path, bool subjectLine) {
     return view;
 }
 
-// Where Python could not decode an attachment ("A - <name>"), only the name
-// is compared: the reader's digest on the same line becomes "-" too.
-std::string MaskUndecodable(const std::string& reader, const std::string& python) {
-    std::istringstream readerLines(reader), pythonLines(python);
-    std::string out;
-    for (std::string line, expected; std::getline(readerLines, line);) {
-        if (!std::getline(pythonLines, expected)) expected.clear();
-        if (expected == "A -" || expected.rfind("A - ", 0) == 0) {
-            const std::size_t name = line.find(' ', 2);
-            line = "A -" + (name == std::string::npos ? "" : line.substr(name));
-        }
-        out += line + "\n";
-    }
-    return out;
-}
-
-bool Skipped(const std::string& line) { return line.empty() || line[0] == '#'; }
-
-// reader-expectations.txt: message path -> Python's view, in file order.
-std::vector<std::pair<std::string, View>> ReadExpected() {
-    std::vector<std::pair<std::string, View>> messages;
-    std::istringstream in(test::ReadFile((kDataDir / "reader-expectations.txt").string()));
-    for (std::string line; std::getline(in, line);) {
-        if (Skipped(line)) continue;
-        if (line.rfind("M ", 0) == 0) {
-            messages.emplace_back(line.substr(2), View());
-        } else if (messages.empty()) {
-            ADD_FAILURE() << "reader-expectations.txt: a line before the first message: " << line;
-        } else if (line == "S" || line.rfind("S ", 0) == 0) {
-            messages.back().second.subject = line + "\n";
-        } else if (line.rfind("A ", 0) == 0) {
-            messages.back().second.attachments += line + "\n";
-        } else {
-            ADD_FAILURE() << "reader-expectations.txt: unreadable line: " << line;
-        }
-    }
-    return messages;
-}
-
-// reader-by-design.txt: (message path, aspect) -> its reasons (a note after
-// '#' is skipped).
-std::map<std::pair<std::string, std::string>, std::string> ReadByDesign() {
-    std::map<std::pair<std::string, std::string>, std::string> listed;
-    std::istringstream in(test::ReadFile((kDataDir / "reader-by-design.txt").string()));
-    for (std::string line; std::getline(in, line);) {
-        if (Skipped(line)) continue;
-        std::istringstream words(line);
-        std::string path, aspect, reason, reasons;
-        words >> path >> aspect;
-        EXPECT_EQ(kAspects.count(aspect), 1u) << "reader-by-design.txt: unknown aspect in: " << line;
-        while (words >> reason && reason[0] != '#') {
-            EXPECT_EQ(kReasons.count(reason), 1u) << "reader-by-design.txt: unknown reason " << reason;
-            reasons += (reasons.empty() ? "" : " ") + reason;
-        }
-        EXPECT_FALSE(reasons.empty()) << "reader-by-design.txt: no reason in: " << line;
-        EXPECT_TRUE(listed.emplace(std::make_pair(path, aspect), reasons).second)
-            << "reader-by-design.txt: listed twice: " << path << " " << aspect;
-    }
-    return listed;
-}
-
-std::vector<std::string> CorpusPaths() {
-    std::vector<std::string> paths;
-    if (!fs::is_directory(kMailDir)) return paths;
-    for (const auto& entry : fs::recursive_directory_iterator(kMailDir))
-        if (entry.is_regular_file()) paths.push_back(entry.path().lexically_relative(kMailDir).generic_string());
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
-
 double Percent(std::size_t part, std::size_t whole) { return whole == 0 ? 0.0 : 100.0 * part / whole; }
 
 TEST(MailReaderCorpus, SubjectsAndAttachmentsAreWhatPythonReads) {
-    const auto expected = ReadExpected();
-    const auto byDesign = ReadByDesign();
-    std::vector<std::string> listedPaths;
-    for (const auto& message : expected) listedPaths.push_back(message.first);
-    ASSERT_GE(listedPaths.size(), 400u) << "reader-expectations.txt not found under " << kDataDir;
-    ASSERT_EQ(CorpusPaths(), listedPaths) << "the corpus changed: run make_reader_expectations.py";
-    for (const auto& entry : byDesign)
-        EXPECT_TRUE(std::binary_search(listedPaths.begin(), listedPaths.end(), entry.first.first))
-            << "reader-by-design.txt lists a message not in the corpus: " << entry.first.first;
+    const auto expected = ReadExpected("reader-expectations.txt", true);
+    const auto byDesign = ReadByDesign("reader-by-design.txt", kAspects, kReasons);
+    ASSERT_NO_FATAL_FAILURE(CheckListed(expected, "reader-expectations.txt", byDesign, "reader-by-design.txt"));
 
     std::size_t subjectsAgreeing = 0, withAttachments = 0, attachmentsAgreeing = 0;
     for (const auto& [path, python] : expected) {
-        View reader = ReaderView((kMailDir / path).string(), !python.subject.empty());
+        View reader = ReaderView(path, !python.subject.empty());
         reader.attachments = MaskUndecodable(reader.attachments, python.attachments);
         const std::pair<const char*, bool> aspects[] = {
             {"subject", reader.subject == python.subject},

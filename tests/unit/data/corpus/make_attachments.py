@@ -47,18 +47,13 @@ by hand in attachments-by-design.txt; this script does not touch that file.
 """
 
 import email
-import email.errors
 import email.header
 import email.message
 import email.policy
-import hashlib
-import os
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-TOP = os.path.normpath(os.path.join(HERE, "..", "..", "..", ".."))
-CORPUS = os.path.join(TOP, "tests", "data", "corpus", "mail")
-OUTPUT = os.path.join(HERE, "attachments.txt")
+sys.dont_write_bytecode = True   # no __pycache__ beside the data
+import corpus_view   # noqa: E402
 
 HEADER = """\
 # Attachments of every message of tests/data/corpus/mail as Python's email
@@ -85,15 +80,8 @@ class RawHeaders(email.policy.Compat32):
         return value
 
 
-class OpaqueMessages(email.message.Message):
-    """A part whose message/* type the parser does not act on: it keeps an
-    attached message as its payload text. is_message() tells the real type."""
-
-    def is_message(self):
-        return super().get_content_type().startswith("message/")
-
-    def get_content_type(self):
-        return "application/octet-stream" if self.is_message() else super().get_content_type()
+class OpaqueMessages(corpus_view.Opaque, email.message.Message):
+    pass
 
 
 def parse(data):
@@ -128,51 +116,13 @@ def name_bytes(filename):
     return out
 
 
-def body_bytes(part):
-    """The decoded bytes, or None when Python could not decode them."""
-    body = part.get_payload(decode=True)
-    if any(isinstance(defect, email.errors.InvalidBase64LengthDefect) for defect in part.defects):
-        return None   # what Python hands back is the base64 text itself
-    return body or b""
-
-
 def attachments(data):
     found = []   # (name, bytes or None)
     for part in walk(parse(data)):
-        if part.get_content_disposition() != "attachment" or part.get_filename() is None:
-            continue
-        found.append((name_bytes(part.get_filename()), body_bytes(part)))
-    listed = []
-    for name, _ in found:
-        first = next(body for other, body in found if other.lower() == name.lower())
-        listed.append((name, "-" if first is None else hashlib.sha256(first).hexdigest()))
-    return listed
-
-
-def escape(name):
-    return "".join("%%%02X" % b if b == 0x25 or b <= 0x20 or b >= 0x7F else chr(b) for b in name)
-
-
-def main():
-    paths = []
-    for folder, _, files in os.walk(CORPUS):
-        for file in files:
-            paths.append(os.path.relpath(os.path.join(folder, file), CORPUS).replace(os.sep, "/"))
-    paths.sort()
-    lines = [HEADER]
-    count = 0
-    for path in paths:
-        with open(os.path.join(CORPUS, path), "rb") as f:
-            listed = attachments(f.read())
-        lines.append("M %s\n" % path)
-        for name, digest in listed:
-            lines.append(("A %s %s" % (digest, escape(name))).rstrip(" ") + "\n")
-        count += len(listed)
-    with open(OUTPUT, "w", encoding="ascii", newline="\n") as f:
-        f.writelines(lines)
-    print("%d messages, %d attachments -> %s" % (len(paths), count, os.path.relpath(OUTPUT, TOP)))
-    return 0
+        if part.get_content_disposition() == "attachment" and part.get_filename() is not None:
+            found.append((name_bytes(part.get_filename()), corpus_view.body_bytes(part)))
+    return corpus_view.attachment_lines(found)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(corpus_view.write("attachments.txt", HEADER, attachments))

@@ -42,18 +42,13 @@ hand in reader-by-design.txt; this script does not touch that file.
 """
 
 import email
-import email.errors
 import email.message
 import email.policy
-import hashlib
-import os
 import re
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-TOP = os.path.normpath(os.path.join(HERE, "..", "..", "..", ".."))
-CORPUS = os.path.join(TOP, "tests", "data", "corpus", "mail")
-OUTPUT = os.path.join(HERE, "reader-expectations.txt")
+sys.dont_write_bytecode = True   # no __pycache__ beside the data
+import corpus_view   # noqa: E402
 
 HEADER = """\
 # Subject and attachments of every message of tests/data/corpus/mail as
@@ -75,17 +70,8 @@ HEADER = """\
 """
 
 
-class OpaqueMessages(email.message.EmailMessage):
-    """A part whose message/* type the parser does not act on: it keeps an
-    attached message as its payload text."""
-
-    def get_content_type(self):
-        real = super().get_content_type()
-        return "application/octet-stream" if real.startswith("message/") else real
-
-
-def parse(data):
-    return email.message_from_bytes(data, _class=OpaqueMessages, policy=email.policy.default)
+class OpaqueMessages(corpus_view.Opaque, email.message.EmailMessage):
+    pass
 
 
 def subject(message):
@@ -98,64 +84,22 @@ def subject(message):
     return None
 
 
-def body_bytes(part):
-    """The decoded bytes, or None when Python could not decode them."""
-    body = part.get_payload(decode=True)
-    if any(isinstance(defect, email.errors.InvalidBase64LengthDefect) for defect in part.defects):
-        return None   # what Python hands back is the base64 text itself
-    return body or b""
-
-
 def is_attachment(part):
     if part.get_content_disposition() == "attachment":
         return True
     return not part.is_multipart() and part.get_content_maintype() != "text"
 
 
-def attachments(message):
+def block(data):
+    message = email.message_from_bytes(data, _class=OpaqueMessages, policy=email.policy.default)
+    text = subject(message)
+    lines = [] if text is None else [corpus_view.line("S", text.encode("utf-8", "surrogateescape"))]
     found = []   # (name as UTF-8, bytes or None)
     for part in message.walk():
-        if not is_attachment(part):
-            continue
-        name = part.get_filename()
-        if name is None:
-            continue
-        found.append((name.encode("utf-8", "surrogateescape"), body_bytes(part)))
-    listed = []
-    for name, _ in found:
-        first = next(body for other, body in found if other.lower() == name.lower())
-        listed.append((name, "-" if first is None else hashlib.sha256(first).hexdigest()))
-    return listed
-
-
-def escape(text):
-    return "".join("%%%02X" % b if b == 0x25 or b <= 0x20 or b >= 0x7F else chr(b) for b in text)
-
-
-def main():
-    paths = []
-    for folder, _, files in os.walk(CORPUS):
-        for file in files:
-            paths.append(os.path.relpath(os.path.join(folder, file), CORPUS).replace(os.sep, "/"))
-    paths.sort()
-    lines = [HEADER]
-    count = 0
-    for path in paths:
-        with open(os.path.join(CORPUS, path), "rb") as f:
-            message = parse(f.read())
-        lines.append("M %s\n" % path)
-        text = subject(message)
-        if text is not None:
-            lines.append(("S " + escape(text.encode("utf-8", "surrogateescape"))).rstrip(" ") + "\n")
-        listed = attachments(message)
-        for name, digest in listed:
-            lines.append(("A %s %s" % (digest, escape(name))).rstrip(" ") + "\n")
-        count += len(listed)
-    with open(OUTPUT, "w", encoding="ascii", newline="\n") as f:
-        f.writelines(lines)
-    print("%d messages, %d attachments -> %s" % (len(paths), count, os.path.relpath(OUTPUT, TOP)))
-    return 0
+        if is_attachment(part) and part.get_filename() is not None:
+            found.append((part.get_filename().encode("utf-8", "surrogateescape"), corpus_view.body_bytes(part)))
+    return lines + corpus_view.attachment_lines(found)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(corpus_view.write("reader-expectations.txt", HEADER, block))
