@@ -42,6 +42,13 @@ For i = 0 To UBound(summaries) Step 3
     CheckEqual summaries(i), OneMessage(summaries(i + 1)).GetTitleInfo(0), summaries(i + 2)
 Next
 
+' The versioned ProgID names the same class.
+OneMessage Array("Subject: s", "", "x")
+Set versioned = CreateObject("Tarnwick.MailReader.1")
+versioned.sMailPath = store
+versioned.sUserName = "ann"
+CheckEqual "Tarnwick.MailReader.1 reads as MailReader", versioned.GetTitleInfo(0), "||||||||s||||||||"
+
 ' --- a UTF-8 body sent as 8-bit bytes keeps an emoji (a surrogate pair)
 Set r = OneMessageHex(Str2Hex(Crlf(Array("Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: 8bit", ""))) & _
     "686920f09f9880" & "0d0a")
