@@ -116,4 +116,9 @@ CheckEqual "an unopenable message gives no summary", r.GetTitleInfo(0), ""
 CheckEqual "nor attachments", r.GetAllFileName(0), ""
 CheckEqual "nor a file", r.GetFile(0, "x"), 0
 
+' The members that read no message are Mail's own.
+CheckEqual "Encode as Mail encodes", r.Encode("abc"), CreateObject("Tarnwick.Mail").Encode("abc")
+CheckEqual "Decode gives it back", r.Decode(r.Encode("abc")), "abc"
+CheckEqual "Login answers 1", r.Login(), 1
+
 Finish
