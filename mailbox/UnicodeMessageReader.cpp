@@ -1,6 +1,7 @@
 #include "mailbox/UnicodeMessageReader.h"
 
 #include "mailbox/MessageReader.h"
+#include "mime/Codecs.h"
 #include "text/Charsets.h"
 #include "text/NarrowText.h"
 
@@ -51,6 +52,17 @@ const mime::MessagePart* FindPlainText(const mime::MessagePart& part) {
     return nullptr;
 }
 
+bool IsQuotedPrintable(const mime::MessagePart& part) {
+    const mime::Field* field = part.FindField("Content-Transfer-Encoding");
+    return field != nullptr && text::EqualIgnoringAsciiCase(mime::ParseStructured(field->value).value, "quoted-printable");
+}
+
+bool HasBareLineFeed(const mime::MessagePart& part) {
+    for (const char* p = part.bodyBegin; p < part.bodyEnd; ++p)
+        if (*p == '\n' && (p == part.bodyBegin || p[-1] != '\r')) return true;
+    return false;
+}
+
 char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
@@ -80,6 +92,18 @@ std::u16string BodyText(const mime::MessagePart& root) {
     if (part == nullptr) part = &root;
     std::string bytes(mime::DecodedCapacity(*part), '\0');
     bytes.resize(mime::DecodeBodyInto(*part, &bytes[0]));
+    if (IsQuotedPrintable(*part) && HasBareLineFeed(*part)) {
+        // Text stored with bare LF line ends (copied in from another
+        // system): its soft line breaks are "=" LF, which the decoder only
+        // knows as "=" CR LF, so it is decoded with CR LF line ends.
+        std::string stored;
+        for (const char* p = part->bodyBegin; p < part->bodyEnd; ++p) {
+            if (*p == '\n' && (p == part->bodyBegin || p[-1] != '\r')) stored += '\r';
+            stored += *p;
+        }
+        bytes.assign(stored.size(), '\0');
+        bytes.resize(mime::QuotedPrintableDecodeRange(stored.data(), stored.data() + stored.size(), &bytes[0]));
+    }
     bytes.resize(bytes.find('\0') != std::string::npos ? bytes.find('\0') : bytes.size());
     const mime::StructuredValue type = part->ContentType();
     const mime::Parameter* charset = mime::FindParameter(type, "charset");

@@ -116,6 +116,10 @@ TEST(UnicodeReaderBody, ConvertsFromThePartsCharset) {
         {"Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
          "=F0=9F=98=80 ok",
          u"\U0001F600 ok"},
+        // Soft line breaks of text stored with bare LF line ends.
+        {"Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: quoted-printable\n\n"
+         "=E4=B8=AD=\n=E6=96=87 one=\ntwo\nend\n",
+         u"中文 onetwo\r\nend\r\n"},
     };
     for (const Row& row : rows) EXPECT_EQ(BodyText(Message(row.message).root), row.expected) << row.message;
 }
