@@ -3,13 +3,28 @@
 #include <cstring>
 
 #include "frame/ComPtr.h"
-#include "platform/win32/CodePage.h"
+#include "platform/Charset.h"
 
 namespace tarnwick::frame {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "BSTR units are UTF-16 code units");
+
+// text in the system code page as UTF-16; false with the system's reason.
+HRESULT Widen(const char* text, std::u16string& wide) {
+    if (!platform::DecodeCodePage(platform::kSystemCodePage, std::string_view(text, std::strlen(text)), wide))
+        return HRESULT_FROM_WIN32(platform::LastError());
+    return S_OK;
+}
+
+}  // namespace
 
 std::string ToNarrow(BSTR text) {
     std::string narrow;
-    if (text) platform::WideToAnsi(text, SysStringLen(text), narrow);
+    if (text)
+        platform::EncodeCodePage(platform::kSystemCodePage,
+                                 std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text)),
+                                 narrow);
     // Text is zero-terminated inside: an embedded zero unit ends it.
     narrow.resize(std::strlen(narrow.c_str()));
     return narrow;
@@ -18,23 +33,20 @@ std::string ToNarrow(BSTR text) {
 HRESULT ToWide(const char* text, BSTR* out) {
     *out = nullptr;
     if (!text) return S_OK;
-    std::wstring wide;
-    if (!platform::AnsiToWide(text, std::strlen(text), wide))
-        return HRESULT_FROM_WIN32(platform::LastError());
-    *out = SysAllocString(wide.c_str());   // up to the first zero unit
+    std::u16string wide;
+    HRESULT hr = Widen(text, wide);
+    if (FAILED(hr)) return hr;
+    *out = SysAllocString(reinterpret_cast<const wchar_t*>(wide.c_str()));   // up to the first zero unit
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT ToWideExact(const char* text, BSTR* out) {
     *out = nullptr;
     if (!text) return S_OK;
-    std::size_t bytes = std::strlen(text);
-    int units = platform::WideLength(text, bytes);
-    if (bytes > 0 && units <= 0) return HRESULT_FROM_WIN32(platform::LastError());
-    std::wstring wide;
-    if (!platform::AnsiToWide(text, bytes, wide))
-        return HRESULT_FROM_WIN32(platform::LastError());
-    *out = SysAllocStringLen(wide.data(), static_cast<UINT>(units));
+    std::u16string wide;
+    HRESULT hr = Widen(text, wide);
+    if (FAILED(hr)) return hr;
+    *out = SysAllocStringLen(reinterpret_cast<const wchar_t*>(wide.data()), static_cast<UINT>(wide.size()));
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -1,5 +1,7 @@
 #include "mailbox/UnicodeMessageReader.h"
 
+#include <algorithm>
+
 #include "mailbox/MessageReader.h"
 #include "mime/Codecs.h"
 #include "text/Charsets.h"
@@ -12,22 +14,23 @@ constexpr const char* kSummaryFields[] = {"From", "To", "Subject", "Date"};
 
 std::u16string Utf16(const char* ascii) { return std::u16string(ascii, ascii + std::char_traits<char>::length(ascii)); }
 
-bool HasAttachmentDisposition(const mime::MessagePart& part) {
-    const mime::Field* field = part.FindField("Content-Disposition");
-    return field != nullptr && text::EqualIgnoringAsciiCase(mime::ParseStructured(field->value).value, "attachment");
+// A structured field of part, parsed; empty when the part has none.
+mime::StructuredValue Structured(const mime::MessagePart& part, std::string_view name) {
+    const mime::Field* field = part.FindField(name);
+    return field != nullptr ? mime::ParseStructured(field->value) : mime::StructuredValue();
+}
+
+bool IsAttachment(const mime::StructuredValue& disposition) {
+    return text::EqualIgnoringAsciiCase(disposition.value, "attachment");
 }
 
 // The name a page lists an attachment by: the disposition's filename, else
 // Content-Type's name; empty when the part has neither.
-std::u16string NameOf(const mime::MessagePart& part) {
-    if (const mime::Field* field = part.FindField("Content-Disposition")) {
-        const mime::StructuredValue disposition = mime::ParseStructured(field->value);
-        if (const mime::Parameter* name = mime::FindParameter(disposition, "filename")) {
-            std::u16string text = mime::ParameterText(*name);
-            if (!text.empty()) return text;
-        }
+std::u16string NameOf(const mime::StructuredValue& disposition, const mime::StructuredValue& type) {
+    if (const mime::Parameter* name = mime::FindParameter(disposition, "filename")) {
+        std::u16string text = mime::ParameterText(*name);
+        if (!text.empty()) return text;
     }
-    const mime::StructuredValue type = part.ContentType();
     if (const mime::Parameter* name = mime::FindParameter(type, "name")) return mime::ParameterText(*name);
     return {};
 }
@@ -36,9 +39,10 @@ void Collect(const mime::MessagePart& part, std::vector<Attachment>& found) {
     // Only leaves carry bytes: a split part offered for download would
     // give nothing.
     if (part.bodyBegin != nullptr) {
-        const bool text = part.MediaType().compare(0, 5, "text/") == 0;
-        if (HasAttachmentDisposition(part) || !text) {
-            std::u16string name = NameOf(part);
+        const mime::StructuredValue disposition = Structured(part, "Content-Disposition");
+        const mime::StructuredValue type = part.ContentType();
+        if (IsAttachment(disposition) || mime::MediaTypeOf(type).compare(0, 5, "text/") != 0) {
+            std::u16string name = NameOf(disposition, type);
             if (!name.empty()) found.push_back({&part, std::move(name)});
         }
     }
@@ -46,21 +50,22 @@ void Collect(const mime::MessagePart& part, std::vector<Attachment>& found) {
 }
 
 const mime::MessagePart* FindPlainText(const mime::MessagePart& part) {
-    if (part.bodyBegin != nullptr && part.MediaType() == "text/plain" && !HasAttachmentDisposition(part)) return &part;
+    if (part.bodyBegin != nullptr && part.MediaType() == "text/plain" &&
+        !IsAttachment(Structured(part, "Content-Disposition")))
+        return &part;
     for (const auto& child : part.children)
         if (const mime::MessagePart* found = FindPlainText(*child)) return found;
     return nullptr;
 }
 
-bool IsQuotedPrintable(const mime::MessagePart& part) {
-    const mime::Field* field = part.FindField("Content-Transfer-Encoding");
-    return field != nullptr && text::EqualIgnoringAsciiCase(mime::ParseStructured(field->value).value, "quoted-printable");
-}
-
-bool HasBareLineFeed(const mime::MessagePart& part) {
-    for (const char* p = part.bodyBegin; p < part.bodyEnd; ++p)
-        if (*p == '\n' && (p == part.bodyBegin || p[-1] != '\r')) return true;
-    return false;
+// [begin, end) with every LF that no CR precedes written as CR LF.
+std::string WithCrLfLineEnds(const char* begin, const char* end) {
+    std::string out;
+    for (const char* p = begin; p < end; ++p) {
+        if (*p == '\n' && (p == begin || p[-1] != '\r')) out += '\r';
+        out += *p;
+    }
+    return out;
 }
 
 char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
@@ -90,21 +95,19 @@ std::u16string SummaryLine(const mime::MessagePart& root) {
 std::u16string BodyText(const mime::MessagePart& root) {
     const mime::MessagePart* part = FindPlainText(root);
     if (part == nullptr) part = &root;
-    std::string bytes(mime::DecodedCapacity(*part), '\0');
-    bytes.resize(mime::DecodeBodyInto(*part, &bytes[0]));
-    if (IsQuotedPrintable(*part) && HasBareLineFeed(*part)) {
-        // Text stored with bare LF line ends (copied in from another
-        // system): its soft line breaks are "=" LF, which the decoder only
-        // knows as "=" CR LF, so it is decoded with CR LF line ends.
-        std::string stored;
-        for (const char* p = part->bodyBegin; p < part->bodyEnd; ++p) {
-            if (*p == '\n' && (p == part->bodyBegin || p[-1] != '\r')) stored += '\r';
-            stored += *p;
-        }
+    std::string bytes;
+    if (text::EqualIgnoringAsciiCase(Structured(*part, "Content-Transfer-Encoding").value, "quoted-printable")) {
+        // Text stored with bare LF line ends (copied in from another system)
+        // has soft line breaks "=" LF, which the decoder only knows as
+        // "=" CR LF: it is decoded with CR LF line ends.
+        const std::string stored = WithCrLfLineEnds(part->bodyBegin, part->bodyEnd);
         bytes.assign(stored.size(), '\0');
         bytes.resize(mime::QuotedPrintableDecodeRange(stored.data(), stored.data() + stored.size(), &bytes[0]));
+    } else {
+        bytes.assign(mime::DecodedCapacity(*part), '\0');
+        bytes.resize(mime::DecodeBodyInto(*part, &bytes[0]));
     }
-    bytes.resize(bytes.find('\0') != std::string::npos ? bytes.find('\0') : bytes.size());
+    bytes.resize(std::min(bytes.find('\0'), bytes.size()));
     const mime::StructuredValue type = part->ContentType();
     const mime::Parameter* charset = mime::FindParameter(type, "charset");
     return text::ToUnicode(bytes, charset != nullptr ? charset->value : std::string());
@@ -130,8 +133,9 @@ const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std
 
 std::string AttachmentContentType(const mime::MessagePart& part) {
     // A part without a valid type is sent as bytes of no known kind.
-    if (part.ContentType().value.find('/') == std::string::npos) return "application/octet-stream";
-    return part.MediaType();
+    const mime::StructuredValue type = part.ContentType();
+    if (type.value.find('/') == std::string::npos) return "application/octet-stream";
+    return mime::MediaTypeOf(type);
 }
 
 }  // namespace tarnwick::mailbox::unicode

@@ -94,17 +94,19 @@ int HexDigit(char c) {
     return -1;
 }
 
-// RFC 2231 %XX decoding; a '%' without two hexadecimal digits stays.
-std::string PercentDecoded(std::string_view s) {
+// Hexadecimal escapes decoded: escape followed by two hexadecimal digits is
+// that byte (RFC 2231 "%XX", RFC 2047 Q "=XX", where '_' also stands for a
+// space); an escape without two digits stays as it is.
+std::string Unescaped(std::string_view s, char escape, bool underscoreIsSpace) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         int high = 0, low = 0;
-        if (s[i] == '%' && i + 2 < s.size() && (high = HexDigit(s[i + 1])) >= 0 &&
+        if (s[i] == escape && i + 2 < s.size() && (high = HexDigit(s[i + 1])) >= 0 &&
             (low = HexDigit(s[i + 2])) >= 0) {
             out += static_cast<char>(high * 16 + low);
             i += 2;
         } else {
-            out += s[i];
+            out += underscoreIsSpace && s[i] == '_' ? ' ' : s[i];
         }
     }
     return out;
@@ -147,23 +149,11 @@ bool ReadEncodedWord(std::string_view text, std::size_t at, EncodedWord& word) {
     const std::string_view encoded = text.substr(textBegin, close - textBegin);
 
     word.charset = std::string(charset);
-    word.bytes.clear();
     if (letter == 'b') {
-        word.bytes.resize(encoded.size());
+        word.bytes.assign(encoded.size(), '\0');
         word.bytes.resize(Base64DecodeRange(encoded.data(), encoded.data() + encoded.size(), &word.bytes[0]));
     } else {
-        for (std::size_t i = 0; i < encoded.size(); ++i) {
-            int high = 0, low = 0;
-            if (encoded[i] == '_') {
-                word.bytes += ' ';
-            } else if (encoded[i] == '=' && i + 2 < encoded.size() && (high = HexDigit(encoded[i + 1])) >= 0 &&
-                       (low = HexDigit(encoded[i + 2])) >= 0) {
-                word.bytes += static_cast<char>(high * 16 + low);
-                i += 2;
-            } else {
-                word.bytes += encoded[i];
-            }
-        }
+        word.bytes = Unescaped(encoded, '=', /*underscoreIsSpace=*/true);
     }
     word.end = close + 2;
     return true;
@@ -222,23 +212,38 @@ StructuredValue ParseStructured(std::string_view fieldValue) {
     std::vector<std::string> segments = SplitSegments(fieldValue);
     result.value = std::string(Trim(segments[0]));
 
-    // Plain parameters in order; RFC 2231 sections gathered by name.
-    std::map<std::string, std::vector<Section>> sectioned;
-    std::vector<std::string> order;   // names in order of first appearance
-    std::map<std::string, std::string> plain;
+    // Each name's plain value and RFC 2231 sections, names in order of first
+    // appearance.
+    struct Gathered {
+        std::string name;
+        bool hasPlain = false;
+        std::string plain;
+        std::vector<Section> sections;
+    };
+    std::vector<Gathered> gathered;
+    std::map<std::string, std::size_t> indexOf;
+    auto entry = [&](const std::string& name) -> Gathered& {
+        const auto added = indexOf.emplace(name, gathered.size());
+        if (added.second) {
+            gathered.emplace_back();
+            gathered.back().name = name;
+        }
+        return gathered[added.first->second];
+    };
     for (std::size_t i = 1; i < segments.size(); ++i) {
         const std::string& segment = segments[i];
         const std::size_t eq = segment.find('=');
         if (eq == std::string::npos) continue;
         std::string name = Lower(Trim(std::string_view(segment).substr(0, eq)));
-        if (name.empty()) continue;
         const std::string value = ValueText(std::string_view(segment).substr(eq + 1));
         const std::size_t star = name.find('*');
         std::string base = name.substr(0, star);
         if (base.empty()) continue;
         if (star == std::string::npos) {
-            if (plain.emplace(base, value).second && !sectioned.count(base)) order.push_back(base);
-            continue;   // a name given twice keeps its first value
+            Gathered& g = entry(base);
+            if (!g.hasPlain) g.plain = value;   // a name given twice keeps its first value
+            g.hasPlain = true;
+            continue;
         }
         // "*" alone, or "*N" with an optional trailing "*".
         std::string_view rest = std::string_view(name).substr(star + 1);
@@ -256,44 +261,41 @@ StructuredValue ParseStructured(std::string_view fieldValue) {
             else if (!rest.empty()) continue;
             section.number = number;
         }
-        if (!plain.count(base) && !sectioned.count(base)) order.push_back(base);
-        std::vector<Section>& sections = sectioned[base];
-        bool known = false;
-        for (const Section& s : sections) known = known || s.number == section.number;
-        if (!known) sections.push_back(std::move(section));
+        entry(base).sections.push_back(std::move(section));
     }
 
-    for (const std::string& name : order) {
+    for (Gathered& g : gathered) {
         Parameter parameter;
-        parameter.name = name;
-        auto found = sectioned.find(name);
-        if (found == sectioned.end()) {
-            parameter.value = plain[name];
+        parameter.name = g.name;
+        if (g.sections.empty()) {
+            parameter.value = g.plain;
         } else {
             // The RFC 2231 form wins over a plain one given beside it for
-            // older readers: it carries the charset.
-            std::vector<Section>& sections = found->second;
-            std::sort(sections.begin(), sections.end(),
-                      [](const Section& a, const Section& b) { return a.number < b.number; });
+            // older readers: it carries the charset. Sections in number
+            // order; a number given twice keeps its first section.
+            std::vector<Section>& sections = g.sections;
+            std::stable_sort(sections.begin(), sections.end(),
+                             [](const Section& a, const Section& b) { return a.number < b.number; });
+            sections.erase(std::unique(sections.begin(), sections.end(),
+                                       [](const Section& a, const Section& b) { return a.number == b.number; }),
+                           sections.end());
             parameter.extended = sections.front().extended;
             for (std::size_t i = 0; i < sections.size(); ++i) {
                 std::string_view value = sections[i].value;
-                std::string piece;
-                if (sections[i].extended) {
-                    if (i == 0) {
-                        // charset'language'text
-                        const std::size_t first = value.find('\'');
-                        const std::size_t second = first == std::string_view::npos ? first : value.find('\'', first + 1);
-                        if (second != std::string_view::npos) {
-                            parameter.charset = std::string(value.substr(0, first));
-                            value.remove_prefix(second + 1);
-                        }
-                    }
-                    piece = PercentDecoded(value);
-                } else {
-                    piece = std::string(value);
+                if (!sections[i].extended) {
+                    AppendBounded(parameter.value, value);
+                    continue;
                 }
-                AppendBounded(parameter.value, piece);
+                if (i == 0) {
+                    // charset'language'text
+                    const std::size_t first = value.find('\'');
+                    const std::size_t second = first == std::string_view::npos ? first : value.find('\'', first + 1);
+                    if (second != std::string_view::npos) {
+                        parameter.charset = std::string(value.substr(0, first));
+                        value.remove_prefix(second + 1);
+                    }
+                }
+                AppendBounded(parameter.value, Unescaped(value, '%', /*underscoreIsSpace=*/false));
             }
         }
         result.parameters.push_back(std::move(parameter));

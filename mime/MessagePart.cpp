@@ -18,7 +18,7 @@ MessagePart::MessagePart(const char* begin, const char* end, int depth) {
 
     const StructuredValue type = ContentType();
     const Parameter* boundary = FindParameter(type, "boundary");
-    const bool multipart = text::EqualIgnoringAsciiCase(MediaType().substr(0, 10), "multipart/");
+    const bool multipart = MediaTypeOf(type).compare(0, 10, "multipart/") == 0;
     if (!multipart || boundary == nullptr || boundary->value.empty() || depth >= kMaxNestingDepth) {
         bodyBegin = body;
         bodyEnd = end;
@@ -37,8 +37,10 @@ StructuredValue MessagePart::ContentType() const {
     return field != nullptr ? ParseStructured(field->value) : StructuredValue();
 }
 
-std::string MessagePart::MediaType() const {
-    std::string type = ContentType().value;
+std::string MessagePart::MediaType() const { return MediaTypeOf(ContentType()); }
+
+std::string MediaTypeOf(const StructuredValue& contentType) {
+    std::string type = contentType.value;
     // RFC 2045: a missing or invalid type (no subtype) is read as plain text.
     if (type.find('/') == std::string::npos) return "text/plain";
     for (char& c : type) c = text::LowerAscii(c);

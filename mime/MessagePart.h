@@ -36,6 +36,9 @@ private:
     MessagePart(const char* begin, const char* end, int depth);
 };
 
+// The media type of a parsed Content-Type, as MessagePart::MediaType gives it.
+std::string MediaTypeOf(const StructuredValue& contentType);
+
 // The bytes DecodeBodyInto may write for part (0 for a part that was split).
 std::size_t DecodedCapacity(const MessagePart& part);
 // The part's body decoded by its Content-Transfer-Encoding (any case), with

@@ -27,4 +27,7 @@ bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& o
 // character. False, out empty, when the system cannot convert to codePage.
 bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& out);
 
+// The system's code for why the last conversion of this thread failed.
+unsigned long LastError();
+
 }  // namespace tarnwick::platform

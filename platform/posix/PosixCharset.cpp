@@ -122,4 +122,6 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
     return true;
 }
 
+unsigned long LastError() { return static_cast<unsigned long>(errno); }
+
 }  // namespace tarnwick::platform

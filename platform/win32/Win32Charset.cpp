@@ -58,4 +58,6 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
     return true;
 }
 
+unsigned long LastError() { return GetLastError(); }
+
 }  // namespace tarnwick::platform
