@@ -585,6 +585,41 @@ std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char*
     return static_cast<std::size_t>(o - out);
 }
 
+void QuotedPrintableEncode(std::string_view text, std::string& out) {
+    constexpr std::size_t kMaxLineChars = 76;   // the soft break's "=" included
+    constexpr char kHexDigits[] = "0123456789ABCDEF";
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out += "\r\n";
+            column = 0;
+            ++i;
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool lineEnds = i + 1 == text.size() || text.compare(i + 1, 2, "\r\n") == 0;
+        const bool blank = c == ' ' || c == '\t';
+        bool literal = (c >= 33 && c <= 126 && c != '=') || (blank && !lineEnds);
+        const std::size_t width = literal ? 1 : 3;
+        if (column + width > kMaxLineChars - 1) {
+            out += "=\r\n";
+            column = 0;
+        }
+        // A line starting with '.' would read as the end of the message to
+        // a mail server that collects it.
+        if (c == '.' && column == 0) literal = false;
+        if (literal) {
+            out += static_cast<char>(c);
+            ++column;
+        } else {
+            out += '=';
+            out += kHexDigits[c >> 4];
+            out += kHexDigits[c & 15];
+            column += 3;
+        }
+    }
+}
+
 namespace reference {
 
 std::size_t Base64DecodeRange(const char* begin, const char* end, char* out) {

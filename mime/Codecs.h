@@ -87,6 +87,13 @@ std::size_t Base64DecodeRange(const char* begin, const char* end, char* out);
 // line feed.
 std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out);
 
+// Appends the quoted-printable encoding of text to out (RFC 2045): each CR LF
+// stays a line break; '=', bytes outside printable ASCII (a lone CR or LF
+// included), a blank before a line end and a '.' starting a line are
+// written as "=XX"; lines are cut by soft breaks ("=" CR LF) to at most 76
+// characters.
+void QuotedPrintableEncode(std::string_view text, std::string& out);
+
 // Decodes [begin, end) by a Content-Transfer-Encoding name (ASCII case
 // ignored): "base64" by Base64DecodeRange, "quoted-printable" by
 // QuotedPrintableDecodeRange, any other name copied exactly. out must hold

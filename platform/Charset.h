@@ -27,6 +27,10 @@ bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& o
 // character. False, out empty, when the system cannot convert to codePage.
 bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& out);
 
+// The number of the system's ANSI code page (936 on the systems served; the
+// posix side reads it as GBK, 936, too).
+unsigned SystemCodePage();
+
 // The system's code for why the last conversion of this thread failed.
 unsigned long LastError();
 

@@ -12,4 +12,15 @@ struct UtcTime {
 UtcTime CurrentUtcTime();
 std::time_t CurrentTime();
 
+// A moment as the local clock shows it, with the local zone's offset from
+// UTC at that moment (daylight saving included).
+struct LocalTime {
+    int year, month, day, hour, minute, second;
+    int weekday;            // 0 is Sunday
+    int utcOffsetMinutes;   // east of UTC is positive
+};
+
+// False when the system cannot convert t.
+bool ToLocalTime(std::time_t t, LocalTime& local);
+
 }  // namespace tarnwick::platform

@@ -1,7 +1,8 @@
 #include "sendmail/MessageText.h"
 
-#include <mutex>
+#include <cstdio>
 
+#include "platform/Clock.h"
 #include "text/FileNames.h"
 #include "text/Limits.h"
 #include "text/NarrowText.h"
@@ -11,8 +12,7 @@ namespace {
 
 constexpr std::size_t kDateBufferBytes = 128;
 
-// strftime's "%a" and "%b" follow the process locale; the header is always
-// English, so the names come from here.
+// The header is always English, whatever the process locale.
 constexpr const char* kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -21,12 +21,16 @@ bool IsWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+// White space within a line: a break in the text never eats a line end.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Length of text[0, end) once trailing white space is dropped.
-std::size_t TrimmedEnd(const std::string& text, std::size_t begin, std::size_t end) {
+// Length of text[0, end) once trailing bytes of the kind are dropped.
+template <typename Kind>
+std::size_t TrimmedEnd(const std::string& text, std::size_t begin, std::size_t end, Kind isKind) {
     const char* base = text.data();
-    while (end > begin && IsWhiteSpace(base[end - 1]) && !text::IsTrailByte(base, base + end - 1)) --end;
+    while (end > begin && isKind(base[end - 1]) && !text::IsTrailByte(base, base + end - 1)) --end;
     return end;
 }
 
@@ -37,7 +41,7 @@ std::string TrimWhiteSpace(const std::string& text) {
     // only the trailing side needs to know the characters.
     std::size_t begin = 0;
     while (begin < text.size() && IsWhiteSpace(text[begin])) ++begin;
-    return text.substr(begin, TrimmedEnd(text, begin, text.size()) - begin);
+    return text.substr(begin, TrimmedEnd(text, begin, text.size(), IsWhiteSpace) - begin);
 }
 
 std::string WrapText(const std::string& text, int width) {
@@ -85,15 +89,22 @@ std::string WrapText(const std::string& text, int width) {
         // breaks at its first space to come.
         if (!lineHasSpace) continue;
 
+        // The blanks around the space give way to one line end, unless the
+        // line ends right after them or they start it: a line end of the
+        // text is never dropped and none is added, so no empty line is lost
+        // or made.
         std::string rest = out.substr(space);
         rest.append(carry, carried, std::string::npos);
-        out.resize(TrimmedEnd(out, 0, space));
-        out += kLineEnd;
+        out.resize(TrimmedEnd(out, 0, space, IsBlank));
         std::size_t restBegin = 0;
-        while (restBegin < rest.size() && IsWhiteSpace(rest[restBegin])) ++restBegin;
+        while (restBegin < rest.size() && IsBlank(rest[restBegin])) ++restBegin;
         if (restBegin == rest.size())
-            while (next < text.size() && IsWhiteSpace(text[next])) ++next;
+            while (next < text.size() && IsBlank(text[next])) ++next;
         carry = rest.substr(restBegin);
+        const std::string_view following =
+            restBegin < rest.size() ? std::string_view(carry) : std::string_view(text).substr(next);
+        const bool lineStart = out.empty() || out.back() == '\n';
+        if (!lineStart && following.substr(0, 2) != kLineEnd) out += kLineEnd;
         carried = 0;
         column = 0;
         lineHasSpace = false;
@@ -120,6 +131,46 @@ std::string AttachmentBaseName(const std::string& path) {
     const std::size_t nameEnd = dot == std::string_view::npos ? base.size() : dot;
     return text::CutAtCharBoundary(std::string(base.substr(0, nameEnd)), text::kMaxNamePartBytes) +
            text::CutAtCharBoundary(std::string(base.substr(nameEnd)), text::kMaxNamePartBytes);
+}
+
+std::string QuotedString(std::string_view value) {
+    std::string out = "\"";
+    for (char c : value) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) c = '_';
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string FoldHeaderLine(const std::string& line, bool afterCommas) {
+    std::string out;
+    std::string rest = line;
+    while (rest.size() > kMaxLineBytes) {
+        // The last place that keeps this line within the limit.
+        std::size_t cut = 0;
+        for (std::size_t i = kMaxLineBytes; i > 1 && cut == 0; --i)
+            if (afterCommas ? rest[i - 1] == ',' : rest[i] == ' ') cut = i;
+        if (cut == 0) break;
+        out.append(rest, 0, cut);
+        out += kLineEnd;
+        rest.erase(0, cut);
+        if (afterCommas && rest.front() != ' ') rest.insert(0, 1, ' ');
+    }
+    return out + rest;
+}
+
+bool HasOverlongLine(std::string_view text) {
+    for (std::size_t begin = 0; begin < text.size();) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string_view::npos) end = text.size();
+        std::size_t length = end - begin;
+        if (end < text.size() && length > 0 && text[end - 1] == '\r') --length;
+        if (length > kMaxLineBytes) return true;
+        begin = end + 1;
+    }
+    return false;
 }
 
 std::string BoundaryAvoiding(const std::vector<std::string_view>& texts) {
@@ -159,21 +210,19 @@ std::string BoundaryAvoiding(const std::vector<std::string_view>& texts) {
 }
 
 std::string FormatDate(std::time_t t) {
-    // std::localtime hands out one shared result (in the C library of the
-    // native build), and messages may be composed on several threads at once.
-    static std::mutex localTimeLock;
-    std::lock_guard<std::mutex> hold(localTimeLock);
-    const std::tm* local = std::localtime(&t);
-    if (local == nullptr || local->tm_wday < 0 || local->tm_wday > 6 || local->tm_mon < 0 ||
-        local->tm_mon > 11)
+    platform::LocalTime local;
+    if (!platform::ToLocalTime(t, local) || local.weekday < 0 || local.weekday > 6 || local.month < 1 ||
+        local.month > 12)
         return {};
-    // strftime still does the digits, the zone name and the buffer limit:
-    // the pattern is "%a, %d %b %y %H:%M:%S %Z" with the names filled in.
-    const std::string pattern = std::string(kDayNames[local->tm_wday]) + ", %d " +
-                                kMonthNames[local->tm_mon] + " %y %H:%M:%S %Z";
+    const int offset = local.utcOffsetMinutes;
+    const int magnitude = offset < 0 ? -offset : offset;
     char date[kDateBufferBytes];
-    const std::size_t n = std::strftime(date, sizeof date, pattern.c_str(), local);
-    return std::string(date, n);   // 0 bytes when it does not fit
+    const int n = std::snprintf(date, sizeof date, "%s, %02d %s %04d %02d:%02d:%02d %c%02d%02d",
+                                kDayNames[local.weekday], local.day, kMonthNames[local.month - 1], local.year,
+                                local.hour, local.minute, local.second, offset < 0 ? '-' : '+', magnitude / 60,
+                                magnitude % 60);
+    return n > 0 && static_cast<std::size_t>(n) < sizeof date ? std::string(date, static_cast<std::size_t>(n))
+                                                               : std::string();
 }
 
 }  // namespace tarnwick::sendmail

@@ -43,17 +43,32 @@ std::string StuffDots(const std::string& text);
 // text::kMaxNamePartBytes.
 std::string AttachmentBaseName(const std::string& path);
 
+// value as a MIME quoted string: in double quotes, each '"' and '\' byte
+// after a backslash, and a control byte (which no header may carry) as '_'.
+std::string QuotedString(std::string_view value);
+
+// No line of a message may pass this many bytes, its CR LF not counted.
+constexpr std::size_t kMaxLineBytes = 998;
+
+// A header line (without its CR LF) folded so that no line of it passes
+// kMaxLineBytes: after the last ',' that keeps the line short enough (a
+// blank then starts the next line) when afterCommas, else before the last
+// such blank. A line with no such place stays as it is.
+std::string FoldHeaderLine(const std::string& line, bool afterCommas);
+
+// Whether a line of text passes kMaxLineBytes (lines end at LF).
+bool HasOverlongLine(std::string_view text);
+
 // kBoundary when no text holds it; otherwise kBoundary followed by digits
 // chosen so that the result occurs in none of the texts (so no line of them
 // can pass for a delimiter). Linear in the texts' length; the digits number
 // at most one more than the decimal digits of the count of occurrences.
 std::string BoundaryAvoiding(const std::vector<std::string_view>& texts);
 
-// The Date header value: t as local time in the form
-// "Mon, 05 Mar 01 02:08:09 EST". Day and month names are always English,
-// whatever the process locale; the zone name is the runtime library's "%Z".
-// Empty when the time cannot be converted or the result would not fit 128
-// bytes, terminator included.
+// The Date header value: t as local time with the zone's offset from UTC,
+// "Mon, 05 Mar 2001 02:08:09 -0500" (RFC 5322). Day and month names are
+// always English, whatever the process locale. Empty when the time cannot
+// be converted.
 std::string FormatDate(std::time_t t);
 
 }  // namespace tarnwick::sendmail

@@ -1,12 +1,14 @@
 #include "sendmail/MultipartMessage.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
 #include "mime/Codecs.h"
+#include "platform/Charset.h"
 #include "platform/Clock.h"
-#include "platform/FileSystem.h"
 #include "sendmail/MessageText.h"
+#include "text/Charsets.h"
 
 namespace tarnwick::sendmail {
 namespace {
@@ -28,21 +30,31 @@ std::string OneLine(std::string value) {
 }
 
 void WriteText(std::FILE* file, const std::string& text, const std::string& suffix) {
-    Write(file, "Content-Type: text/plain" + suffix + kLineEnd + "Content-Transfer-Encoding: 7Bit" + kLineEnd +
+    const std::string wrapped = WrapText(text, kLineWidth);
+    const std::string type =
+        suffix.empty() ? "; charset=" + text::CharsetOfCodePage(platform::kSystemCodePage) : suffix;
+    std::string body, encoding;
+    if (HasOverlongLine(wrapped)) {
+        // No line of a message may be that long: only soft breaks can cut it.
+        encoding = "quoted-printable";
+        mime::QuotedPrintableEncode(wrapped, body);
+    } else {
+        const bool eightBit = std::any_of(wrapped.begin(), wrapped.end(), [](char c) { return (c & 0x80) != 0; });
+        encoding = eightBit ? "8bit" : "7bit";
+        body = StuffDots(wrapped);
+    }
+    Write(file, "Content-Type: text/plain" + type + kLineEnd + "Content-Transfer-Encoding: " + encoding + kLineEnd +
                     kLineEnd);
-    Write(file, StuffDots(WrapText(text, kLineWidth)));
+    Write(file, body);
     Write(file, kLineEnd);
 }
 
-// The file is encoded straight from a read-only mapping, never loaded whole.
-void WriteAttachment(std::FILE* file, const std::string& path) {
-    platform::MappedFile mapped;
-    if (!mapped.Open(path)) return;
-    const std::string name = AttachmentBaseName(path);
-    Write(file, "Content-Type: application/octet-stream; file=" + name + kLineEnd +
+void WriteAttachment(std::FILE* file, const std::string& name, std::string_view bytes) {
+    const std::string quoted = QuotedString(name);
+    Write(file, "Content-Type: application/octet-stream; file=" + quoted + kLineEnd +
                     "Content-Transfer-Encoding: base64" + kLineEnd +
-                    "Content-Disposition: attachment; filename=" + name + kLineEnd + kLineEnd);
-    mime::Base64EncodeToStream(mapped.Begin(), mapped.End(), file);
+                    "Content-Disposition: attachment; filename=" + quoted + kLineEnd + kLineEnd);
+    mime::Base64EncodeToStream(bytes.data(), bytes.data() + bytes.size(), file);
     Write(file, kLineEnd);
 }
 
@@ -56,6 +68,7 @@ bool MultipartMessage::ParseRecipients(const std::string& toText) {
         if (i < toText.size() && toText[i] != ';' && toText[i] != ',') continue;
         const std::string token = toText.substr(start, i - start);
         start = i + 1;
+        if (token.find_first_not_of(" \t") == std::string::npos) continue;
         const std::size_t open = token.find('<');
         if (open == std::string::npos) {
             recipients_.push_back(Recipient{token, std::string()});
@@ -77,11 +90,11 @@ bool MultipartMessage::GetRecipient(long index, std::string& address, std::strin
 }
 
 void MultipartMessage::AddPart(const std::string& data, int code, const std::string& suffix) {
-    Part part{code, suffix, TrimWhiteSpace(data)};
-    if (code == kTextPartCode)
-        parts_.push_front(std::move(part));
-    else if (code == kAttachmentCode)
-        parts_.push_back(std::move(part));
+    if (code == kTextPartCode) parts_.push_front(Part{true, suffix, TrimWhiteSpace(data), {}});
+}
+
+void MultipartMessage::AddAttachment(const std::string& name, std::string_view bytes) {
+    parts_.push_back(Part{false, std::string(), name, bytes});
 }
 
 void MultipartMessage::WriteTo(std::FILE* file) const { WriteTo(file, platform::CurrentTime()); }
@@ -95,7 +108,7 @@ void MultipartMessage::WriteTo(std::FILE* file, std::time_t date) const {
     // the texts as stored will do.
     std::vector<std::string_view> texts{text};
     for (const Part& part : parts_)
-        if (part.code == kTextPartCode) texts.push_back(part.data);
+        if (part.isText) texts.push_back(part.data);
     const std::string boundary = BoundaryAvoiding(texts);
 
     std::string to = "To: ";
@@ -103,8 +116,9 @@ void MultipartMessage::WriteTo(std::FILE* file, std::time_t date) const {
         if (i != 0) to += ',';
         to += OneLine(recipients_[i].displayName) + "<" + OneLine(recipients_[i].address) + ">";
     }
-    Write(file, "From: " + OneLine(from_) + kLineEnd + to + kLineEnd + "Date: " + FormatDate(date) + kLineEnd +
-                    "Subject: " + OneLine(subject_) + kLineEnd + "X-Mailer: " + kMailerName + kLineEnd +
+    Write(file, FoldHeaderLine("From: " + OneLine(from_), false) + kLineEnd + FoldHeaderLine(to, true) + kLineEnd +
+                    "Date: " + FormatDate(date) + kLineEnd + FoldHeaderLine("Subject: " + OneLine(subject_), false) +
+                    kLineEnd + "X-Mailer: " + kMailerName + kLineEnd +
                     "MIME-Version: 1.0" + kLineEnd + "Content-Type: multipart/mixed; boundary=" + boundary +
                     kLineEnd + kLineEnd + kPreamble + kLineEnd + kLineEnd);
 
@@ -115,10 +129,10 @@ void MultipartMessage::WriteTo(std::FILE* file, std::time_t date) const {
     }
     for (const Part& part : parts_) {
         Write(file, delimiter);
-        if (part.code == kTextPartCode)
+        if (part.isText)
             WriteText(file, part.data, part.suffix);
         else
-            WriteAttachment(file, part.data);
+            WriteAttachment(file, part.data, part.bytes);
     }
     Write(file, "--" + boundary + "--" + kLineEnd + kEndOfData);
 }

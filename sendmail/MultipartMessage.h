@@ -3,22 +3,24 @@
 //   From, To, Date, Subject, X-Mailer, MIME-Version and a multipart/mixed
 //   Content-Type, an empty line, the preamble, then for each part a
 //   delimiter line and the part (the typed text first, then the other texts,
-//   the latest added first, then the files in the order added), the closing
-//   delimiter and the end-of-data marker CR LF "." CR LF.
+//   the latest added first, then the attachments in the order added), the
+//   closing delimiter and the end-of-data marker CR LF "." CR LF.
+//
+// Texts are narrow text in the system code page and are declared so; header
+// values are written as given (8-bit bytes included), on one line each.
 #pragma once
 
 #include <cstdio>
 #include <ctime>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick::sendmail {
 
-// What AddPart is given: a text ("text/plain" in "7Bit", wrapped at 76 bytes
-// and dot-stuffed) or the path of a file to attach (base64).
+// What AddPart is given: a text ("text/plain", wrapped at 76 bytes).
 constexpr int kTextPartCode = 0;
-constexpr int kAttachmentCode = 1;
 
 // One recipient exactly as parsed from the To text (nothing trimmed).
 struct Recipient {
@@ -34,33 +36,41 @@ public:
     void SetBody(const std::string& body) { body_ = body; }
 
     // Splits the To text at ';', ',' and its end and appends a recipient
-    // per token: "name<address>" or a bare address. False, leaving the rest
+    // per token: "name<address>" or a bare address, kept exactly as written;
+    // a token of blanks only is no recipient. False, leaving the rest
     // unread, at the first token with a "<" but no ">" after it.
     bool ParseRecipients(const std::string& toText);
     long RecipientCount() const { return static_cast<long>(recipients_.size()); }
     // False, outputs untouched, unless 0 <= index < RecipientCount().
     bool GetRecipient(long index, std::string& address, std::string& displayName) const;
 
-    // Adds a part holding data without leading and trailing white space. A
-    // text (kTextPartCode) goes ahead of the parts added so far (the typed
-    // text still comes first), with suffix written straight after its
-    // content type; a file (kAttachmentCode) goes after them, and suffix is
-    // not used. Any other code adds nothing.
+    // Adds a text part (kTextPartCode) holding data without leading and
+    // trailing white space, ahead of the parts added so far (the typed text
+    // still comes first), with suffix written straight after "text/plain"
+    // (when empty, the system code page is declared). Any other code adds
+    // nothing.
     void AddPart(const std::string& data, int code, const std::string& suffix);
+
+    // Adds an attachment after the parts added so far: bytes, in base64,
+    // named name (a quoted header value, not a file name). The caller keeps
+    // the bytes alive and unchanged until the message is written.
+    void AddAttachment(const std::string& name, std::string_view bytes);
 
     // Writes the whole message dated now, or dated date; file must be open
     // in binary mode, and write errors are left in its error indicator. A CR
-    // or LF of the sender, the subject or a recipient is written as a space.
-    // A file that cannot be mapped (an empty one included) keeps its
-    // delimiter line and gives nothing more.
+    // or LF of the sender, the subject or a recipient is written as a space;
+    // a header line that would pass kMaxLineBytes is folded. A text is sent
+    // "7bit", "8bit" when it holds a byte from 0x80, and "quoted-printable"
+    // when a line of it would still pass kMaxLineBytes after wrapping.
     void WriteTo(std::FILE* file) const;
     void WriteTo(std::FILE* file, std::time_t date) const;
 
 private:
     struct Part {
-        int code;
+        bool isText;
         std::string suffix;
-        std::string data;   // the text itself, or the path of the file
+        std::string data;         // the text itself, or the attachment's name
+        std::string_view bytes;   // an attachment's bytes
     };
 
     std::string from_;

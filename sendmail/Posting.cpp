@@ -7,19 +7,13 @@
 #include <thread>
 #include <vector>
 
-#include "text/NarrowText.h"
 #include "platform/FileSystem.h"
+#include "sendmail/MessageText.h"
 #include "sendmail/MultipartMessage.h"
-#include "text/FileNames.h"
-#include "upload/FileSaving.h"
+#include "text/NarrowText.h"
 
 namespace tarnwick::sendmail {
 namespace {
-
-bool IsSafeUserName(const std::string& user) {
-    if (user.empty() || user == "." || user == "..") return false;
-    return user.find_first_of("\\/:") == std::string::npos;
-}
 
 // address without the spaces and tabs around it: "ann; bob" parses as
 // " bob". (A blank after a lead byte could only end a domain that is not
@@ -29,6 +23,9 @@ std::string WithoutBlanks(const std::string& address) {
     if (begin == std::string::npos) return std::string();
     return address.substr(begin, address.find_last_not_of(" \t") + 1 - begin);
 }
+
+// What an upload whose name leaves nothing after its path is attached as.
+constexpr char kUnnamedAttachment[] = "attachment";
 
 // Tries a few names more than two posts in one process could take at once.
 constexpr int kNameAttempts = 1000;
@@ -50,15 +47,26 @@ bool CreateFreshDirectory(const std::string& base, std::string& made) {
 
 }  // namespace
 
-std::string LocalUserOf(const std::string& rawAddress, const LocalDomains& domains) {
+bool IsLocalAddress(const std::string& rawAddress, const LocalDomains& domains, std::string& user) {
     const std::string address = WithoutBlanks(rawAddress);
-    std::size_t at = address.find('@');
-    std::string domain = at == std::string::npos ? address : address.substr(at + 1);
-    if (!text::EqualIgnoringCaseByCharacter(domain, domains.lan) && !text::EqualIgnoringCaseByCharacter(domain, domains.loopback) &&
+    const std::size_t at = address.find('@');
+    const std::string domain = at == std::string::npos ? address : address.substr(at + 1);
+    if (!text::EqualIgnoringCaseByCharacter(domain, domains.lan) &&
+        !text::EqualIgnoringCaseByCharacter(domain, domains.loopback) &&
         !text::EqualIgnoringCaseByCharacter(domain, domains.host))
-        return std::string();
-    std::string user = at == std::string::npos ? std::string() : address.substr(0, at);
-    return IsSafeUserName(user) ? user : std::string();
+        return false;
+    user = at == std::string::npos ? std::string() : address.substr(0, at);
+    return true;
+}
+
+bool IsDeliverableUserName(const std::string& user) {
+    if (user.empty() || user == "." || user == "..") return false;
+    return user.find_first_of("\\/:") == std::string::npos;
+}
+
+std::string LocalUserOf(const std::string& address, const LocalDomains& domains) {
+    std::string user;
+    return IsLocalAddress(address, domains, user) && IsDeliverableUserName(user) ? user : std::string();
 }
 
 std::string TimeDigits(const platform::UtcTime& t) {
@@ -92,71 +100,79 @@ bool DeliverCopy(const std::string& messageFile, const std::string& userDir, std
     return false;
 }
 
-bool PostForm(upload::PostedForm& form, std::string& tempPath, const std::string& mailPath,
-                 const LocalDomains& domains) {
+namespace {
+
+// The name an upload is attached under: the last component of the name the
+// client sent (never a file name here, so no character is refused).
+std::string AttachmentName(const char* clientFileName) {
+    std::string name = AttachmentBaseName(clientFileName);
+    return name.empty() ? std::string(kUnnamedAttachment) : name;
+}
+
+// Writes the message into a new file of workDir; false when it cannot be
+// written whole. fileName and digits name it.
+bool WriteMessageFile(const MultipartMessage& message, const std::string& workDir, std::string& fileName,
+                      std::string& digits) {
+    do {
+        digits = UniqueTimeDigits();
+        fileName = workDir + "\\" + digits + ".in";
+    } while (platform::FileExists(fileName));
+    std::FILE* file = platform::OpenStdioFile(fileName, "w+b");
+    if (file == nullptr) return false;
+    message.WriteTo(file);
+    const bool written = std::ferror(file) == 0;
+    return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+PostOutcome PostForm(const upload::PostedForm& form, std::string& tempPath, const std::string& mailPath,
+                     const LocalDomains& domains) {
     MultipartMessage message;
     message.SetFrom(upload::TextOf(form.Value("From")));
-    message.ParseRecipients(upload::TextOf(form.Value("To")));
+    if (!message.ParseRecipients(upload::TextOf(form.Value("To")))) return PostOutcome::kUnreadableAddress;
     message.SetSubject(upload::TextOf(form.Value("Subject")));
     message.SetBody(upload::TextOf(form.Value("Body")));
+    if (message.RecipientCount() == 0) return PostOutcome::kNoRecipient;
+
+    // Every local recipient must be able to get a copy before anything is
+    // made; a user named twice gets one.
+    std::vector<std::string> users;
+    std::set<std::string> seenUsers;
+    std::string address, displayName, user;
+    for (long r = 0; r < message.RecipientCount(); ++r) {
+        message.GetRecipient(r, address, displayName);
+        if (!IsLocalAddress(address, domains, user)) continue;   // the mail server's to deliver
+        if (!IsDeliverableUserName(user) || !platform::FileExists(mailPath + "\\" + user))
+            return PostOutcome::kUnknownLocalUser;
+        if (seenUsers.insert(text::FoldCaseByCharacter(user)).second) users.push_back(user);
+    }
+
+    // Each upload by its place in the form: two fields, or two files of one
+    // field, are two attachments even under one name.
+    for (const upload::FormField* field = form.Fields(); field != nullptr; field = field->nextField.get())
+        if (field->isFile && field->fileName[0] != '\0' && field->dataLength > 0)
+            message.AddAttachment(AttachmentName(field->fileName),
+                                  std::string_view(field->dataStart, static_cast<std::size_t>(field->dataLength)));
 
     // Without a temporary path the working directory would land in the
     // server's current directory.
-    if (tempPath.empty()) return false;
     std::string workDir;
-    if (!CreateFreshDirectory(tempPath, workDir)) return false;
+    if (tempPath.empty() || !CreateFreshDirectory(tempPath, workDir)) return PostOutcome::kNoWorkingDirectory;
     tempPath = workDir;
-    form.SetTargetDir(workDir);
 
-    // Save every uploaded file and attach it under the name saving gave it.
-    // SaveFile saves the first field of a name, so a name is handled once (its
-    // first field is the one at hand); two uploads saved to one file are
-    // attached once.
-    const std::int32_t count = form.FieldCount();
-    std::vector<std::string> saved;   // removed again at the end
-    std::set<std::string> handledNames, attachedPaths;
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::string name = upload::TextOf(form.NameAt(i));
-        if (!handledNames.insert(name).second || !form.IsFile(name)) continue;
-        form.SaveFile(name);
-        std::string baseName = text::SaveBaseName(upload::TextOf(form.ValueAt(i)));
-        if (baseName.empty()) continue;
-        std::string path = workDir + "\\" + baseName;
-        saved.push_back(path);
-        if (attachedPaths.insert(text::FoldCaseByCharacter(path)).second) message.AddPart(path, kAttachmentCode, "");
-    }
-
-    // Without a recipient nothing is written, and the clean-up below still
-    // removes the uploads and the working directory.
-    bool written = false;
-    std::string digits, messageFile;   // a name no upload took
-    do {
-        digits = UniqueTimeDigits();
-        messageFile = workDir + "\\" + digits + ".in";
-    } while (platform::FileExists(messageFile));
-    if (message.RecipientCount() > 0) {
-        std::FILE* file = platform::OpenStdioFile(messageFile, "w+b");
-        written = file != nullptr;
-        if (file) {
-            message.WriteTo(file);
-            written = std::ferror(file) == 0;
-            written = std::fclose(file) == 0 && written;
-        }
-    }
-    if (written) {
-        std::string address, displayName;
-        std::set<std::string> deliveredUsers;   // a user named twice gets one copy
-        for (long r = 0; r < message.RecipientCount(); ++r) {
-            if (!message.GetRecipient(r, address, displayName)) continue;
-            std::string user = LocalUserOf(address, domains);
-            if (user.empty() || !deliveredUsers.insert(text::FoldCaseByCharacter(user)).second) continue;
-            DeliverCopy(messageFile, mailPath + "\\" + user, digits);
-        }
+    std::string messageFile, digits;
+    PostOutcome outcome = PostOutcome::kSent;
+    if (!WriteMessageFile(message, workDir, messageFile, digits)) {
+        outcome = PostOutcome::kWriteFailed;
+    } else {
+        // Each user gets the copy that can be made; one that cannot fails the post.
+        for (const std::string& u : users)
+            if (!DeliverCopy(messageFile, mailPath + "\\" + u, digits)) outcome = PostOutcome::kCopyFailed;
     }
     platform::DeleteFileAt(messageFile);
-    for (const std::string& path : saved) platform::DeleteFileAt(path);
     platform::RemoveDirectoryAt(workDir);
-    return written;
+    return outcome;
 }
 
 }  // namespace tarnwick::sendmail

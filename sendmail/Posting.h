@@ -17,10 +17,18 @@ struct LocalDomains {
     std::string host;
 };
 
-// The user name of an address whose domain is local (the text before the
-// first "@"), or empty; spaces and tabs around the address do not count. A
-// name that could leave the mail store (a path separator, a drive colon, "."
-// or "..") is never a local user.
+// Whether the address's domain is local (spaces and tabs around the address
+// do not count); user is then the text before the first "@" (empty when
+// there is none).
+bool IsLocalAddress(const std::string& address, const LocalDomains& domains, std::string& user);
+
+// Whether a local user name may name a directory under the mail path: never
+// one that could leave the mail store (a path separator, a drive colon, "."
+// or "..") and never an empty one.
+bool IsDeliverableUserName(const std::string& user);
+
+// The user name of an address whose domain is local and whose name is
+// deliverable, or empty.
 std::string LocalUserOf(const std::string& address, const LocalDomains& domains);
 
 // Year, month, day, hour, minute, second and milliseconds as plain decimal
@@ -37,15 +45,25 @@ std::string UniqueTimeDigits();
 // directory or the copy cannot be made.
 bool DeliverCopy(const std::string& messageFile, const std::string& userDir, std::string digits);
 
-// Composes the form's message and delivers it. tempPath becomes the working
-// directory of this post. Each uploaded file is saved there and attached once.
-// Returns false, making nothing, when tempPath is empty or no working
-// directory can be made there (a name another post holds gives way to the
-// next millisecond's), and false when the message has no recipient or its
-// file cannot be written. Whatever it made (the saved uploads, the message file and the
-// working directory) is removed again in every case; tempPath still names the
-// working directory afterwards.
-bool PostForm(upload::PostedForm& form, std::string& tempPath, const std::string& mailPath,
-                 const LocalDomains& domains);
+// How a post ended; only kSent is a success.
+enum class PostOutcome {
+    kSent,                // composed and copied to every local recipient
+    kUnreadableAddress,   // a recipient with a "<" but no ">" after it
+    kNoRecipient,         // the To text names nobody
+    kUnknownLocalUser,    // a local recipient without a directory, or a name never delivered to
+    kNoWorkingDirectory,  // tempPath is empty or no directory could be made in it
+    kWriteFailed,         // the message file could not be written
+    kCopyFailed,          // a local recipient's copy could not be made
+};
+
+// Composes the form's message and delivers it. Every recipient is checked
+// first: nothing is made unless each address can be read and each local one
+// names a user with a directory under mailPath. Every uploaded file (a file
+// field with a file name and bytes) is attached once, from the posted bytes,
+// in form order. The message file is written into a fresh working directory
+// under tempPath (which then names it), copied to each local user once
+// (copies made stay when a later one fails) and removed with the directory.
+PostOutcome PostForm(const upload::PostedForm& form, std::string& tempPath, const std::string& mailPath,
+                     const LocalDomains& domains);
 
 }  // namespace tarnwick::sendmail

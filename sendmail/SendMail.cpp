@@ -56,7 +56,7 @@ HRESULT SendMail::Send(long* bSendSucceed) {
         domains.host = TARNWICK_HOST_DOMAIN;
         // A null path is an empty one: nothing is made, nothing is sent.
         std::string tempPath = frame::ToNarrow(tempPath_.Get());
-        const bool sent = PostForm(form_, tempPath, mailPath_.Value(), domains);
+        const bool sent = PostForm(form_, tempPath, mailPath_.Value(), domains) == PostOutcome::kSent;
         frame::Bstr working;
         if (SUCCEEDED(frame::ToWide(tempPath, working.Put()))) tempPath_ = std::move(working);
         *bSendSucceed = sent ? 1 : 0;

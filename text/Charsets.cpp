@@ -90,6 +90,17 @@ unsigned CodePageOfCharset(std::string_view charset) {
     return platform::kSystemCodePage;
 }
 
+std::string CharsetOfCodePage(unsigned codePage) {
+    if (codePage == platform::kSystemCodePage) codePage = platform::SystemCodePage();
+    // The names mail software knows these code pages by, where the table's
+    // first name for them is not it: code page 936 is GBK, not GB2312, its subset.
+    if (codePage == 936) return "GBK";
+    if (codePage == 874) return "windows-874";
+    for (const CharsetName& entry : kCharsets)
+        if (entry.codePage == codePage) return entry.name;
+    return "windows-" + std::to_string(codePage);
+}
+
 std::u16string ToUnicode(std::string_view bytes, std::string_view charset) {
     std::u16string out;
     unsigned codePage = CodePageOfCharset(charset);

@@ -13,6 +13,11 @@ namespace tarnwick::text {
 // platform::kSystemCodePage for an empty or unknown name.
 unsigned CodePageOfCharset(std::string_view charset);
 
+// The MIME charset name of a code page (the system code page's for
+// platform::kSystemCodePage): "GBK" for 936, "windows-N" for one without a
+// better-known name.
+std::string CharsetOfCodePage(unsigned codePage);
+
 // bytes read in charset, to UTF-16. An unknown charset, or one the system
 // cannot convert, reads as the system code page.
 std::u16string ToUnicode(std::string_view bytes, std::string_view charset);

@@ -20,12 +20,23 @@ bool IsDeviceName(std::string_view name) {
            (EqualIgnoringAsciiCase(stem.substr(0, 3), "COM") || EqualIgnoringAsciiCase(stem.substr(0, 3), "LPT"));
 }
 
-// Bytes no saved name may hold: control bytes, which Windows cannot store
-// and which would break an attachment's header lines, and ':', which on NTFS
-// names a stream of another file.
+// Whether a double-byte character starts at name[i]: a lead byte and a
+// second byte of 0x40 or above ('|' and '\\' may be second bytes).
+bool IsDoubleByteAt(std::string_view name, std::size_t i) {
+    return IsLeadByte(name[i]) && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x40;
+}
+
+// Bytes no saved name may hold: control bytes and the characters Windows
+// refuses in a file name (':' would name a stream of another file on NTFS).
 bool HasUnstorableByte(std::string_view name) {
-    for (char c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == ':') return true;
+    constexpr std::string_view kRefused = "<>:\"/\\|?*";
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (IsDoubleByteAt(name, i)) {
+            ++i;
+            continue;
+        }
+        if (static_cast<unsigned char>(name[i]) < 0x20 || kRefused.find(name[i]) != std::string_view::npos) return true;
+    }
     return false;
 }
 
@@ -43,7 +54,7 @@ std::string_view LastPathComponent(std::string_view path) {
     for (std::size_t i = 0; i < path.size(); ++i) {
         // A second byte is 0x40 or above, so a '/' after a lead byte is no
         // part of a character and still separates; a backslash may be one.
-        if (IsLeadByte(path[i]) && i + 1 < path.size() && static_cast<unsigned char>(path[i + 1]) >= 0x40)
+        if (IsDoubleByteAt(path, i))
             ++i;
         else if (path[i] == '\\' || path[i] == '/')
             start = i + 1;

@@ -17,7 +17,8 @@ std::string_view LastPathComponent(std::string_view path);
 // nothing usable is left: an empty name, one ending in a dot or a space ("."
 // and ".." included), a reserved device name (CON, PRN, AUX, NUL, COM1-COM9,
 // LPT1-LPT9, CONIN$, CONOUT$, with any extension and in any case), or a name
-// holding a control byte or a ':'.
+// holding a control byte or a character Windows refuses in names
+// (< > : " / \ | ? *).
 std::string SaveBaseName(std::string_view clientFileName);
 
 }  // namespace tarnwick::text

@@ -56,45 +56,77 @@ std::size_t FindChar(std::string_view body, std::size_t start, char c) {
     return hit == nullptr ? kNone : static_cast<std::size_t>(hit - body.data());
 }
 
-std::size_t CopyUntil(char* slot, std::size_t slotSize, char stop, std::string_view body, std::size_t start) {
+std::size_t CopyQuoted(char* slot, std::size_t slotSize, std::string_view text, std::size_t openQuote) {
+    std::size_t kept = 0;
     std::size_t found = kNone;
-    std::size_t length = 0;
-    if (start < body.size()) {
-        const auto* hit = static_cast<const char*>(
-            std::memchr(body.data() + start, static_cast<unsigned char>(stop), body.size() - start));
-        if (hit != nullptr) found = static_cast<std::size_t>(hit - body.data());
-        length = (found == kNone ? body.size() : found) - start;
+    for (std::size_t i = openQuote + 1; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '"') {
+            found = i;
+            break;
+        }
+        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) c = text[++i];
+        if (kept + 1 < slotSize) slot[kept++] = c;   // longer values are cut
     }
-    if (slotSize == 0) return found;
-    const std::size_t kept = std::min(length, slotSize - 1);   // longer values are cut
-    if (kept > 0) std::memcpy(slot, body.data() + start, kept);
-    slot[kept] = '\0';
+    if (slotSize > 0) slot[kept] = '\0';
     return found;
 }
 
-bool ReadDisposition(std::string_view body, std::size_t p, FormField& field) {
-    std::size_t at = BoundedFind(body, p, "Content-Disposition", kHeaderWindow);
-    if (at == kNone) return false;
-    at = BoundedFind(body, at, "form-data", kHeaderWindow);
-    if (at == kNone) return false;
-    at = BoundedFind(body, at, "name", kHeaderWindow);
-    if (at == kNone) return false;
-    const std::size_t nameQuote = FindChar(body, at, '"');
-    if (nameQuote == kNone) return false;
-    const std::size_t nameEnd = CopyUntil(field.fieldName, kFieldNameSlot, '"', body, nameQuote + 1);
-    if (nameEnd == kNone) return false;
+namespace {
 
-    // The reach for the semicolon starts at the closing quote itself.
-    const std::size_t semicolon = FindChar(body, nameEnd, ';');
-    if (semicolon == kNone) {
-        field.isFile = 0;
-        return true;
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The offset just after the first occurrence of "name" from `from` within the
+// window that is a parameter's own name, not the end of "filename".
+std::size_t FindNameParameter(std::string_view line, std::size_t from) {
+    constexpr std::string_view kFile = "file";
+    const std::size_t windowEnd = std::min(line.size(), from + kHeaderWindow);
+    for (std::size_t at = from; at < windowEnd;) {
+        const std::size_t after = BoundedFind(line, at, "name", windowEnd - at);
+        if (after == kNone) return kNone;
+        const std::size_t begin = after - 4;
+        if (begin < kFile.size() || line.substr(begin - kFile.size(), kFile.size()) != kFile) return after;
+        at = begin + 1;
     }
-    at = BoundedFind(body, semicolon, "filename", kHeaderWindow);
+    return kNone;
+}
+
+// The offset just after a "filename" parameter name on the line from `from`
+// on: one that a ';' (blanks between allowed) stands before. kNone if none.
+std::size_t FindFileNameParameter(std::string_view line, std::size_t from) {
+    constexpr std::string_view kFileName = "filename";
+    for (std::size_t at = line.find(kFileName, from); at != std::string_view::npos; at = line.find(kFileName, at + 1)) {
+        std::size_t before = at;
+        while (before > from && IsBlank(line[before - 1])) --before;
+        if (before > from && line[before - 1] == ';') return at + kFileName.size();
+    }
+    return kNone;
+}
+
+}  // namespace
+
+bool ReadDisposition(std::string_view header, std::size_t p, FormField& field) {
+    std::size_t at = BoundedFind(header, p, "Content-Disposition", kHeaderWindow);
     if (at == kNone) return false;
-    const std::size_t fileQuote = FindChar(body, at, '"');
+    // Parameters are read on this line only: a value below it is data.
+    const std::size_t lineEnd = header.find("\r\n", at);
+    const std::string_view line = header.substr(0, lineEnd);
+    at = BoundedFind(line, at, "form-data", kHeaderWindow);
+    if (at == kNone) return false;
+    const std::size_t parameters = at;
+    at = FindNameParameter(line, at);
+    if (at == kNone) return false;
+    const std::size_t nameQuote = FindChar(line, at, '"');
+    if (nameQuote == kNone) return false;
+    if (CopyQuoted(field.fieldName, kFieldNameSlot, line, nameQuote) == kNone) return false;
+
+    field.isFile = 0;
+    field.fileName[0] = '\0';
+    at = FindFileNameParameter(line, parameters);
+    if (at == kNone) return true;   // a plain field
+    const std::size_t fileQuote = FindChar(line, at, '"');
     if (fileQuote == kNone) return false;
-    if (CopyUntil(field.fileName, kFileNameSlot, '"', body, fileQuote + 1) == kNone) return false;
+    if (CopyQuoted(field.fileName, kFileNameSlot, line, fileQuote) == kNone) return false;
     field.isFile = 1;
     return true;
 }
@@ -124,39 +156,48 @@ bool FormDataParser::Parse(const char* body, std::int32_t bodyLength) {
     // Past the CR and the LF taken to follow it.
     std::size_t p = delimiter.size() + kLineEndBytes;
 
-    head_.reset(new (std::nothrow) FormField());
-    if (!head_) return false;
-    count_ = 1;
-    FormField* current = head_.get();
-    records_.push_back(current);
-
-    while (p < text.size()) {
-        if (!ReadDisposition(text, p, *current)) break;
-        // A part cut off before its blank line or its closing delimiter stays
-        // in the list with what its header gave and no data.
-        const std::size_t dataStart = BoundedFind(text, p, kHeaderEnd, text.size() - p);
-        if (dataStart == kNone) break;
-        // Searched from the part's start, so a delimiter inside the header
-        // counts too (and leaves the part without data).
+    FormField* current = nullptr;
+    FormField part;   // read here first: a part that does not match costs no record
+    while (p < text.size() && count_ < kMaxFormFields) {
+        // Everything about this part is looked for before its delimiter, so
+        // each byte of the body is searched a bounded number of times.
         const std::size_t afterDelimiter = BoundedFind(text, p, delimiter, text.size() - p);
-        if (afterDelimiter == kNone) break;
-        const std::size_t delimiterAt = afterDelimiter - delimiter.size();
-        current->dataStart = body + dataStart;
-        current->dataLength =
-            delimiterAt >= dataStart + kLineEndBytes ? static_cast<std::int32_t>(delimiterAt - kLineEndBytes - dataStart) : 0;
+        const bool cutOff = afterDelimiter == kNone;
+        const std::size_t partEnd = cutOff ? text.size() : afterDelimiter - delimiter.size();
 
+        part = FormField();
+        const bool matches = ReadDisposition(text.substr(0, partEnd), p, part);
+        const std::size_t dataStart = matches ? BoundedFind(text, p, kHeaderEnd, partEnd - p) : kNone;
+        // A last part cut off by the end of the body keeps what its header
+        // gave and no data; any other part needs its blank line.
+        if (matches && (cutOff || dataStart != kNone)) {
+            FormField* record = new (std::nothrow) FormField();
+            if (record == nullptr) {
+                if (count_ == 0) return false;
+                break;
+            }
+            std::memcpy(record->fieldName, part.fieldName, sizeof part.fieldName);
+            std::memcpy(record->fileName, part.fileName, sizeof part.fileName);
+            record->isFile = part.isFile;
+            if (!cutOff) {
+                record->dataStart = body + dataStart;
+                record->dataLength = partEnd >= dataStart + kLineEndBytes
+                                         ? static_cast<std::int32_t>(partEnd - kLineEndBytes - dataStart)
+                                         : 0;
+            }
+            if (current == nullptr)
+                head_.reset(record);
+            else
+                current->nextField.reset(record);
+            current = record;
+            records_.push_back(current);
+            ++count_;
+        }
+        if (cutOff) break;
         p = afterDelimiter;
         if (p < text.size() && text[p] == '-') break;   // the close delimiter
-        if (count_ == kMaxFormFields) break;
-        FormField* next = new (std::nothrow) FormField();
-        if (next == nullptr) break;
-        current->nextField.reset(next);
-        current = next;
-        records_.push_back(current);
-        ++count_;
     }
-    // Indexed once the names are final: a part cut off keeps what its header
-    // gave, and the first record of a name wins.
+    // Indexed once the names are final: the first record of a name wins.
     for (std::int32_t i = 0; i < count_; ++i) firstOfName_.emplace(records_[i]->fieldName, i);
     return true;
 }

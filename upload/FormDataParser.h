@@ -1,13 +1,16 @@
 // Splitting a posted multipart/form-data body into its fields.
 //
 // The part delimiter is the body's first line (up to its first CR); only each
-// part's Content-Disposition header is read, by short fixed-size searches.
+// part's Content-Disposition line is read, by short fixed-size searches.
 // Field data are never copied: every record points into the body, which the
 // caller keeps alive and unchanged for as long as the parser is used.
 //
-// Nothing here reads past the end of the body. Searches that would reach past
-// it are cut at the end, and a stop byte that is not found before the end
-// counts as not found.
+// Every search stays inside the part at hand: a part's header is looked for
+// only before the next delimiter, and its parameters only on its own
+// Content-Disposition line. So the parse is linear in the body's size, a
+// field's value can never be taken for a parameter, and a part that does not
+// match is skipped without ending the parse. Nothing here reads past the end
+// of the body.
 #pragma once
 
 #include <cstddef>
@@ -27,10 +30,11 @@ constexpr std::size_t kFileNameSlot = text::kFileNameSlotBytes;
 // The delimiter line is held in a slot of this size, so it has at most 127
 // bytes; a body whose first CR comes later is not taken for form data.
 constexpr std::size_t kDelimiterSlot = 128;
-// Each header search of ReadDisposition looks this far from where the
-// previous one ended.
+// "Content-Disposition", "form-data" and "name" are each looked for this far
+// from where the previous search ended: the header must come first in its
+// part, as every browser sends it.
 constexpr std::size_t kHeaderWindow = 32;
-// FindChar looks at this many bytes.
+// A parameter's opening quote is looked for this far after its name.
 constexpr std::size_t kFindCharReach = 6;
 // A body yields at most this many fields; later parts are ignored. Every
 // field costs a record of some 350 bytes and every page walks them, while a
@@ -45,7 +49,7 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 struct FormField {
     char fieldName[kFieldNameSlot] = {};   // the name parameter, without quotes
     std::int32_t isFile = 0;               // 1 when a filename parameter was read
-    char fileName[kFileNameSlot] = {};     // the filename parameter exactly as sent
+    char fileName[kFileNameSlot] = {};     // the filename parameter as sent, its quoting undone
     std::int32_t dataLength = 0;           // never negative
     const char* dataStart = nullptr;       // first data byte in the body; null for no data
     std::unique_ptr<FormField> nextField;  // the following part, in body order
@@ -66,13 +70,19 @@ struct FieldText {
 std::size_t BoundedFind(std::string_view body, std::size_t start, std::string_view pattern, std::size_t window);
 // The offset of the first of the kFindCharReach bytes from start that equals c, or kNone.
 std::size_t FindChar(std::string_view body, std::size_t start, char c);
-// Copies the bytes from start up to the next stop byte into the slot, cut to
-// slotSize - 1 bytes, and terminates them; returns the stop byte's offset, or
-// kNone when the body ends first (the slot then holds the bytes up to the end).
-std::size_t CopyUntil(char* slot, std::size_t slotSize, char stop, std::string_view body, std::size_t start);
-// Reads the Content-Disposition header of the part at p into field; false
-// when the part's header does not match (field keeps what was read so far).
-bool ReadDisposition(std::string_view body, std::size_t p, FormField& field);
+// Reads the quoted string whose opening quote is at openQuote into the slot,
+// cut to slotSize - 1 bytes and terminated: a backslash before a quote or a
+// backslash stands for that byte, any other backslash is itself (so a
+// client's path "D:\up\x.txt" keeps its separators). Returns the closing
+// quote's offset, or kNone when the text ends first (the slot then holds
+// what was read).
+std::size_t CopyQuoted(char* slot, std::size_t slotSize, std::string_view text, std::size_t openQuote);
+// Reads the Content-Disposition line of the part whose header starts at p
+// into field; header ends where the part ends (its next delimiter or the end
+// of the body). False when the part does not match: the line must come
+// first, spelled so, with a quoted name; a quoted filename parameter on the
+// same line makes it a file part.
+bool ReadDisposition(std::string_view header, std::size_t p, FormField& field);
 
 class FormDataParser {
 public:
@@ -82,10 +92,11 @@ public:
     FormDataParser& operator=(const FormDataParser&) = delete;
 
     // Replaces the list with the fields of the bodyLength bytes at body
-    // (a negative length counts as 0), the first kMaxFormFields of them. False
-    // only when the first record cannot be allocated (the indexes throw
-    // std::bad_alloc); a malformed body yields the fields read before the
-    // parse stopped.
+    // (a negative length counts as 0), the first kMaxFormFields of them. A
+    // part that does not match, or has no blank line before its delimiter, is
+    // left out; a last part cut off by the end of the body is kept with what
+    // its header gave and no data. False only when the first record cannot be
+    // allocated (the indexes throw std::bad_alloc).
     bool Parse(const char* body, std::int32_t bodyLength);
 
     // Name lookups compare byte for byte and answer for the first field of

@@ -30,6 +30,8 @@ public:
     FieldText ValueAt(std::int32_t index) const { return parser_.ValueAt(index); }
     FieldText NameAt(std::int32_t index) const { return parser_.NameAt(index); }
     bool IsFile(std::string_view name) const { return parser_.FieldIsFile(name); }
+    // The fields in body order, for walking them all.
+    const FormField* Fields() const { return parser_.First(); }
 
     // The upload of a field: false unless it is a file field with a file
     // name and a non-empty upload.

@@ -124,4 +124,6 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
 
 unsigned long LastError() { return static_cast<unsigned long>(errno); }
 
+unsigned SystemCodePage() { return 936; }
+
 }  // namespace tarnwick::platform

@@ -15,4 +15,12 @@ UtcTime CurrentUtcTime() {
 
 std::time_t CurrentTime() { return std::time(nullptr); }
 
+bool ToLocalTime(std::time_t t, LocalTime& local) {
+    std::tm tm;
+    if (localtime_r(&t, &tm) == nullptr) return false;
+    local = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+             tm.tm_wday,        static_cast<int>(tm.tm_gmtoff / 60)};
+    return true;
+}
+
 }  // namespace tarnwick::platform

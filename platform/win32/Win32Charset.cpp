@@ -60,4 +60,6 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
 
 unsigned long LastError() { return GetLastError(); }
 
+unsigned SystemCodePage() { return GetACP(); }
+
 }  // namespace tarnwick::platform

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <deque>
 #include <ctime>
 #include <limits>
 #include <optional>
@@ -71,7 +72,7 @@ std::string Times(const std::string& s, int n) {
 const std::string kHead =
     "From: ann@example.com\r\n"
     "To: <bob@example.com>\r\n"
-    "Date: Mon, 05 Mar 01 07:08:09 UTC\r\n"
+    "Date: Mon, 05 Mar 2001 07:08:09 +0000\r\n"
     "Subject: Hello\r\n"
     "X-Mailer: Quorbel Post\r\n"
     "MIME-Version: 1.0\r\n"
@@ -81,11 +82,11 @@ const std::string kPre = "This is a multi-part message in MIME format.\r\n\r\n";
 const std::string kB = "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n";
 const std::string kClose = "--QUORBEL_POST_BYE_TEMWARDOSSEN_200011119--\r\n";
 const std::string kEnd = "\r\n.\r\n";
-const std::string kText = "Content-Type: text/plain\r\nContent-Transfer-Encoding: 7Bit\r\n\r\n";
-std::string AttachmentHead(const std::string& base) {
-    return "Content-Type: application/octet-stream; file=" + base +
-           "\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=" + base +
-           "\r\n\r\n";
+const std::string kText = "Content-Type: text/plain; charset=GBK\r\nContent-Transfer-Encoding: 7bit\r\n\r\n";
+std::string AttachmentHead(const std::string& quoted) {
+    return "Content-Type: application/octet-stream; file=\"" + quoted +
+           "\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=\"" + quoted +
+           "\"\r\n\r\n";
 }
 const std::string k54 = Times("abc", 18);   // "abc" is "YWJj"
 const std::string k54Base64 = Times("YWJj", 18) + "\r\n";
@@ -93,12 +94,10 @@ const std::string k54Base64 = Times("YWJj", 18) + "\r\n";
 class ComposerTest : public ::testing::Test {
 protected:
     ZoneScope zone{"UTC0"};
-    ScratchDir dir;
 
     struct Attachment {
         std::string name;
-        std::optional<std::string> content;   // none: no such file
-        bool backslashes = false;             // pass the path with '\' separators
+        std::string content;
     };
 
     void Fill(MultipartMessage& m, const std::string& body, const std::vector<Attachment>& files) {
@@ -106,15 +105,11 @@ protected:
         m.ParseRecipients("bob@example.com");
         m.SetSubject("Hello");
         m.SetBody(body);
-        for (const Attachment& a : files) {
-            std::string path = dir.Path() + a.name;
-            if (a.content) WriteFile(path, *a.content);
-            if (a.backslashes)
-                for (char& c : path)
-                    if (c == '/') c = '\\';
-            m.AddPart(path, kAttachmentCode, "");
-        }
+        for (const Attachment& a : files) m.AddAttachment(a.name, kept_.emplace_back(a.content));
     }
+
+private:
+    std::deque<std::string> kept_;   // the attachments' bytes, alive until the test ends
 };
 
 TEST_F(ComposerTest, WholeMessages) {
@@ -139,11 +134,15 @@ TEST_F(ComposerTest, WholeMessages) {
              AttachmentHead("two.dat") + "YWJj\r\n" + kClose},
         {"zero bytes are data", "", {{"z", "\0\0\0\0"s}},
          kPre + kB + AttachmentHead("z") + "AAAAAA==\r\n" + kClose},
-        {"base name from a path with backslashes", "", {{"report.final.doc", "abc", true}},
-         kPre + kB + AttachmentHead("report.final.doc") + "YWJj\r\n" + kClose},
-        {"missing and empty files: boundary line only", "x",
-         {{"gone.doc", std::nullopt}, {"empty.doc", ""}, {"ok.bin", "abc"}},
-         kPre + kB + kText + "x\r\n" + kB + kB + kB + AttachmentHead("ok.bin") + "YWJj\r\n" + kClose},
+        {"two attachments of one name", "", {{"a.bin", "abc"}, {"a.bin", "abd"}},
+         kPre + kB + AttachmentHead("a.bin") + "YWJj\r\n" + kB + AttachmentHead("a.bin") + "YWJk\r\n" + kClose},
+        {"names quoted, quote and backslash escaped", "",
+         {{"my report; v2 (final).txt", "abc"}, {"a,b \"c\"\\d\r\n.txt", "abc"}},
+         kPre + kB + AttachmentHead("my report; v2 (final).txt") + "YWJj\r\n" + kB +
+             AttachmentHead("a,b \\\"c\\\"\\\\d__.txt") + "YWJj\r\n" + kClose},
+        {"GBK text is 8bit", "\xc4\xe3\xba\xc3", {},
+         kPre + kB + "Content-Type: text/plain; charset=GBK\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                     "\xc4\xe3\xba\xc3\r\n" + kClose},
         {"lines beginning with a dot are stuffed", ".x\r\n.\r\na.b\r\n..", {{"a.bin", "abc"}},
          kPre + kB + kText + "..x\r\n..\r\na.b\r\n...\r\n" + kB + AttachmentHead("a.bin") + "YWJj\r\n" + kClose},
         {"so is a line that wrapping begins", Times("a", 70) + " .bbbbbb", {},
@@ -164,7 +163,7 @@ TEST_F(ComposerTest, HeaderBlockCopiesValuesUnchanged) {
     m.SetSubject("Hi \xc4\xe3\xba\xc3");
     EXPECT_EQ(HeaderLines(m) + "\r\n",
               "From: Ann <ann@example.com>\r\nTo: <ann>,Bob Lee <bob@x>\r\n"
-              "Date: Mon, 05 Mar 01 07:08:09 UTC\r\nSubject: Hi \xc4\xe3\xba\xc3\r\n"
+              "Date: Mon, 05 Mar 2001 07:08:09 +0000\r\nSubject: Hi \xc4\xe3\xba\xc3\r\n"
               "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
               "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n\r\n");
 }
@@ -176,7 +175,7 @@ TEST_F(ComposerTest, LineBreaksInHeaderValuesBecomeSpaces) {
     m.SetSubject("Hi\n\r\n\xc4\xe3");
     EXPECT_EQ(HeaderLines(m),
               "From: me  Bcc: x@127.0.0.1\r\nTo: Ann  <ann @x>,<bob@y Bcc: z@127.0.0.1>\r\n"
-              "Date: Mon, 05 Mar 01 07:08:09 UTC\r\nSubject: Hi   \xc4\xe3\r\n"
+              "Date: Mon, 05 Mar 2001 07:08:09 +0000\r\nSubject: Hi   \xc4\xe3\r\n"
               "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
               "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n");
 }
@@ -227,7 +226,7 @@ TEST_F(ComposerTest, PartsAreTrimmedTextFirstUnknownCodesLeftOut) {
     m.AddPart("ignored", 7, "");
     m.AddPart(" \thi\r\n", kTextPartCode, "; charset=gb2312");
     EXPECT_EQ(Written(m), kHead + kPre + kB +
-                              "Content-Type: text/plain; charset=gb2312\r\nContent-Transfer-Encoding: 7Bit\r\n\r\n"
+                              "Content-Type: text/plain; charset=gb2312\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
                               "hi\r\n" + kB + AttachmentHead("ok.bin") + "YWJj\r\n" + kClose + kEnd);
 }
 
@@ -244,10 +243,11 @@ TEST(ComposerRecipients, ParseAndToLine) {
     struct Row { const char* to; bool ok; std::vector<Recipient> parsed; const char* line; } rows[] = {
         {"ann;bob", true, {{"ann", ""}, {"bob", ""}}, "To: <ann>,<bob>"},
         {"Ann Lee <ann>", true, {{"ann", "Ann Lee "}}, "To: Ann Lee <ann>"},
-        {"ann;", true, {{"ann", ""}, {"", ""}}, "To: <ann>,<>"},
+        {"ann;", true, {{"ann", ""}}, "To: <ann>"},
+        {"ann, ,;bob", true, {{"ann", ""}, {"bob", ""}}, "To: <ann>,<bob>"},
         {"x <y", false, {}, "To: "},
         {"ann; bob,ann", true, {{"ann", ""}, {" bob", ""}, {"ann", ""}}, "To: <ann>,< bob>,<ann>"},
-        {"", true, {{"", ""}}, "To: <>"},
+        {"", true, {}, "To: "},
         {"a <b> tail", true, {{"b", "a "}}, "To: a <b>"},
         {"ann;x <y;bob", false, {{"ann", ""}}, "To: <ann>"},
         {"a>b<c>", false, {}, "To: "},
@@ -280,16 +280,16 @@ TEST(ComposerRecipients, OutOfRangeLeavesOutputsUntouched) {
     EXPECT_EQ(address + "|" + name, "a@x|A ");
 }
 
-TEST(ComposerDate, EnglishNamesTwoDigitYearLocalZone) {
+TEST(ComposerDate, EnglishNamesFourDigitYearNumericZone) {
     ZoneScope zone("UTC0");
     struct Row { int y, mo, d, h, mi, s; const char* date; } rows[] = {
-        {2001, 1, 1, 0, 0, 0, "Mon, 01 Jan 01 00:00:00 UTC"},   {2001, 2, 1, 9, 5, 7, "Thu, 01 Feb 01 09:05:07 UTC"},
-        {2001, 3, 1, 10, 0, 0, "Thu, 01 Mar 01 10:00:00 UTC"},  {2001, 4, 1, 11, 0, 0, "Sun, 01 Apr 01 11:00:00 UTC"},
-        {2001, 5, 1, 12, 0, 0, "Tue, 01 May 01 12:00:00 UTC"},  {2001, 6, 1, 13, 0, 0, "Fri, 01 Jun 01 13:00:00 UTC"},
-        {2001, 7, 1, 14, 0, 0, "Sun, 01 Jul 01 14:00:00 UTC"},  {2001, 8, 1, 15, 0, 0, "Wed, 01 Aug 01 15:00:00 UTC"},
-        {2001, 9, 1, 16, 0, 0, "Sat, 01 Sep 01 16:00:00 UTC"},  {2001, 10, 1, 17, 0, 0, "Mon, 01 Oct 01 17:00:00 UTC"},
-        {2001, 11, 1, 18, 0, 0, "Thu, 01 Nov 01 18:00:00 UTC"}, {2001, 12, 1, 23, 59, 58, "Sat, 01 Dec 01 23:59:58 UTC"},
-        {1999, 12, 31, 23, 59, 59, "Fri, 31 Dec 99 23:59:59 UTC"}, {2000, 1, 1, 0, 0, 0, "Sat, 01 Jan 00 00:00:00 UTC"},
+        {2001, 1, 1, 0, 0, 0, "Mon, 01 Jan 2001 00:00:00 +0000"},   {2001, 2, 1, 9, 5, 7, "Thu, 01 Feb 2001 09:05:07 +0000"},
+        {2001, 3, 1, 10, 0, 0, "Thu, 01 Mar 2001 10:00:00 +0000"},  {2001, 4, 1, 11, 0, 0, "Sun, 01 Apr 2001 11:00:00 +0000"},
+        {2001, 5, 1, 12, 0, 0, "Tue, 01 May 2001 12:00:00 +0000"},  {2001, 6, 1, 13, 0, 0, "Fri, 01 Jun 2001 13:00:00 +0000"},
+        {2001, 7, 1, 14, 0, 0, "Sun, 01 Jul 2001 14:00:00 +0000"},  {2001, 8, 1, 15, 0, 0, "Wed, 01 Aug 2001 15:00:00 +0000"},
+        {2001, 9, 1, 16, 0, 0, "Sat, 01 Sep 2001 16:00:00 +0000"},  {2001, 10, 1, 17, 0, 0, "Mon, 01 Oct 2001 17:00:00 +0000"},
+        {2001, 11, 1, 18, 0, 0, "Thu, 01 Nov 2001 18:00:00 +0000"}, {2001, 12, 1, 23, 59, 58, "Sat, 01 Dec 2001 23:59:58 +0000"},
+        {1999, 12, 31, 23, 59, 59, "Fri, 31 Dec 1999 23:59:59 +0000"}, {2000, 1, 1, 0, 0, 0, "Sat, 01 Jan 2000 00:00:00 +0000"},
     };
     for (const Row& row : rows) {
         std::tm t{};
@@ -299,10 +299,18 @@ TEST(ComposerDate, EnglishNamesTwoDigitYearLocalZone) {
     }
 }
 
-TEST(ComposerDate, LocalTimeAndZoneName) {
-    ZoneScope zone("EST5EDT,M3.2.0,M11.1.0");
-    EXPECT_EQ(FormatDate(983776089), "Mon, 05 Mar 01 02:08:09 EST");
-    EXPECT_EQ(FormatDate(994248000), "Wed, 04 Jul 01 08:00:00 EDT");   // 12:00 UTC
+TEST(ComposerDate, LocalTimeWithTheZonesOffset) {
+    struct Row { const char* zone; std::time_t t; const char* date; } rows[] = {
+        {"EST5EDT,M3.2.0,M11.1.0", 983776089, "Mon, 05 Mar 2001 02:08:09 -0500"},
+        {"EST5EDT,M3.2.0,M11.1.0", 994248000, "Wed, 04 Jul 2001 08:00:00 -0400"},   // 12:00 UTC
+        {"CST-8", 1796800800, "Wed, 09 Dec 2026 15:20:00 +0800"},
+        {"IST-5:30", 983776089, "Mon, 05 Mar 2001 12:38:09 +0530"},
+        {"NST3:30", 983776089, "Mon, 05 Mar 2001 03:38:09 -0330"},
+    };
+    for (const Row& row : rows) {
+        ZoneScope zone(row.zone);
+        EXPECT_EQ(FormatDate(row.t), row.date) << row.zone;
+    }
 }
 
 TEST(ComposerDate, UnconvertibleTimeGivesAnEmptyValue) {
@@ -325,7 +333,7 @@ TEST(ComposerThreads, MessagesComposedAtOnceAreAlike) {
         });
     for (std::thread& t : threads) t.join();
     for (const std::string& body : bodies)
-        EXPECT_EQ(body, "From: \r\nTo: \r\nDate: Mon, 05 Mar 01 07:08:09 UTC\r\nSubject: \r\n"
+        EXPECT_EQ(body, "From: \r\nTo: \r\nDate: Mon, 05 Mar 2001 07:08:09 +0000\r\nSubject: \r\n"
                         "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
                         "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n\r\n" +
                             kPre + kB + kText + "hello there\r\n" + kClose + kEnd);

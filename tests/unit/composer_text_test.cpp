@@ -75,9 +75,9 @@ TEST(ComposerWrap, FollowsTheCounterRules) {
          S(70, 'a') + "\r\n" + S(20, 'b') + "\r\n" + S(63, 'c')},
         {"tab before the space dropped", S(70, 'a') + "\t " + S(7, 'b'), S(70, 'a') + "\r\n" + S(7, 'b')},
         {"tab after the space dropped", S(70, 'a') + " \t" + S(7, 'b'), S(70, 'a') + "\r\n" + S(7, 'b')},
-        {"line ends after the space dropped", S(40, 'a') + " " + S(36, 'b') + " \r\n\r\nccc",
-         S(40, 'a') + " " + S(36, 'b') + "\r\nccc"},
-        {"line ends before the space dropped", "abc\r\n\r\n " + S(80, 'x'), "abc\r\n" + S(80, 'x')},
+        {"line ends after the space kept", S(40, 'a') + " " + S(36, 'b') + " \r\n\r\nccc",
+         S(40, 'a') + " " + S(36, 'b') + "\r\n\r\nccc"},
+        {"line ends before the space kept", "abc\r\n\r\n " + S(80, 'x'), "abc\r\n\r\n" + S(80, 'x')},
         {"no space: left long", S(100, 'x'), S(100, 'x')},
         {"long line breaks at its first space", S(100, 'x') + " yy zz", S(100, 'x') + "\r\nyy zz"},
         {"space before an earlier break", S(70, 'a') + " " + S(100, 'b'), S(70, 'a') + "\r\n" + S(100, 'b')},
@@ -89,6 +89,21 @@ TEST(ComposerWrap, FollowsTheCounterRules) {
          S(40, 'a') + "\r\n" + S(34, 'b') + "\x81 " + S(10, 'c')},
     };
     for (const Row& row : rows) EXPECT_EQ(WrapText(row.in, 76), row.out) << row.name;
+}
+
+// A paragraph break after a line of any length survives wrapping.
+TEST(ComposerWrap, KeepsEveryLineBreak) {
+    for (std::size_t length = 1; length <= 160; ++length) {
+        for (const std::string& blanks : {std::string(" "), std::string("   "), std::string(" \t ")}) {
+            const std::string in = "x " + S(length, 'w') + blanks + "\r\n\r\n" + "next " + S(length, 'v') + blanks + "\r\nend";
+            const std::string out = WrapText(in, 76);
+            SCOPED_TRACE(length);
+            EXPECT_NE(out.find("\r\n\r\nnext"), std::string::npos) << out;
+            EXPECT_NE(out.find("\r\nend"), std::string::npos) << out;
+            EXPECT_EQ(out.find("\r\n\r\n\r\n"), std::string::npos) << out;
+            EXPECT_EQ(out.find("\r\n\r\nend"), std::string::npos) << out;
+        }
+    }
 }
 
 TEST(ComposerWrap, LongTextOnlyTurnsSpacesIntoLineEnds) {

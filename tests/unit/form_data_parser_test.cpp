@@ -104,32 +104,33 @@ TEST(FormDataSearches, FindChar) {
     }
 }
 
-TEST(FormDataSearches, CopyUntil) {
+TEST(FormDataSearches, CopyQuoted) {
     struct Row {
         const char* name;
-        std::string body;
-        std::size_t start;
-        std::size_t want;       // the stop byte's offset, or kNone
+        std::string text;       // the opening quote at offset 0
+        std::size_t want;       // the closing quote's offset, or kNone
         std::string slotText;   // what the 8-byte slot holds afterwards
     };
     const std::vector<Row> rows = {
-        {"plain", "\"abc\"", 1, 4, "abc"},
-        {"empty", "\"\"", 1, 1, ""},
-        {"fills the slot", "1234567\"", 0, 7, "1234567"},
-        {"cut to the slot", "123456789\"", 0, 9, "1234567"},
-        {"no stop byte before the end", "abc", 0, kNone, "abc"},
-        {"long and no stop byte", "123456789", 0, kNone, "1234567"},
-        {"start at the end", "abc", 3, kNone, ""},
-        {"start past the end", "abc", 7, kNone, ""},
+        {"plain", "\"abc\"", 4, "abc"},
+        {"empty", "\"\"", 1, ""},
+        {"fills the slot", "\"1234567\"", 8, "1234567"},
+        {"cut to the slot", "\"123456789\"", 10, "1234567"},
+        {"escaped quote", "\"a\\\"b\"", 5, "a\"b"},
+        {"escaped backslash", "\"a\\\\\"", 4, "a\\"},
+        {"other backslashes kept", "\"D:\\u\\x\"", 7, "D:\\u\\x"},
+        {"escaped quote at the end", "\"ab\\\"", kNone, "ab\""},
+        {"no closing quote", "\"abc", kNone, "abc"},
+        {"nothing after the quote", "\"", kNone, ""},
     };
     constexpr std::size_t kSlot = 8;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Bytes body(row.body);
+        Bytes text(row.text);
         // Guard bytes around the slot show any write outside it.
         char buffer[kSlot + 2];
         std::memset(buffer, '#', sizeof buffer);
-        EXPECT_EQ(CopyUntil(buffer + 1, kSlot, '"', body.View(), row.start), row.want);
+        EXPECT_EQ(CopyQuoted(buffer + 1, kSlot, text.View(), 0), row.want);
         EXPECT_EQ(std::string(buffer + 1), row.slotText.c_str());
         EXPECT_EQ(buffer[0], '#');
         EXPECT_EQ(buffer[kSlot + 1], '#');
@@ -163,6 +164,7 @@ void ExpectFields(const ParsedBody& body, const std::vector<Expected>& want) {
 }
 
 const std::string kPlainA = "Content-Disposition: form-data; name=\"a\"\r\n\r\n";
+const std::string kFileF = "Content-Disposition: form-data; name=\"f\"; filename=\"y.txt\"\r\n\r\n";
 
 struct BodyRow {
     const char* name;
@@ -187,40 +189,57 @@ TEST(FormDataParserBodies, EdgeCases) {
         {"value with NUL, CR and LF",
          "--B\r\n" + kPlainA + std::string("a\0b\rc\nd\r\n\r", 11) + "\r\n--B--\r\n",
          {{"a", false, "", std::string("a\0b\rc\nd\r\n\r", 11)}}},
-        {"value beginning with a semicolon stops the parse",
-         "--B\r\n" + kPlainA + ";v\r\n--B\r\nContent-Disposition: form-data; name=\"b\"\r\n\r\nw\r\n--B--\r\n",
-         {{"a", false, "", ""}}},
+        {"value beginning with a semicolon",
+         "--B\r\n" + kPlainA + ";-) lunch?\r\n--B\r\n" + kFileF + "w\r\n--B--\r\n",
+         {{"a", false, "", ";-) lunch?"}, {"f", true, "y.txt", "w"}}},
+        {"a value naming a filename is data",
+         "--B\r\n" + kPlainA + "; filename=\"evil\"\r\n--B--\r\n", {{"a", false, "", "; filename=\"evil\""}}},
         {"filename before name",
          "--B\r\nContent-Disposition: form-data; filename=\"x.txt\"; name=\"f\"\r\n\r\ndata\r\n--B--\r\n",
-         {{"x.txt", false, "", ""}}},
-        {"other letter case stops at that part",
-         "--B\r\n" + kPlainA + "1\r\n--B\r\ncontent-disposition: form-data; name=\"b\"\r\n\r\n2\r\n--B--\r\n",
-         {{"a", false, "", "1"}, {"", false, "", ""}}},
-        {"unquoted name",
-         "--B\r\nContent-Disposition: form-data; name=a\r\n\r\nx\r\n--B--\r\n", {{"", false, "", ""}}},
-        {"first header not Content-Disposition",
-         "--B\r\nContent-Type: text/plain\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nx\r\n--B--\r\n",
-         {{"", false, "", ""}}},
+         {{"f", true, "x.txt", "data"}}},
+        {"escaped quotes in the file name",
+         "--B\r\nContent-Disposition: form-data; name=\"f\"; filename=\"say \\\"hi\\\".txt\"\r\n\r\nd\r\n--B--",
+         {{"f", true, "say \"hi\".txt", "d"}}},
+        {"a browser's %22 stays as sent",
+         "--B\r\nContent-Disposition: form-data; name=\"f\"; filename=\"say %22hi%22.txt\"\r\n\r\nd\r\n--B--",
+         {{"f", true, "say %22hi%22.txt", "d"}}},
+        {"other letter case skips that part",
+         "--B\r\n" + kPlainA + "1\r\n--B\r\ncontent-disposition: form-data; name=\"b\"\r\n\r\n2\r\n--B\r\n" + kFileF +
+             "3\r\n--B--\r\n",
+         {{"a", false, "", "1"}, {"f", true, "y.txt", "3"}}},
+        {"unquoted name skips that part",
+         "--B\r\nContent-Disposition: form-data; name=a\r\n\r\nx\r\n--B\r\n" + kPlainA + "y\r\n--B--\r\n",
+         {{"a", false, "", "y"}}},
+        {"first header not Content-Disposition skips that part",
+         "--B\r\nContent-Type: text/plain\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nx\r\n--B\r\n" + kFileF +
+             "y\r\n--B--\r\n",
+         {{"f", true, "y.txt", "y"}}},
+        {"no blank line before the delimiter skips that part",
+         "--B\r\nContent-Disposition: form-data; name=\"a\"\r\nx\r\n--B\r\n" + kFileF + "y\r\n--B--\r\n",
+         {{"f", true, "y.txt", "y"}}},
+        {"unquoted file name skips that part",
+         "--B\r\nContent-Disposition: form-data; name=\"f\"; filename=x\r\n\r\nx\r\n--B\r\n" + kPlainA + "y\r\n--B--",
+         {{"a", false, "", "y"}}},
         {"empty body", "", {}},
         {"LF line ends", "--B\nContent-Disposition: form-data; name=\"a\"\n\nxyz\n--B--\n", {}},
         {"URL-encoded form", "From=a%40b&To=c%40d&Subject=hi", {}},
-        {"ends after a delimiter line", "--B\r\n" + kPlainA + "x\r\n--B\r\n", {{"a", false, "", "x"}, {"", false, "", ""}}},
-        {"ends right after the delimiter bytes", "--B\r\n" + kPlainA + "x\r\n--B", {{"a", false, "", "x"}, {"", false, "", ""}}},
-        {"only the delimiter line", "--B\r\n", {{"", false, "", ""}}},
-        {"only the delimiter and its CR", "--B\r", {{"", false, "", ""}}},
+        {"ends after a delimiter line", "--B\r\n" + kPlainA + "x\r\n--B\r\n", {{"a", false, "", "x"}}},
+        {"ends right after the delimiter bytes", "--B\r\n" + kPlainA + "x\r\n--B", {{"a", false, "", "x"}}},
+        {"only the delimiter line", "--B\r\n", {}},
+        {"only the delimiter and its CR", "--B\r", {}},
         {"close delimiter hides later parts",
          "--B\r\n" + kPlainA + "1\r\n--B--\r\n" + kPlainA + "2\r\n--B--\r\n", {{"a", false, "", "1"}}},
         {"no blank line before the end", "--B\r\nContent-Disposition: form-data; name=\"a\"\r\nxyz", {{"a", false, "", ""}}},
         {"no delimiter after the part", "--B\r\n" + kPlainA + "xyz\r\n", {{"a", false, "", ""}}},
-        {"delimiter inside the header leaves no data",
-         "--B\r\nContent-Disposition: form-data; name=\"x--B\"\r\n\r\nv\r\n--B--\r\n",
-         {{"x--B", false, "", ""}, {"", false, "", ""}}},
+        {"delimiter inside the header ends that part",
+         "--B\r\nContent-Disposition: form-data; name=\"x--B\"\r\n\r\nv\r\n--B\r\n" + kPlainA + "y\r\n--B--\r\n",
+         {{"a", false, "", "y"}}},
         {"delimiter right after the blank line", "--B\r\n" + kPlainA + "--B--\r\n", {{"a", false, "", ""}}},
         {"data without the CR LF before the delimiter", "--B\r\n" + kPlainA + "xy--B--", {{"a", false, "", ""}}},
         {"empty delimiter is never found", "\r\n" + kPlainA + "xyz\r\n\r\n", {{"a", false, "", ""}}},
-        {"no closing quote", "--B\r\nContent-Disposition: form-data; name=\"abc", {{"abc", false, "", ""}}},
-        {"no closing quote on the file name",
-         "--B\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x.t", {{"f", false, "x.t", ""}}},
+        {"no closing quote", "--B\r\nContent-Disposition: form-data; name=\"abc", {}},
+        {"no closing quote on the line",
+         "--B\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x.t\r\n\r\n\"\r\n--B--", {}},
     };
     for (const BodyRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -237,39 +256,34 @@ TEST(FormDataParserBodies, HeaderSearchReaches) {
     const std::vector<BodyRow> rows = {
         {"Content-Disposition ends at byte 32", "--B\r\n" + Padded(13) + kPlainA + "x\r\n--B--",
          {{"a", false, "", "x"}}},
-        {"Content-Disposition ends at byte 33", "--B\r\n" + Padded(14) + kPlainA + "x\r\n--B--",
-         {{"", false, "", ""}}},
+        {"Content-Disposition ends at byte 33", "--B\r\n" + Padded(14) + kPlainA + "x\r\n--B--", {}},
         {"form-data within 32 bytes",
          "--B\r\nContent-Disposition:" + Padded(22) + "form-data; name=\"a\"\r\n\r\nx\r\n--B--",
          {{"a", false, "", "x"}}},
         {"form-data past 32 bytes",
-         "--B\r\nContent-Disposition:" + Padded(23) + "form-data; name=\"a\"\r\n\r\nx\r\n--B--",
-         {{"", false, "", ""}}},
+         "--B\r\nContent-Disposition:" + Padded(23) + "form-data; name=\"a\"\r\n\r\nx\r\n--B--", {}},
         {"name within 32 bytes", "--B\r\nContent-Disposition: form-data;" + Padded(27) + "name=\"a\"\r\n\r\nx\r\n--B--",
          {{"a", false, "", "x"}}},
-        {"name past 32 bytes", "--B\r\nContent-Disposition: form-data;" + Padded(28) + "name=\"a\"\r\n\r\nx\r\n--B--",
-         {{"", false, "", ""}}},
+        {"name past 32 bytes", "--B\r\nContent-Disposition: form-data;" + Padded(28) + "name=\"a\"\r\n\r\nx\r\n--B--", {}},
         {"opening quote at the sixth byte",
          "--B\r\nContent-Disposition: form-data; name" + Padded(5) + "\"a\"\r\n\r\nx\r\n--B--",
          {{"a", false, "", "x"}}},
         {"opening quote at the seventh byte",
-         "--B\r\nContent-Disposition: form-data; name" + Padded(6) + "\"a\"\r\n\r\nx\r\n--B--",
-         {{"", false, "", ""}}},
-        {"semicolon at the sixth byte from the closing quote",
-         "--B\r\nContent-Disposition: form-data; name=\"f\"" + Padded(4) + "; filename=\"y\"\r\n\r\nx\r\n--B--",
+         "--B\r\nContent-Disposition: form-data; name" + Padded(6) + "\"a\"\r\n\r\nx\r\n--B--", {}},
+        {"filename anywhere further along the line",
+         "--B\r\nContent-Disposition: form-data; name=\"f\"" + Padded(40) + ";" + Padded(40) + "filename=\"y\"\r\n\r\nx\r\n--B--",
          {{"f", true, "y", "x"}}},
-        {"semicolon at the seventh byte from the closing quote",
-         "--B\r\nContent-Disposition: form-data; name=\"f\"" + Padded(5) + "; filename=\"y\"\r\n\r\nx\r\n--B--",
+        {"filename without its semicolon is no parameter",
+         "--B\r\nContent-Disposition: form-data; name=\"f\" filename=\"y\"\r\n\r\nx\r\n--B--",
          {{"f", false, "", "x"}}},
-        {"filename past 32 bytes from the semicolon",
-         "--B\r\nContent-Disposition: form-data; name=\"f\";" + Padded(24) + "filename=\"y\"\r\n\r\nx\r\n--B--",
-         {{"f", false, "", ""}}},
+        {"filename on the next header line is no parameter",
+         "--B\r\nContent-Disposition: form-data; name=\"f\"\r\nX-Note: a; filename=\"y\"\r\n\r\nx\r\n--B--",
+         {{"f", false, "", "x"}}},
         {"second part's window starts with the line end",
          "--B\r\n" + kPlainA + "1\r\n--B\r\n" + Padded(11) + kPlainA + "2\r\n--B--",
          {{"a", false, "", "1"}, {"a", false, "", "2"}}},
         {"second part's window, one byte too far",
-         "--B\r\n" + kPlainA + "1\r\n--B\r\n" + Padded(12) + kPlainA + "2\r\n--B--",
-         {{"a", false, "", "1"}, {"", false, "", ""}}},
+         "--B\r\n" + kPlainA + "1\r\n--B\r\n" + Padded(12) + kPlainA + "2\r\n--B--", {{"a", false, "", "1"}}},
     };
     for (const BodyRow& row : rows) {
         SCOPED_TRACE(row.name);
