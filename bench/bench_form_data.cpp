@@ -1,5 +1,7 @@
-// Form-data parsing speed on a large upload: the delimiter search over the
-// file's bytes is nearly all of the work.
+// Form-data parsing speed on a large upload, where the delimiter search over
+// the file's bytes is nearly all of the work, and on a hostile body of many
+// parts before a long tail, where any search that runs past its own part
+// would make the cost grow with parts times tail.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -42,5 +44,35 @@ void BM_FormDataParse(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(body.size()));
 }
 BENCHMARK(BM_FormDataParse)->Unit(benchmark::kMillisecond);
+
+// 1,000 parts whose header has no blank line, then one part whose header
+// runs on for the tail (state.range(0) bytes of short lines) before its
+// blank line: a search for a part's header end that ran past the part's own
+// delimiter would cross the whole tail once per part.
+std::string ManyPartsLongTailBody(std::size_t tailBytes) {
+    const std::string d = "------WebKitFormBoundaryx7YpKq2Lm9TzR4bW";
+    std::string body;
+    body.reserve(tailBytes + 100000);
+    for (int i = 0; i < 1000; ++i)
+        body += d + "\r\nContent-Disposition: form-data; name=\"f" + std::to_string(i) + "\"\r\nx\r\n";
+    body += d + "\r\nContent-Disposition: form-data; name=\"tail\"\r\n";
+    const std::size_t end = body.size() + tailBytes;
+    while (body.size() < end) body += "X-Line: a\r\n";
+    body += "\r\nx\r\n" + d + "--\r\n";
+    return body;
+}
+
+void BM_FormDataManyPartsLongTail(benchmark::State& state) {
+    const std::string body = ManyPartsLongTailBody(static_cast<std::size_t>(state.range(0)));
+    tarnwick::upload::FormDataParser parser;
+    for (auto _ : state) {
+        parser.Parse(body.data(), static_cast<std::int32_t>(body.size()));
+        benchmark::DoNotOptimize(parser.FieldCount());
+    }
+    if (parser.FieldCount() != 1 || parser.FieldValue("tail").length != 1)
+        state.SkipWithError("the tail field was not read");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(body.size()));
+}
+BENCHMARK(BM_FormDataManyPartsLongTail)->Arg(1 << 20)->Arg(4 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "mime/Codecs.h"
 #include "sendmail/MessageText.h"
 #include "tests/unit/TestFiles.h"
 
@@ -188,6 +189,41 @@ TEST_F(ComposerTest, TextHoldingTheBoundaryGetsAnotherOne) {
     MultipartMessage written;
     Fill(written, forged, {{"a.bin", "abc"}});
     EXPECT_EQ(Written(written), kHead.substr(0, kHead.size() - 4) + "0\r\n\r\n" + expected + kEnd);
+}
+
+// No line of a message passes 998 bytes: a long To is folded after a comma,
+// a long run of text without blanks goes quoted-printable.
+TEST_F(ComposerTest, NoLineIsOver998Bytes) {
+    std::string to, toLine = "To: ";
+    for (int i = 0; i < 60; ++i) {
+        const std::string address = "recipient" + std::to_string(i) + "@example.com";
+        to += (i ? "," : "") + address;
+        toLine += (i ? ",<" : "<") + address + ">";
+    }
+    const std::string text = "Chinese without blanks: " + Times("\xd6\xd0", 700) + "\r\n.\r\nend";
+    MultipartMessage m;
+    m.ParseRecipients(to);
+    m.SetBody(text);
+    const std::string written = Written(m);
+    for (std::size_t begin = 0, end; begin < written.size(); begin = end + 2) {
+        end = written.find("\r\n", begin);
+        ASSERT_LE(end - begin, 998u);
+    }
+    // Unfolded, the To line is the one line it would have been.
+    const std::size_t toAt = written.find("To: ");
+    std::string folded = written.substr(toAt, written.find("\r\nDate: ") - toAt);
+    ASSERT_NE(folded.find(",\r\n <"), std::string::npos);
+    for (std::size_t at; (at = folded.find("\r\n ")) != std::string::npos;) folded.erase(at, 3);
+    EXPECT_EQ(folded, toLine);
+
+    const std::string head = "Content-Type: text/plain; charset=GBK\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";
+    const std::size_t bodyAt = written.find(head);
+    ASSERT_NE(bodyAt, std::string::npos);
+    const std::size_t begin = bodyAt + head.size();
+    const std::size_t end = written.find("\r\n--" + std::string(kBoundary) + "--");
+    std::string decoded(end - begin, '\0');
+    decoded.resize(mime::QuotedPrintableDecodeRange(written.data() + begin, written.data() + end, decoded.data()));
+    EXPECT_EQ(decoded, "Chinese without blanks:\r\n" + Times("\xd6\xd0", 700) + "\r\n.\r\nend");   // wrapped at the blank
 }
 
 TEST(ComposerBoundary, OccursInNoTextThatHoldsTheFixedOne) {

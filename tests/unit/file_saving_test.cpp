@@ -39,6 +39,9 @@ TEST(SaveBaseName, ClientNameToSavedName) {
         {"a.txt.", ""}, {"a.txt ", ""}, {"...", ""},
         {"a\tb.txt", ""}, {"a\r\nb.txt", ""}, {"\x1F", ""},
         {"a.txt:x", ""}, {"C:a.txt:x", ""},
+        {"Why?.pdf", ""}, {"a|b.txt", ""}, {"a<b", ""}, {"a>b", ""}, {"say \"hi\".txt", ""}, {"*.txt", ""},
+        // '|' may be the second byte of a double-byte character
+        {"\x81\x7C.txt", "\x81\x7C.txt"},
     };
     for (const Case& c : cases) EXPECT_EQ(text::SaveBaseName(c.sent), c.saved) << c.sent;
 }

@@ -368,6 +368,53 @@ TEST(MimeCodecQuotedPrintable, Rules) {
     for (const auto& c : cases) EXPECT_EQ(DecodeQp(c.in), c.out) << c.name;
 }
 
+TEST(MimeCodecQuotedPrintable, EncoderRules) {
+    struct Row { const char* name; std::string in, out; } rows[] = {
+        {"plain text stays", "Hello, world!", "Hello, world!"},
+        {"line ends stay, blanks before them are escaped", "a \r\nb\t\r\nc ", "a=20\r\nb=09\r\nc=20"},
+        {"8-bit bytes and '=' are escaped", "\xd6\xd0=1", "=D6=D0=3D1"},
+        {"lone CR and LF are escaped", "a\rb\nc", "a=0Db=0Ac"},
+        {"a dot starting a line is escaped", ".\r\n.x\r\na.b", "=2E\r\n=2Ex\r\na.b"},
+        {"75 characters fit a line", std::string(75, 'a'), std::string(75, 'a')},
+        {"76 take a soft break", std::string(76, 'a'), std::string(75, 'a') + "=\r\na"},
+        {"an escape is never split", std::string(73, 'a') + "\xff", std::string(73, 'a') + "=\r\n=FF"},
+        {"a dot after a soft break is escaped", std::string(75, 'a') + ".", std::string(75, 'a') + "=\r\n=2E"},
+    };
+    for (const Row& row : rows) {
+        std::string out;
+        QuotedPrintableEncode(row.in, out);
+        EXPECT_EQ(out, row.out) << row.name;
+    }
+}
+
+TEST(MimeCodecQuotedPrintable, EncoderRoundTripsWithLinesOf76AtMost) {
+    std::mt19937 random(2045);
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        const std::size_t length = random() % 600;
+        for (std::size_t i = 0; i < length; ++i) {
+            // CR LF pairs among arbitrary bytes, so both kinds of line break
+            // occur; no zero byte, which no posted text holds (and which the
+            // decoder reads as a line feed).
+            if (random() % 20 == 0) text += "\r\n";
+            else text += static_cast<char>(1 + random() % 255);
+        }
+        std::string encoded;
+        QuotedPrintableEncode(text, encoded);
+        for (std::size_t begin = 0; begin <= encoded.size();) {
+            std::size_t end = encoded.find("\r\n", begin);
+            if (end == std::string::npos) end = encoded.size();
+            ASSERT_LE(end - begin, 76u);
+            ASSERT_EQ(encoded.find_first_not_of("\t !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`"
+                                                "abcdefghijklmnopqrstuvwxyz{|}~", begin) >= end, true);
+            begin = end + 2;
+        }
+        std::string decoded(encoded.size(), '\0');
+        decoded.resize(QuotedPrintableDecodeRange(encoded.data(), encoded.data() + encoded.size(), decoded.data()));
+        ASSERT_EQ(decoded, text);
+    }
+}
+
 TEST(MimeCodecQuotedPrintable, EscapeBeforeEndDoesNotSeeDigitsBeyondIt) {
     // The range ends after "=4"; the '1' after it in memory must not be read.
     const std::string text = "x=41";
