@@ -92,13 +92,23 @@ std::size_t FindNameParameter(std::string_view line, std::size_t from) {
 }
 
 // The offset just after a "filename" parameter name on the line from `from`
-// on: one that a ';' (blanks between allowed) stands before. kNone if none.
+// on: one outside quoted strings that a ';' (blanks between allowed) stands
+// before. kNone if none.
 std::size_t FindFileNameParameter(std::string_view line, std::size_t from) {
     constexpr std::string_view kFileName = "filename";
-    for (std::size_t at = line.find(kFileName, from); at != std::string_view::npos; at = line.find(kFileName, at + 1)) {
-        std::size_t before = at;
-        while (before > from && IsBlank(line[before - 1])) --before;
-        if (before > from && line[before - 1] == ';') return at + kFileName.size();
+    bool quoted = false;
+    std::size_t lastNonBlank = kNone;
+    for (std::size_t i = from; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '\\') ++i;
+            else if (c == '"') quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (lastNonBlank != kNone && line[lastNonBlank] == ';' && line.compare(i, kFileName.size(), kFileName) == 0) {
+            return i + kFileName.size();
+        }
+        if (!IsBlank(c)) lastNonBlank = i;
     }
     return kNone;
 }

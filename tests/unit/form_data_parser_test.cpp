@@ -192,6 +192,8 @@ TEST(FormDataParserBodies, EdgeCases) {
         {"value beginning with a semicolon",
          "--B\r\n" + kPlainA + ";-) lunch?\r\n--B\r\n" + kFileF + "w\r\n--B--\r\n",
          {{"a", false, "", ";-) lunch?"}, {"f", true, "y.txt", "w"}}},
+        {"a name holding \"; filename\" is a name",
+         "--B\r\nContent-Disposition: form-data; name=\"a; filename=\"\r\n\r\nv\r\n--B--", {{"a; filename=", false, "", "v"}}},
         {"a value naming a filename is data",
          "--B\r\n" + kPlainA + "; filename=\"evil\"\r\n--B--\r\n", {{"a", false, "", "; filename=\"evil\""}}},
         {"filename before name",
