@@ -82,11 +82,14 @@ for _ in $(seq 50); do
     sleep 0.2
 done
 check "the message is delivered to bob" test -n "$delivered"
-check "the delivered message carries the attachment" has "${delivered:-/dev/null}" 'filename=note.txt'
+check "the delivered message carries the attachment" has "${delivered:-/dev/null}" 'filename="note.txt"'
 
 curl -s -b "$jar" -c "$jar" -F "token=$token" -F From=alice@localhost -F 'To=bob@localhost, wangming@localhost' \
     -F 'Subject=spaces' -F 'Body=x' "$base/send.asp" > "$work/spaces.html"
-check "blanks around an address separator are refused" has "$work/spaces.html" 'without spaces'
+check "blanks around an address separator are fine" has "$work/spaces.html" 'Message sent.'
+curl -s -b "$jar" -c "$jar" -F "token=$token" -F From=alice@localhost -F 'To=bbo@localhost' \
+    -F 'Subject=typo' -F 'Body=x' "$base/send.asp" > "$work/typo.html"
+check "a mistyped local recipient is named" has "$work/typo.html" 'Unknown local recipient: bbo@localhost'
 
 curl -s -b "$jar" -c "$jar" --data-urlencode 'hz=~{<:Ky2;S{#,NpJ)l6HK!#~}' -d "token=$token" "$base/hz.asp" > "$work/hz.html"
 check "HZ text converts to GB2312" has "$work/hz.html" '己所不欲，勿施於人。'

@@ -2,6 +2,7 @@
 <!-- #include file="config.inc" -->
 <!-- #include file="lib/common.inc" -->
 <!-- #include file="lib/auth.inc" -->
+<!-- #include file="lib/compose.inc" -->
 <%
 Dim mail, i, f, toText, subject, body, lines, k, title
 
@@ -48,37 +49,6 @@ If Request.QueryString("reply") <> "" Or Request.QueryString("forward") <> "" Th
 End If
 
 PageStart title
-' The form is posted in GBK: the SendMail object writes the posted text into
-' the message as it comes and declares it GB2312. A character GBK lacks is
-' posted as "&#N;". (compose.js encodes its own posts the same way.)
+ComposeForm H(toText), H(subject), H(body), False
+PageEnd
 %>
-<form id="compose" class="panel" method="post" action="send.asp" enctype="multipart/form-data" accept-charset="gbk">
-  <input type="hidden" name="From" value="<%= H(UserAddress()) %>">
-  <input type="hidden" name="token" value="<%= H(Session("token")) %>">
-  <label for="from">From</label>
-  <input type="text" id="from" value="<%= H(UserAddress()) %>" readonly>
-  <label for="to">To</label>
-  <input type="text" id="to" name="To" value="<%= H(toText) %>" placeholder="name@<%= H(MAIL_DOMAIN) %>" required>
-  <p class="hint">Several recipients: separate them with commas, as in bob@<%= H(MAIL_DOMAIN) %>,carol@<%= H(MAIL_DOMAIN) %></p>
-  <label for="subject">Subject</label>
-  <input type="text" id="subject" name="Subject" value="<%= H(subject) %>">
-  <label for="bodytext">Message</label>
-  <textarea id="bodytext" name="Body" rows="14">
-<%= H(body) %></textarea>
-  <fieldset id="files">
-    <legend>Attachments</legend>
-    <input type="file" id="file1" name="file1">
-    <input type="file" id="file2" name="file2">
-    <input type="file" id="file3" name="file3">
-  </fieldset>
-  <p class="actions">
-    <button type="submit" id="send" class="primary">Send</button>
-    <a id="cancel" class="button" href="inbox.asp">Cancel</a>
-  </p>
-  <div id="upload" hidden>
-    <progress id="progress" max="1" value="0"></progress>
-    <span id="progress-text" role="status"></span>
-  </div>
-</form>
-<script src="compose.js"></script>
-<% PageEnd %>

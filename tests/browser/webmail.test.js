@@ -2,10 +2,11 @@
 // read a Chinese message and UTF-8 mail (a subject of several encoded words,
 // an emoji, a Korean attachment name), download attachments (odd names too),
 // send a message with two files to a local user and find it delivered intact,
-// send a large one and watch its upload progress, send Chinese text, delete a
-// message, sign out. Also
-// the session rules: no session until a page stores a value, a new session id
-// at sign-in, SameSite=Lax, form tokens, the limits on forms and passwords.
+// send a large one and watch its upload progress, send to two recipients,
+// have a mistyped or unreadable recipient named with the form kept, send
+// Chinese text, delete a message, sign out. Also the session rules: no
+// session until a page stores a value, a new session id at sign-in,
+// SameSite=Lax, form tokens, the limits on forms and passwords.
 // Screenshots of the inbox and of a message go to $SCREENSHOTS.
 //
 // Prints "ok <name>" / "not ok <name> # <detail>" per check and a last line
@@ -386,6 +387,51 @@ function oddNamesMessage() {
               `at ${plain.url()}: ${JSON.stringify(result)}`);
         check('and that message arrives', (await deliveredTo('wangming', plainSubject)) !== null, 'not delivered');
         await plainContext.close();
+    });
+
+    // Blanks after a comma are fine; a recipient Send would refuse brings
+    // the form back, filled in, with what is wrong.
+    await step('send to "bob@localhost, wangming@localhost"', async () => {
+        const both = `Two recipients ${Date.now()}`;
+        await page.goto(`${base}/compose.asp`);
+        await page.fill('form#compose [name=To]', 'bob@localhost, wangming@localhost');
+        await page.fill('form#compose [name=Subject]', both);
+        await page.click('#send');
+        const result = await page.locator('#result').innerText({ timeout: 60000 });
+        check('blanks after the comma: the message is sent', /sent/i.test(result), JSON.stringify(result));
+        check('bob and wangming both receive it',
+              (await deliveredTo('bob', both)) !== null && (await deliveredTo('wangming', both)) !== null, 'not both');
+    });
+
+    const bobFiles = () => fs.readdirSync(path.join(store, 'bob', 'mailbox')).length +
+        fs.readdirSync(path.join(store, 'bob')).filter(f => /^qvr/.test(f)).length;
+    await step('a mistyped local recipient', async () => {
+        const before = bobFiles();
+        const typo = `Typo ${Date.now()} 周末`;
+        await page.goto(`${base}/compose.asp`);
+        await page.fill('form#compose [name=To]', 'bob@localhost, bbo@localhost');
+        await page.fill('form#compose [name=Subject]', typo);
+        await page.fill('form#compose [name=Body]', 'Kept 안녕 when it comes back.');
+        await page.click('#send');
+        const result = await page.locator('#result').innerText({ timeout: 60000 });
+        check('the unknown recipient is named', /unknown local recipient: bbo@localhost/i.test(result), JSON.stringify(result));
+        const kept = [await page.inputValue('#to'), await page.inputValue('#subject'), await page.inputValue('#bodytext')];
+        check('the form comes back filled in', kept.join('|') === `bob@localhost, bbo@localhost|${typo}|Kept 안녕 when it comes back.`,
+              JSON.stringify(kept));
+        check('nothing is delivered to bob', bobFiles() === before, `${before} -> ${bobFiles()}`);
+        await page.fill('form#compose [name=To]', 'bob@localhost');
+        await page.click('#send');
+        await page.locator('#result', { hasText: 'sent' }).waitFor({ timeout: 60000 });
+        check('the form that came back sends once corrected', (await deliveredTo('bob', typo.slice(0, -3))) !== null, 'not delivered');
+    });
+
+    await step('an address that cannot be read', async () => {
+        await page.goto(`${base}/compose.asp`);
+        await page.fill('form#compose [name=To]', '<carol@localhost');
+        await page.fill('form#compose [name=Subject]', 'Unreadable');
+        await page.click('#send');
+        const result = await page.locator('#result').innerText({ timeout: 60000 });
+        check('"<carol@localhost" is named as unreadable', /"<carol@localhost" cannot be read/.test(result), JSON.stringify(result));
     });
 
     // The compose form posts GBK, the charset the message is written in:
