@@ -68,6 +68,7 @@ bool CreateDirectoryAt(const std::string& path);
 // Removes a directory; succeeds only when it is empty.
 bool RemoveDirectoryAt(const std::string& path);
 bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
 // Opens a file with the C library (mode as for fopen); null on failure.
 std::FILE* OpenStdioFile(const std::string& path, const char* mode);
 

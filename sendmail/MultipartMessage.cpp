@@ -123,7 +123,9 @@ void MultipartMessage::WriteTo(std::FILE* file, std::time_t date) const {
                     kLineEnd + kLineEnd + kPreamble + kLineEnd + kLineEnd);
 
     const std::string delimiter = "--" + boundary + kLineEnd;
-    if (!body_.empty()) {
+    // A multipart holds at least one part: a message of nothing gets an
+    // empty text.
+    if (!body_.empty() || parts_.empty()) {
         Write(file, delimiter);
         WriteText(file, text, std::string());
     }

@@ -32,7 +32,8 @@ class MultipartMessage {
 public:
     void SetFrom(const std::string& from) { from_ = from; }
     void SetSubject(const std::string& subject) { subject_ = subject; }
-    // The typed text: unless empty, the first part, trimmed like any other.
+    // The typed text: unless empty, the first part, trimmed like any other
+    // (a message with no part at all gets an empty one).
     void SetBody(const std::string& body) { body_ = body; }
 
     // Splits the To text at ';', ',' and its end and appends a recipient

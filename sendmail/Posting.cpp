@@ -90,7 +90,7 @@ std::string UniqueTimeDigits() {
 }
 
 bool DeliverCopy(const std::string& messageFile, const std::string& userDir, std::string digits) {
-    if (!platform::FileExists(userDir)) return false;
+    if (!platform::DirectoryExists(userDir)) return false;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string target = userDir + "\\qvr" + digits + ".in";
         if (platform::CopyFileNoReplace(messageFile, target)) return true;
@@ -143,7 +143,7 @@ PostOutcome PostForm(const upload::PostedForm& form, std::string& tempPath, cons
     for (long r = 0; r < message.RecipientCount(); ++r) {
         message.GetRecipient(r, address, displayName);
         if (!IsLocalAddress(address, domains, user)) continue;   // the mail server's to deliver
-        if (!IsDeliverableUserName(user) || !platform::FileExists(mailPath + "\\" + user))
+        if (!IsDeliverableUserName(user) || !platform::DirectoryExists(mailPath + "\\" + user))
             return PostOutcome::kUnknownLocalUser;
         if (seenUsers.insert(text::FoldCaseByCharacter(user)).second) users.push_back(user);
     }

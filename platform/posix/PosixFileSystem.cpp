@@ -122,6 +122,11 @@ bool FileExists(const std::string& path) {
     return stat(ToPosixPath(path).c_str(), &st) == 0;
 }
 
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return stat(ToPosixPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::FILE* OpenStdioFile(const std::string& path, const char* mode) {
     return std::fopen(ToPosixPath(path).c_str(), mode);
 }

@@ -13,6 +13,9 @@
 # Protocol: a script prints "ok <name>" or "not ok <name> # <detail>" per check
 # and "done" as its last line. Wine ends a script silently (exit code 0) on a
 # compile or runtime error, so a script without "done" counts as one failure.
+# After sendmail.vbs, check-delivered.py reads the copies it kept with
+# Python's email package; its checks count alike (its last line is
+# "N passed, M failed").
 #
 # Environment:
 #   TARNWICK_KEEP_PREFIX=1  keep the prefix (its path is printed) for debugging
@@ -23,6 +26,8 @@
 #   TARNWICK_DIR         Windows folder holding both DLLs, ending in "\"
 #   TARNWICK_DLL         Windows path of the registered Tarnwick.dll, or "" if absent
 #   TARNWICK_SOURCE_DIR  tests/com as a Windows (Z:) path, ending in "\"
+#   TARNWICK_DELIVERED_DIR  an empty folder, ending in "\", where sendmail.vbs
+#                        keeps delivered copies for check-delivered.py
 set -u
 
 usage() {
@@ -90,7 +95,7 @@ if ! timeout 300 "${wine_env[@]}" wineboot -i >"$prefix/wineboot.log" 2>&1; then
 fi
 
 dir="$prefix/drive_c/tarnwick"
-mkdir -p "$dir/run"
+mkdir -p "$dir/run" "$dir/delivered"
 windir='C:\tarnwick\'
 
 passed=0
@@ -128,8 +133,9 @@ fi
 export TARNWICK_DIR="$windir"
 export TARNWICK_DLL="$tarnwick_win"
 export TARNWICK_SOURCE_DIR="Z:$(echo "$here" | tr / '\\')\\"
+export TARNWICK_DELIVERED_DIR="${windir}delivered\\"
 {
-    for v in WINEPREFIX WINEDEBUG WINEDLLOVERRIDES TARNWICK_DIR TARNWICK_DLL TARNWICK_SOURCE_DIR; do
+    for v in WINEPREFIX WINEDEBUG WINEDLLOVERRIDES TARNWICK_DIR TARNWICK_DLL TARNWICK_SOURCE_DIR TARNWICK_DELIVERED_DIR; do
         printf 'export %s=%q\n' "$v" "${!v}"
     done
     echo '{ export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null'
@@ -158,21 +164,11 @@ if [ -n "$winunit" ]; then
     fi
 fi
 
-for script in "${scripts[@]}"; do
-    name=$(basename "$script")
-    case "$name" in
-    *.vbs) lib="$here/lib/testlib.vbs" ;;
-    *.js) lib="$here/lib/testlib.js" ;;
-    *) echo "skipping $name (neither .vbs nor .js)"; continue ;;
-    esac
-    # The library ends with a line break, so the script starts on a line of its own.
-    cat "$lib" "$script" >"$dir/run/$name"
-    out=$(timeout -k 10 "$timeout_s" "${wine_env[@]}" wine cscript //nologo "${windir}run\\$name" 2>"$dir/run/$name.stderr")
-    rc=$?
-    sp=0
-    sf=0
-    finished=0
-    last=""
+# Counts the "ok" and "not ok" lines of one program's output into the totals.
+# A program that does not print its closing line (the pattern) stopped early
+# and counts as one failure more.
+tally() {  # <name> <exit code> <closing line pattern> <output>
+    local name=$1 rc=$2 closing=$3 out=$4 sp=0 sf=0 finished=0 last="" line why
     while IFS= read -r line; do
         line=${line%$'\r'}
         case "$line" in
@@ -185,15 +181,20 @@ for script in "${scripts[@]}"; do
             failures+=("$name: ${line#not ok }")
             echo "$name: $line"
             ;;
-        done) finished=1 ;;
         "") ;;
-        *) echo "$name: $line" ;;
+        *)
+            if [[ $line =~ $closing ]]; then
+                finished=1
+            else
+                echo "$name: $line"
+            fi
+            ;;
         esac
         [ -n "$line" ] && last=$line
     done <<<"$out"
     if [ $finished = 0 ]; then
         sf=$((sf + 1))
-        if [ $rc = 124 ] || [ $rc = 137 ]; then
+        if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
             why="timed out after ${timeout_s}s"
         else
             why="did not finish (exit code $rc; last line: ${last:-none})"
@@ -204,7 +205,32 @@ for script in "${scripts[@]}"; do
     passed=$((passed + sp))
     failed=$((failed + sf))
     echo "$name: $sp passed, $sf failed"
+}
+
+ran_sendmail=0
+for script in "${scripts[@]}"; do
+    name=$(basename "$script")
+    case "$name" in
+    *.vbs) lib="$here/lib/testlib.vbs" ;;
+    *.js) lib="$here/lib/testlib.js" ;;
+    *) echo "skipping $name (neither .vbs nor .js)"; continue ;;
+    esac
+    [ "$name" = sendmail.vbs ] && ran_sendmail=1
+    # The library ends with a line break, so the script starts on a line of its own.
+    cat "$lib" "$script" >"$dir/run/$name"
+    out=$(timeout -k 10 "$timeout_s" "${wine_env[@]}" wine cscript //nologo "${windir}run\\$name" 2>"$dir/run/$name.stderr")
+    tally "$name" $? '^done$' "$out"
 done
+
+# Python's email package reads the copies sendmail.vbs kept.
+if [ $ran_sendmail = 1 ]; then
+    if command -v python3 >/dev/null; then
+        out=$(timeout -k 10 "$timeout_s" python3 "$here/check-delivered.py" "$dir/delivered" 2>&1)
+        tally check-delivered.py $? '^[0-9]+ passed, [0-9]+ failed$' "$out"
+    else
+        fail "check-delivered.py" "python3 not found"
+    fi
+fi
 
 if [ $failed -gt 0 ]; then
     echo

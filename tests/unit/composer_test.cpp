@@ -118,7 +118,7 @@ TEST_F(ComposerTest, WholeMessages) {
         "aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd eeeeeeeee fffffffff ggggggggg hhhhhhhhh iiiiiiiii jjjjjjjjjj";
     struct Row { const char* name; std::string body; std::vector<Attachment> files; std::string expected; };
     const Row rows[] = {
-        {"empty body, no attachment", "", {}, kPre + kClose},
+        {"empty body, no attachment: an empty text part", "", {}, kPre + kB + kText + "\r\n" + kClose},
         {"white space only", " \t\r\n \r\n", {}, kPre + kB + kText + "\r\n" + kClose},
         {"text trimmed", "  Hello Bob,\r\n\r\nsee you.\r\n  ", {},
          kPre + kB + kText + "Hello Bob,\r\n\r\nsee you.\r\n" + kClose},

@@ -144,9 +144,11 @@ TEST_F(PostFormTest, RecipientsAreCheckedBeforeAnyDelivery) {
         {"ann@127.0.0.1,bbo@127.0.0.1", PostOutcome::kUnknownLocalUser},
         {"ann@127.0.0.1;..@mail.example", PostOutcome::kUnknownLocalUser},
         {"ann@127.0.0.1;mail.example", PostOutcome::kUnknownLocalUser},
+        {"ann@127.0.0.1,zed@127.0.0.1", PostOutcome::kUnknownLocalUser},   // a file, not a user's directory
         {"", PostOutcome::kNoRecipient},
         {" , ;", PostOutcome::kNoRecipient},
     };
+    test::WriteFile(mail + "/zed", "");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.to);
         FakeForm form;
