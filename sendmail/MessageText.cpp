@@ -66,20 +66,26 @@ std::string WrapText(const std::string& text, int width) {
     };
 
     int column = 0;
-    std::size_t space = 0;     // the most recent space of the current line
+    std::size_t space = 0;     // the most recent space after a word of the current line
     bool lineHasSpace = false;
+    bool lineHasWord = false;  // a line's leading blanks are its indentation, never a break
     for (std::size_t i = 0;; ++i) {
         // A break can leave index i beyond bytes that nobody looks at again.
         while (out.size() <= i && moreBytes()) pullByte();
         if (out.size() <= i) break;
 
         if (out[i] == ' ' && !text::IsTrailByte(out.data(), out.data() + i)) {
-            space = i;
-            lineHasSpace = true;
+            if (lineHasWord) {
+                space = i;
+                lineHasSpace = true;
+            }
+        } else if (!IsWhiteSpace(out[i])) {
+            lineHasWord = true;
         }
         if (out[i] == '\r' && byteAfter(i) == '\n') {
             column = 0;
             lineHasSpace = false;
+            lineHasWord = false;
         }
         if (column <= width) {
             ++column;
@@ -90,9 +96,8 @@ std::string WrapText(const std::string& text, int width) {
         if (!lineHasSpace) continue;
 
         // The blanks around the space give way to one line end, unless the
-        // line ends right after them or they start it: a line end of the
-        // text is never dropped and none is added, so no empty line is lost
-        // or made.
+        // line ends right after them anyway: a line end of the text is never
+        // dropped and no empty line is made.
         std::string rest = out.substr(space);
         rest.append(carry, carried, std::string::npos);
         out.resize(TrimmedEnd(out, 0, space, IsBlank));
@@ -103,11 +108,27 @@ std::string WrapText(const std::string& text, int width) {
         carry = rest.substr(restBegin);
         const std::string_view following =
             restBegin < rest.size() ? std::string_view(carry) : std::string_view(text).substr(next);
-        const bool lineStart = out.empty() || out.back() == '\n';
-        if (!lineStart && following.substr(0, 2) != kLineEnd) out += kLineEnd;
+        if (following.substr(0, 2) != kLineEnd) out += kLineEnd;
         carried = 0;
         column = 0;
         lineHasSpace = false;
+        lineHasWord = true;   // the carried bytes begin with one
+    }
+    return out;
+}
+
+std::string WithCrLfLineEnds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out += kLineEnd;
+            ++i;
+        } else if (text[i] == '\r' || text[i] == '\n') {
+            out += kLineEnd;
+        } else {
+            out += text[i];
+        }
     }
     return out;
 }
@@ -145,20 +166,26 @@ std::string QuotedString(std::string_view value) {
 }
 
 std::string FoldHeaderLine(const std::string& line, bool afterCommas) {
+    // Never inside the field name: folding there would not shorten the value.
+    const std::size_t valueStart = line.find(": ") == std::string::npos ? 0 : line.find(": ") + 2;
     std::string out;
-    std::string rest = line;
-    while (rest.size() > kMaxLineBytes) {
+    std::size_t start = 0;   // of the line being cut, in `line`
+    bool continued = false;  // that line is a continuation: a blank goes first
+    while (line.size() - start + (continued ? 1 : 0) > kMaxLineBytes) {
+        const std::size_t room = kMaxLineBytes - (continued ? 1 : 0);
         // The last place that keeps this line within the limit.
         std::size_t cut = 0;
-        for (std::size_t i = kMaxLineBytes; i > 1 && cut == 0; --i)
-            if (afterCommas ? rest[i - 1] == ',' : rest[i] == ' ') cut = i;
+        for (std::size_t i = start + room; i > start + 1 && i > valueStart && cut == 0; --i)
+            if (afterCommas ? line[i - 1] == ',' : line[i] == ' ') cut = i;
         if (cut == 0) break;
-        out.append(rest, 0, cut);
+        if (continued) out += ' ';
+        out.append(line, start, cut - start);
         out += kLineEnd;
-        rest.erase(0, cut);
-        if (afterCommas && rest.front() != ' ') rest.insert(0, 1, ' ');
+        start = cut;
+        continued = afterCommas && line[start] != ' ';
     }
-    return out + rest;
+    if (continued) out += ' ';
+    return out.append(line, start, std::string::npos);
 }
 
 bool HasOverlongLine(std::string_view text) {

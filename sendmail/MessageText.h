@@ -32,6 +32,10 @@ std::string TrimWhiteSpace(const std::string& text);
 // it is, up to its first space. Nothing else in the text changes.
 std::string WrapText(const std::string& text, int width);
 
+// text with every lone CR or LF made a CR LF: a message's lines end in CR
+// LF, and lines are counted, wrapped and dot-stuffed by them.
+std::string WithCrLfLineEnds(const std::string& text);
+
 // text with one more "." in front of every line that begins with "." (a line
 // begins at the start of the text and after every LF). The message file ends
 // with a line holding "." alone, and the mail server that collects it reads

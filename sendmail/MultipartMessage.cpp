@@ -21,27 +21,28 @@ constexpr int kLineWidth = 76;   // of the text part
 void Write(std::FILE* file, std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file); }
 
 // A posted value on one header line: a CR or LF in it would start a header
-// line of the sender's making. Neither byte is ever the second byte of a
-// double-byte character, so each goes on its own.
+// line of the sender's making, and no other control byte belongs in a
+// header either. None is ever the second byte of a double-byte character,
+// so each goes on its own.
 std::string OneLine(std::string value) {
     for (char& c : value)
-        if (c == '\r' || c == '\n') c = ' ';
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) c = ' ';
     return value;
 }
 
 void WriteText(std::FILE* file, const std::string& text, const std::string& suffix) {
-    const std::string wrapped = WrapText(text, kLineWidth);
+    const std::string wrapped = WrapText(WithCrLfLineEnds(text), kLineWidth);
     const std::string type =
         suffix.empty() ? "; charset=" + text::CharsetOfCodePage(platform::kSystemCodePage) : suffix;
-    std::string body, encoding;
-    if (HasOverlongLine(wrapped)) {
+    std::string body = StuffDots(wrapped), encoding;
+    if (HasOverlongLine(body)) {
         // No line of a message may be that long: only soft breaks can cut it.
         encoding = "quoted-printable";
+        body.clear();
         mime::QuotedPrintableEncode(wrapped, body);
     } else {
-        const bool eightBit = std::any_of(wrapped.begin(), wrapped.end(), [](char c) { return (c & 0x80) != 0; });
+        const bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return (c & 0x80) != 0; });
         encoding = eightBit ? "8bit" : "7bit";
-        body = StuffDots(wrapped);
     }
     Write(file, "Content-Type: text/plain" + type + kLineEnd + "Content-Transfer-Encoding: " + encoding + kLineEnd +
                     kLineEnd);

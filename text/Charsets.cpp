@@ -122,6 +122,11 @@ std::u16string RawTextToUnicode(std::string_view bytes) {
     return out;
 }
 
+bool IsUtf8(std::string_view bytes) {
+    std::u16string ignored;
+    return platform::DecodeCodePage(platform::kUtf8CodePage, bytes, ignored, /*strict=*/true);
+}
+
 std::string ToUtf8(std::u16string_view text) {
     std::string out;
     platform::EncodeCodePage(platform::kUtf8CodePage, text, out);

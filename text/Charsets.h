@@ -27,6 +27,9 @@ std::u16string ToUnicode(std::string_view bytes, std::string_view charset);
 // system code page otherwise (as older clients sent GBK).
 std::u16string RawTextToUnicode(std::string_view bytes);
 
+// Whether bytes are valid UTF-8 (plain ASCII is).
+bool IsUtf8(std::string_view bytes);
+
 // UTF-16 to UTF-8 (for tools and tests that print what pages receive).
 std::string ToUtf8(std::u16string_view text);
 // UTF-8 to UTF-16; bad sequences become U+FFFD.

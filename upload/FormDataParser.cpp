@@ -1,5 +1,8 @@
 #include "upload/FormDataParser.h"
 
+#include "text/Charsets.h"
+#include "text/NarrowText.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -10,6 +13,7 @@ namespace {
 
 // The blank line that ends a part's headers.
 constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+constexpr std::string_view kLineEnd = "\r\n";
 // The line end before a delimiter belongs to the delimiter, not to the data.
 constexpr std::size_t kLineEndBytes = 2;
 
@@ -56,17 +60,27 @@ std::size_t FindChar(std::string_view body, std::size_t start, char c) {
     return hit == nullptr ? kNone : static_cast<std::size_t>(hit - body.data());
 }
 
-std::size_t CopyQuoted(char* slot, std::size_t slotSize, std::string_view text, std::size_t openQuote) {
+std::size_t CopyQuoted(char* slot, std::size_t slotSize, std::string_view text, std::size_t openQuote,
+                       bool doubleBytes) {
     std::size_t kept = 0;
     std::size_t found = kNone;
+    auto keep = [&](char c) {
+        if (kept + 1 < slotSize) slot[kept++] = c;   // longer values are cut
+    };
     for (std::size_t i = openQuote + 1; i < text.size(); ++i) {
         char c = text[i];
         if (c == '"') {
             found = i;
             break;
         }
-        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) c = text[++i];
-        if (kept + 1 < slotSize) slot[kept++] = c;   // longer values are cut
+        if (doubleBytes && text::IsLeadByte(c) && i + 1 < text.size() &&
+            static_cast<unsigned char>(text[i + 1]) >= 0x40) {
+            keep(c);
+            c = text[++i];
+        } else if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
+            c = text[++i];
+        }
+        keep(c);
     }
     if (slotSize > 0) slot[kept] = '\0';
     return found;
@@ -94,21 +108,36 @@ std::size_t FindNameParameter(std::string_view line, std::size_t from) {
 // The offset just after a "filename" parameter name on the line from `from`
 // on: one outside quoted strings that a ';' (blanks between allowed) stands
 // before. kNone if none.
-std::size_t FindFileNameParameter(std::string_view line, std::size_t from) {
+std::size_t FindFileNameParameter(std::string_view line, std::size_t from, bool doubleBytes) {
     constexpr std::string_view kFileName = "filename";
-    bool quoted = false;
     std::size_t lastNonBlank = kNone;
     for (std::size_t i = from; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted) {
-            if (c == '\\') ++i;
-            else if (c == '"') quoted = false;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (lastNonBlank != kNone && line[lastNonBlank] == ';' && line.compare(i, kFileName.size(), kFileName) == 0) {
+        if (line[i] == '"') {
+            i = CopyQuoted(nullptr, 0, line, i, doubleBytes);
+            if (i == kNone) return kNone;
+        } else if (lastNonBlank != kNone && line[lastNonBlank] == ';' &&
+                   line.compare(i, kFileName.size(), kFileName) == 0) {
             return i + kFileName.size();
         }
-        if (!IsBlank(c)) lastNonBlank = i;
+        if (!IsBlank(line[i])) lastNonBlank = i;
+    }
+    return kNone;
+}
+
+// The offset just after the next delimiter from `from` on, or kNone. A
+// delimiter starts a line (lineDelimiter is CR LF and the delimiter) and is
+// followed by "--" (the close delimiter), or by blanks and a line end, or by
+// the end of the body: the same bytes inside a line of data are data.
+std::size_t NextDelimiter(std::string_view body, std::size_t from, std::string_view lineDelimiter) {
+    while (from < body.size()) {
+        const std::size_t after = BoundedFind(body, from, lineDelimiter, body.size() - from);
+        if (after == kNone) return kNone;
+        std::size_t rest = after;
+        if (body.compare(rest, 2, "--") == 0) return after;
+        while (rest < body.size() && IsBlank(body[rest])) ++rest;
+        if (rest == body.size() || body.compare(rest, 2, "\r\n") == 0 || (rest + 1 == body.size() && body[rest] == '\r'))
+            return after;
+        from = after - lineDelimiter.size() + 1;
     }
     return kNone;
 }
@@ -124,19 +153,22 @@ bool ReadDisposition(std::string_view header, std::size_t p, FormField& field) {
     at = BoundedFind(line, at, "form-data", kHeaderWindow);
     if (at == kNone) return false;
     const std::size_t parameters = at;
+    // Names that are not UTF-8 are read in the system code page, where the
+    // second byte of a character may be 0x5C: that byte is no escape.
+    const bool doubleBytes = !text::IsUtf8(line.substr(parameters));
     at = FindNameParameter(line, at);
     if (at == kNone) return false;
     const std::size_t nameQuote = FindChar(line, at, '"');
     if (nameQuote == kNone) return false;
-    if (CopyQuoted(field.fieldName, kFieldNameSlot, line, nameQuote) == kNone) return false;
+    if (CopyQuoted(field.fieldName, kFieldNameSlot, line, nameQuote, doubleBytes) == kNone) return false;
 
     field.isFile = 0;
     field.fileName[0] = '\0';
-    at = FindFileNameParameter(line, parameters);
+    at = FindFileNameParameter(line, parameters, doubleBytes);
     if (at == kNone) return true;   // a plain field
     const std::size_t fileQuote = FindChar(line, at, '"');
     if (fileQuote == kNone) return false;
-    if (CopyQuoted(field.fileName, kFileNameSlot, line, fileQuote) == kNone) return false;
+    if (CopyQuoted(field.fileName, kFileNameSlot, line, fileQuote, doubleBytes) == kNone) return false;
     field.isFile = 1;
     return true;
 }
@@ -162,16 +194,18 @@ bool FormDataParser::Parse(const char* body, std::int32_t bodyLength) {
     // within the delimiter slot.
     const auto* cr = static_cast<const char*>(std::memchr(body, '\r', std::min(text.size(), kDelimiterSlot)));
     if (cr == nullptr) return true;
-    const std::string_view delimiter(body, static_cast<std::size_t>(cr - body));
     // Past the CR and the LF taken to follow it.
-    std::size_t p = delimiter.size() + kLineEndBytes;
+    std::size_t p = static_cast<std::size_t>(cr - body) + kLineEndBytes;
+    std::string_view delimiter(body, static_cast<std::size_t>(cr - body));
+    while (!delimiter.empty() && IsBlank(delimiter.back())) delimiter.remove_suffix(1);   // padding
+    const std::string lineDelimiter = std::string(kLineEnd) + std::string(delimiter);
 
     FormField* current = nullptr;
     FormField part;   // read here first: a part that does not match costs no record
     while (p < text.size() && count_ < kMaxFormFields) {
         // Everything about this part is looked for before its delimiter, so
         // each byte of the body is searched a bounded number of times.
-        const std::size_t afterDelimiter = BoundedFind(text, p, delimiter, text.size() - p);
+        const std::size_t afterDelimiter = delimiter.empty() ? kNone : NextDelimiter(text, p, lineDelimiter);
         const bool cutOff = afterDelimiter == kNone;
         const std::size_t partEnd = cutOff ? text.size() : afterDelimiter - delimiter.size();
 

@@ -71,12 +71,15 @@ std::size_t BoundedFind(std::string_view body, std::size_t start, std::string_vi
 // The offset of the first of the kFindCharReach bytes from start that equals c, or kNone.
 std::size_t FindChar(std::string_view body, std::size_t start, char c);
 // Reads the quoted string whose opening quote is at openQuote into the slot,
-// cut to slotSize - 1 bytes and terminated: a backslash before a quote or a
-// backslash stands for that byte, any other backslash is itself (so a
-// client's path "D:\up\x.txt" keeps its separators). Returns the closing
-// quote's offset, or kNone when the text ends first (the slot then holds
-// what was read).
-std::size_t CopyQuoted(char* slot, std::size_t slotSize, std::string_view text, std::size_t openQuote);
+// cut to slotSize - 1 bytes and terminated (nothing is written for a slot of
+// 0 bytes): a backslash before a quote or a backslash stands for that byte,
+// any other backslash is itself (so a client's path D:\up\x.txt keeps its
+// separators). With doubleBytes, a lead byte of the system code page takes
+// the next byte with it (a second byte 0x5C is no escape). Returns the
+// closing quote's offset, or kNone when the text ends first (the slot then
+// holds what was read).
+std::size_t CopyQuoted(char* slot, std::size_t slotSize, std::string_view text, std::size_t openQuote,
+                       bool doubleBytes = false);
 // Reads the Content-Disposition line of the part whose header starts at p
 // into field; header ends where the part ends (its next delimiter or the end
 // of the body). False when the part does not match: the line must come

@@ -116,9 +116,10 @@ inline std::string ReadWhole(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A header value as written: control bytes but the tab made spaces.
 inline std::string OneLine(std::string value) {
     for (char& c : value)
-        if (c == '\r' || c == '\n') c = ' ';
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) c = ' ';
     return value;
 }
 

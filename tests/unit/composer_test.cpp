@@ -146,6 +146,7 @@ TEST_F(ComposerTest, WholeMessages) {
                      "\xc4\xe3\xba\xc3\r\n" + kClose},
         {"lines beginning with a dot are stuffed", ".x\r\n.\r\na.b\r\n..", {{"a.bin", "abc"}},
          kPre + kB + kText + "..x\r\n..\r\na.b\r\n...\r\n" + kB + AttachmentHead("a.bin") + "YWJj\r\n" + kClose},
+        {"lone LF and CR end lines", "a\nb\r.c", {}, kPre + kB + kText + "a\r\nb\r\n..c\r\n" + kClose},
         {"so is a line that wrapping begins", Times("a", 70) + " .bbbbbb", {},
          kPre + kB + kText + Times("a", 70) + "\r\n..bbbbbb\r\n" + kClose},
     };
@@ -171,11 +172,11 @@ TEST_F(ComposerTest, HeaderBlockCopiesValuesUnchanged) {
 
 TEST_F(ComposerTest, LineBreaksInHeaderValuesBecomeSpaces) {
     MultipartMessage m;
-    m.SetFrom("me\r\nBcc: x@127.0.0.1");
+    m.SetFrom("me\r\nBcc: x@127.0.0.1\x1b[2J\x7f\t");
     m.ParseRecipients("Ann\r\n<ann\n@x>;bob@y\rBcc: z@127.0.0.1");
     m.SetSubject("Hi\n\r\n\xc4\xe3");
     EXPECT_EQ(HeaderLines(m),
-              "From: me  Bcc: x@127.0.0.1\r\nTo: Ann  <ann @x>,<bob@y Bcc: z@127.0.0.1>\r\n"
+              "From: me  Bcc: x@127.0.0.1 [2J \t\r\nTo: Ann  <ann @x>,<bob@y Bcc: z@127.0.0.1>\r\n"
               "Date: Mon, 05 Mar 2001 07:08:09 +0000\r\nSubject: Hi   \xc4\xe3\r\n"
               "X-Mailer: Quorbel Post\r\nMIME-Version: 1.0\r\n"
               "Content-Type: multipart/mixed; boundary=QUORBEL_POST_BYE_TEMWARDOSSEN_200011119\r\n");

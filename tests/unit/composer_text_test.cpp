@@ -77,7 +77,9 @@ TEST(ComposerWrap, FollowsTheCounterRules) {
         {"tab after the space dropped", S(70, 'a') + " \t" + S(7, 'b'), S(70, 'a') + "\r\n" + S(7, 'b')},
         {"line ends after the space kept", S(40, 'a') + " " + S(36, 'b') + " \r\n\r\nccc",
          S(40, 'a') + " " + S(36, 'b') + "\r\n\r\nccc"},
-        {"line ends before the space kept", "abc\r\n\r\n " + S(80, 'x'), "abc\r\n\r\n" + S(80, 'x')},
+        {"indentation is no place to break", "abc\r\n\r\n " + S(80, 'x'), "abc\r\n\r\n " + S(80, 'x')},
+        {"an indented long line breaks after its first word", "    " + S(90, 'x') + " tail",
+         "    " + S(90, 'x') + "\r\ntail"},
         {"no space: left long", S(100, 'x'), S(100, 'x')},
         {"long line breaks at its first space", S(100, 'x') + " yy zz", S(100, 'x') + "\r\nyy zz"},
         {"space before an earlier break", S(70, 'a') + " " + S(100, 'b'), S(70, 'a') + "\r\n" + S(100, 'b')},
@@ -145,6 +147,32 @@ TEST(ComposerDots, LinesBeginningWithADotGetAnother) {
         {"\xd6\xd0\n.", "\xd6\xd0\n.."},
     };
     for (const Row& row : rows) EXPECT_EQ(StuffDots(row.in), row.out) << row.in;
+}
+
+TEST(ComposerFold, OnlyLinesOver998BytesAreFoldedWhereABreakHelps) {
+    std::string to = "To: ";
+    for (int i = 0; i < 100; ++i) to += (i ? ",<" : "<") + std::string(16, 'a' + i % 26) + "@x>";
+    const std::string subject = "Subject: " + S(600, 'w') + " " + S(600, 'v');
+    struct Row { const char* name; std::string line; bool afterCommas; std::string folded; } rows[] = {
+        {"short lines stay", "To: <a>,<b>", true, "To: <a>,<b>"},
+        {"998 bytes stay", "Subject: " + S(989, 'x'), false, "Subject: " + S(989, 'x')},
+        {"no blank but after the name: stays", "Subject: " + S(1200, 'x'), false, "Subject: " + S(1200, 'x')},
+        {"at the last blank that fits", subject, false, "Subject: " + S(600, 'w') + "\r\n " + S(600, 'v')},
+    };
+    for (const Row& row : rows) EXPECT_EQ(FoldHeaderLine(row.line, row.afterCommas), row.folded) << row.name;
+
+    // After the last comma that fits: every line ends with one, and taking
+    // the folds out gives the line back.
+    std::string folded = FoldHeaderLine(to, true);
+    std::size_t lines = 0;
+    for (std::size_t begin = 0, end; begin < folded.size(); begin = end + 2, ++lines) {
+        end = std::min(folded.find("\r\n", begin), folded.size());
+        EXPECT_LE(end - begin, 998u);
+        if (end < folded.size()) EXPECT_EQ(folded[end - 1], ',');
+    }
+    EXPECT_EQ(lines, 3u);
+    for (std::size_t at; (at = folded.find("\r\n ")) != std::string::npos;) folded.erase(at, 3);
+    EXPECT_EQ(folded, to);
 }
 
 TEST(ComposerBaseName, TakesWhatFollowsTheDriveAndTheLastSeparator) {
