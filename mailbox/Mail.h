@@ -8,6 +8,7 @@
 #include "frame/ComPtr.h"
 #include "frame/DispatchObject.h"
 #include "frame/PageBinding.h"
+#include "mailbox/AttachmentType.h"
 #include "mailbox/MailboxIndex.h"
 
 namespace tarnwick::mailbox {
@@ -48,7 +49,8 @@ protected:
     //   HRESULT Summary(const Tree&, BSTR*), Body(...), AttachmentList(...)
     //                                  a new string for the result, or a failure
     //   const Part* Find(const Tree&, BSTR name)  the attachment GetFile sends
-    //   std::string ContentType(const Part&)      the media type it is sent as
+    //   std::string ContentType(const Part&)      the media type the part declares
+    //                                  (sent only as SentAttachmentType allows)
     // Part is one of the tree types that mime's DecodedCapacity and
     // DecodeBodyInto take.
     template <class Rules>
@@ -163,7 +165,8 @@ HRESULT Mail::FileBy(long nIndex, BSTR sFileName, long* bSucceed) {
             if (FAILED(frame::MakeByteArray(
                     DecodedCapacity(*part), [part](char* out) { return DecodeBodyInto(*part, out); }, &bytes)))
                 return S_OK;   // nothing can be sent
-            SendToPage(bytes.Ref(), Rules::ContentType(*part));
+            // Never a type that could run in the site's pages.
+            SendToPage(bytes.Ref(), SentAttachmentType(Rules::ContentType(*part)));
             *bSucceed = 1;
             return S_OK;
         });

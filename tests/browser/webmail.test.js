@@ -107,6 +107,15 @@ function oddNamesMessage() {
         Buffer.from('--b--\r\n')]);
 }
 
+// A message for alice with an HTML attachment that holds a script.
+function htmlAttachmentMessage() {
+    return Buffer.from('From: Mallory <mallory@localhost>\r\nTo: alice@localhost\r\nSubject: An HTML attachment\r\n' +
+        'Date: Thu, 10 Dec 2026 09:00:00 +0800\r\nContent-Type: multipart/mixed; boundary="b"\r\n\r\n' +
+        '--b\r\nContent-Type: text/plain\r\n\r\nOpen it.\r\n' +
+        '--b\r\nContent-Type: text/html\r\nContent-Disposition: attachment; filename="x.html"\r\n\r\n' +
+        '<script>document.title = "ran"</script>\r\n--b--\r\n');
+}
+
 (async () => {
     const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
                                             args: ['--no-sandbox'] });
@@ -114,6 +123,7 @@ function oddNamesMessage() {
     const page = await context.newPage();
     fs.mkdirSync(shots, { recursive: true });
     fs.writeFileSync(path.join(store, 'alice', 'mailbox', '20.in'), oddNamesMessage());
+    fs.writeFileSync(path.join(store, 'alice', 'mailbox', '21.in'), htmlAttachmentMessage());
 
     await step('pages that store nothing start no session', async () => {
         const api = await client();
@@ -277,6 +287,17 @@ function oddNamesMessage() {
             page.locator('ul#attachments a', { hasText: '报告' }).first().click()]);
         check('a Chinese name survives the download (filename*)', dl.suggestedFilename() === '项目 报告+1.txt',
               dl.suggestedFilename());
+    });
+
+    await step('an HTML attachment is sent as bytes', async () => {
+        const link = await findMessage(page, 'An HTML attachment');
+        if (!link) throw new Error('no "An HTML attachment" message');
+        await Promise.all([page.waitForNavigation(), link.click()]);
+        const href = await page.locator('ul#attachments a', { hasText: 'x.html' }).first().evaluate(a => a.href);
+        const headers = (await page.request.get(href)).headers();
+        check('an HTML attachment goes out as application/octet-stream, nosniff',
+              headers['content-type'] === 'application/octet-stream' && headers['x-content-type-options'] === 'nosniff' &&
+              /^attachment;/.test(headers['content-disposition'] || ''), JSON.stringify(headers));
     });
 
     await step('the HZ page', async () => {

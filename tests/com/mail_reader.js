@@ -42,5 +42,21 @@ r.OnStartPage(host.Context);
 checkEqual("GetFile by the Korean name", r.GetFile(0, name), 1);
 checkEqual("sends the decoded bytes", host.OutputHex, "000102ff");
 checkEqual("as the part's media type", host.ContentType, "image/png");
+
+// An HTML attachment with script goes out as bytes of no known kind.
+host.WriteFileText(box + "m.in", [
+    "Content-Type: multipart/mixed; boundary=b1",
+    "",
+    "--b1",
+    "Content-Type: text/html",
+    "Content-Disposition: attachment; filename=x.html",
+    "",
+    "<script>alert(1)</script>",
+    "--b1--",
+    ""].join("\r\n"));
+host.Reset();
+checkEqual("GetFile of an HTML attachment", r.GetFile(0, "x.html"), 1);
+checkEqual("sends it as application/octet-stream", host.Log,
+           "Clear,Buffer=0,ContentType=application/octet-stream,BinaryWrite,Flush");
 r.OnEndPage();
 finish();

@@ -90,6 +90,24 @@ CheckEqual "with bDebug the attachment is found", r.GetFile(0, hangul), 1
 CheckEqual "neither writes anything", host.Log, ""
 r.OnEndPage
 
+' An attachment of a type that could run in the site's pages goes out as
+' application/octet-stream, in the same calls; other types keep theirs.
+Set r = OneMessage(Array("Content-Type: multipart/mixed; boundary=b", "", "--b", _
+    "Content-Type: text/html; charset=utf-8", "Content-Disposition: attachment; filename=x.html", "", "<script>alert(1)</script>", "--b", _
+    "Content-Type: APPLICATION/XHTML+XML", "Content-Disposition: attachment; filename*=UTF-8''y.xhtml", "", "<x/>", "--b", _
+    "Content-Type: ""text/html""", "Content-Disposition: attachment; filename=z.htm", "", "<script>1</script>", "--b", _
+    "Content-Type: Text/CSV", "Content-Disposition: attachment; filename=t.csv", "", "a,b", "--b--"))
+r.OnStartPage host.Context
+sent = Array("x.html", "application/octet-stream", "y.xhtml", "application/octet-stream", _
+    "z.htm", "application/octet-stream", "t.csv", "text/csv")
+For i = 0 To UBound(sent) Step 2
+    host.Reset
+    CheckEqual "GetFile " & sent(i) & " succeeds", r.GetFile(0, sent(i)), 1
+    CheckEqual "GetFile " & sent(i) & " is sent as " & sent(i + 1), host.Log, _
+        "Clear,Buffer=0,ContentType=" & sent(i + 1) & ",BinaryWrite,Flush"
+Next
+r.OnEndPage
+
 ' --- the members shared with Mail: count, indexes, deletion, unopenable entries
 host.RemoveTree box
 host.MakeDirs box

@@ -100,6 +100,30 @@ For i = 0 To UBound(downloads) Step 2
 Next
 CheckEqual "the last attachment before an unterminated closing line is listed", m.GetAllFileName(0), "plain.csv||qp.txt||nopad.bin||"
 m.OnEndPage
+
+' An attachment of a type that could run in the site's pages goes out as
+' application/octet-stream, in the same calls; other types keep theirs.
+Set m = OneMessage(Crlf(Array("Content-Type: multipart/mixed; boundary=""b""", "", "--b", _
+    "Content-Type: text/html", "Content-Disposition: attachment; filename=""x.html""", "", "<script>alert(1)</script>", "--b", _
+    "Content-Type: Image/SVG+XML; name=""y.svg""", "Content-Disposition: attachment; filename=""y.svg""", "", "<svg onload=alert(1)/>", "--b", _
+    "Content-Type: text/html (page) ; charset=utf-8", "Content-Disposition: attachment; filename=""z.htm""", "", "<script>1</script>", "--b", _
+    "Content-Type: multipart/x-mixed-replace; boundary=""c""", "Content-Disposition: attachment; filename=""m.bin""", "", _
+    "--c", "Content-Type: text/html", "", "<script>2</script>", "--c--", "--b", _
+    "Content-Type: text/csv", "Content-Disposition: attachment; filename=""t.csv""", "", "a,b", "--b--")))
+m.OnStartPage host.Context
+sent = Array("x.html", "application/octet-stream", "y.svg", "application/octet-stream", _
+    "z.htm", "application/octet-stream", "m.bin", "application/octet-stream", "t.csv", "text/csv")
+For i = 0 To UBound(sent) Step 2
+    host.Reset
+    CheckEqual "GetFile " & sent(i) & " succeeds", m.GetFile(0, sent(i)), 1
+    CheckEqual "GetFile " & sent(i) & " is sent as " & sent(i + 1), host.Log, _
+        "Clear,Buffer=0,ContentType=" & sent(i + 1) & ",BinaryWrite,Flush"
+Next
+host.Reset
+m.GetFile 0, "x.html"
+CheckEqual "the HTML attachment's bytes are sent unchanged", Left(host.OutputHex, 50), Str2Hex("<script>alert(1)</script>")
+m.OnEndPage
+
 Set m = OneMessage("Subject: =?gb2312?X?abc?= (2)" & vbCrLf & "From: last line without a line feed")
 CheckEqual "an unknown encoding letter keeps the value; an unterminated last header line is read", _
     m.GetTitleInfo(0), "last line without a line feed||||=?gb2312?X?abc?= (2)||||"
