@@ -108,10 +108,16 @@ std::string WrapText(const std::string& text, int width) {
         carry = rest.substr(restBegin);
         const std::string_view following =
             restBegin < rest.size() ? std::string_view(carry) : std::string_view(text).substr(next);
-        if (following.substr(0, 2) != kLineEnd) out += kLineEnd;
         carried = 0;
         column = 0;
         lineHasSpace = false;
+        if (following.substr(0, 2) == kLineEnd) {
+            // The text's own line end follows: walk on from it, so that it
+            // starts the next line as any line end does.
+            i = out.size() - 1;   // out still holds the word before the space
+            continue;
+        }
+        out += kLineEnd;
         lineHasWord = true;   // the carried bytes begin with one
     }
     return out;

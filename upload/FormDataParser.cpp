@@ -1,6 +1,7 @@
 #include "upload/FormDataParser.h"
 
 #include "text/Charsets.h"
+#include "text/FileNames.h"
 #include "text/NarrowText.h"
 
 #include <algorithm>
@@ -60,30 +61,65 @@ std::size_t FindChar(std::string_view body, std::size_t start, char c) {
     return hit == nullptr ? kNone : static_cast<std::size_t>(hit - body.data());
 }
 
-std::size_t CopyQuoted(char* slot, std::size_t slotSize, std::string_view text, std::size_t openQuote,
-                       bool doubleBytes) {
-    std::size_t kept = 0;
-    std::size_t found = kNone;
-    auto keep = [&](char c) {
-        if (kept + 1 < slotSize) slot[kept++] = c;   // longer values are cut
-    };
+namespace {
+
+// One reading of a quoted string; escapes: a backslash before a quote or a
+// backslash stands for that byte.
+std::size_t ReadQuotedOnce(std::string_view text, std::size_t openQuote, bool doubleBytes, bool escapes,
+                           std::string& value) {
+    value.clear();
     for (std::size_t i = openQuote + 1; i < text.size(); ++i) {
         char c = text[i];
-        if (c == '"') {
-            found = i;
-            break;
-        }
+        if (c == '"') return i;
         if (doubleBytes && text::IsLeadByte(c) && i + 1 < text.size() &&
             static_cast<unsigned char>(text[i + 1]) >= 0x40) {
-            keep(c);
+            value += c;
             c = text[++i];
-        } else if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
+        } else if (escapes && c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
             c = text[++i];
         }
-        keep(c);
+        value += c;
     }
-    if (slotSize > 0) slot[kept] = '\0';
-    return found;
+    return kNone;
+}
+
+// The longest prefix of value within maxBytes that ends on a character
+// boundary (of UTF-8, or of the system code page when doubleBytes).
+std::string CutText(const std::string& value, std::size_t maxBytes, bool doubleBytes) {
+    if (value.size() <= maxBytes) return value;
+    if (doubleBytes) return text::CutAtCharBoundary(value, maxBytes);
+    std::size_t end = maxBytes;
+    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) --end;   // a continuation byte
+    return value.substr(0, end);
+}
+
+// A file name for its slot: whole when it fits; else the name after its
+// path, and if even that is too long, its start cut so that the extension
+// stays (it says what the file is).
+std::string FitFileName(const std::string& value, std::size_t maxBytes, bool doubleBytes) {
+    constexpr std::size_t kLongestKeptExtension = 32;
+    if (value.size() <= maxBytes) return value;
+    const std::string base(text::LastPathComponent(value));
+    if (base.size() <= maxBytes) return base;
+    const std::size_t dot = base.rfind('.');
+    const std::string extension =
+        dot != std::string::npos && base.size() - dot <= kLongestKeptExtension ? base.substr(dot) : std::string();
+    return CutText(base.substr(0, base.size() - extension.size()), maxBytes - extension.size(), doubleBytes) +
+           extension;
+}
+
+void Fill(char* slot, std::size_t slotSize, const std::string& value) {
+    std::memcpy(slot, value.data(), value.size());
+    slot[value.size()] = '\0';
+}
+
+}  // namespace
+
+std::size_t ReadQuoted(std::string_view text, std::size_t openQuote, bool doubleBytes, std::string& value) {
+    const std::size_t close = ReadQuotedOnce(text, openQuote, doubleBytes, true, value);
+    // Browsers send a backslash as it is: a name ending in one still ends
+    // at its quote.
+    return close != kNone ? close : ReadQuotedOnce(text, openQuote, doubleBytes, false, value);
 }
 
 namespace {
@@ -113,7 +149,8 @@ std::size_t FindFileNameParameter(std::string_view line, std::size_t from, bool 
     std::size_t lastNonBlank = kNone;
     for (std::size_t i = from; i < line.size(); ++i) {
         if (line[i] == '"') {
-            i = CopyQuoted(nullptr, 0, line, i, doubleBytes);
+            std::string skipped;
+            i = ReadQuoted(line, i, doubleBytes, skipped);
             if (i == kNone) return kNone;
         } else if (lastNonBlank != kNone && line[lastNonBlank] == ';' &&
                    line.compare(i, kFileName.size(), kFileName) == 0) {
@@ -160,7 +197,9 @@ bool ReadDisposition(std::string_view header, std::size_t p, FormField& field) {
     if (at == kNone) return false;
     const std::size_t nameQuote = FindChar(line, at, '"');
     if (nameQuote == kNone) return false;
-    if (CopyQuoted(field.fieldName, kFieldNameSlot, line, nameQuote, doubleBytes) == kNone) return false;
+    std::string value;
+    if (ReadQuoted(line, nameQuote, doubleBytes, value) == kNone) return false;
+    Fill(field.fieldName, kFieldNameSlot, CutText(value, kFieldNameSlot - 1, doubleBytes));
 
     field.isFile = 0;
     field.fileName[0] = '\0';
@@ -168,7 +207,8 @@ bool ReadDisposition(std::string_view header, std::size_t p, FormField& field) {
     if (at == kNone) return true;   // a plain field
     const std::size_t fileQuote = FindChar(line, at, '"');
     if (fileQuote == kNone) return false;
-    if (CopyQuoted(field.fileName, kFileNameSlot, line, fileQuote, doubleBytes) == kNone) return false;
+    if (ReadQuoted(line, fileQuote, doubleBytes, value) == kNone) return false;
+    Fill(field.fileName, kFileNameSlot, FitFileName(value, kFileNameSlot - 1, doubleBytes));
     field.isFile = 1;
     return true;
 }

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -49,7 +50,9 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 struct FormField {
     char fieldName[kFieldNameSlot] = {};   // the name parameter, without quotes
     std::int32_t isFile = 0;               // 1 when a filename parameter was read
-    char fileName[kFileNameSlot] = {};     // the filename parameter as sent, its quoting undone
+    // The filename parameter as sent, its quoting undone; one too long for
+    // the slot keeps its last path component, cut before its extension.
+    char fileName[kFileNameSlot] = {};
     std::int32_t dataLength = 0;           // never negative
     const char* dataStart = nullptr;       // first data byte in the body; null for no data
     std::unique_ptr<FormField> nextField;  // the following part, in body order
@@ -70,16 +73,15 @@ struct FieldText {
 std::size_t BoundedFind(std::string_view body, std::size_t start, std::string_view pattern, std::size_t window);
 // The offset of the first of the kFindCharReach bytes from start that equals c, or kNone.
 std::size_t FindChar(std::string_view body, std::size_t start, char c);
-// Reads the quoted string whose opening quote is at openQuote into the slot,
-// cut to slotSize - 1 bytes and terminated (nothing is written for a slot of
-// 0 bytes): a backslash before a quote or a backslash stands for that byte,
-// any other backslash is itself (so a client's path D:\up\x.txt keeps its
-// separators). With doubleBytes, a lead byte of the system code page takes
-// the next byte with it (a second byte 0x5C is no escape). Returns the
-// closing quote's offset, or kNone when the text ends first (the slot then
-// holds what was read).
-std::size_t CopyQuoted(char* slot, std::size_t slotSize, std::string_view text, std::size_t openQuote,
-                       bool doubleBytes = false);
+// Reads the quoted string whose opening quote is at openQuote into value:
+// a backslash before a quote or a backslash stands for that byte, any other
+// backslash is itself (so a client's path D:\up\x.txt keeps its
+// separators); when read so the string has no closing quote, it is read
+// again with every backslash as itself (browsers do not escape one). With
+// doubleBytes, a lead byte of the system code page takes the next byte with
+// it (a second byte 0x5C is no escape). Returns the closing quote's offset,
+// or kNone when the text ends first.
+std::size_t ReadQuoted(std::string_view text, std::size_t openQuote, bool doubleBytes, std::string& value);
 // Reads the Content-Disposition line of the part whose header starts at p
 // into field; header ends where the part ends (its next delimiter or the end
 // of the body). False when the part does not match: the line must come

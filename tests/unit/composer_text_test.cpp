@@ -78,6 +78,8 @@ TEST(ComposerWrap, FollowsTheCounterRules) {
         {"line ends after the space kept", S(40, 'a') + " " + S(36, 'b') + " \r\n\r\nccc",
          S(40, 'a') + " " + S(36, 'b') + "\r\n\r\nccc"},
         {"indentation is no place to break", "abc\r\n\r\n " + S(80, 'x'), "abc\r\n\r\n " + S(80, 'x')},
+        {"blanks past the width before a line end, then an indented long line",
+         S(77, 'z') + " \r\n " + S(80, 'y') + " w", S(77, 'z') + "\r\n " + S(80, 'y') + "\r\nw"},
         {"an indented long line breaks after its first word", "    " + S(90, 'x') + " tail",
          "    " + S(90, 'x') + "\r\ntail"},
         {"no space: left long", S(100, 'x'), S(100, 'x')},

@@ -104,36 +104,32 @@ TEST(FormDataSearches, FindChar) {
     }
 }
 
-TEST(FormDataSearches, CopyQuoted) {
+TEST(FormDataSearches, ReadQuoted) {
     struct Row {
         const char* name;
-        std::string text;       // the opening quote at offset 0
-        std::size_t want;       // the closing quote's offset, or kNone
-        std::string slotText;   // what the 8-byte slot holds afterwards
+        std::string text;    // the opening quote at offset 0
+        bool doubleBytes;
+        std::size_t want;    // the closing quote's offset, or kNone
+        std::string value;
     };
     const std::vector<Row> rows = {
-        {"plain", "\"abc\"", 4, "abc"},
-        {"empty", "\"\"", 1, ""},
-        {"fills the slot", "\"1234567\"", 8, "1234567"},
-        {"cut to the slot", "\"123456789\"", 10, "1234567"},
-        {"escaped quote", "\"a\\\"b\"", 5, "a\"b"},
-        {"escaped backslash", "\"a\\\\\"", 4, "a\\"},
-        {"other backslashes kept", "\"D:\\u\\x\"", 7, "D:\\u\\x"},
-        {"escaped quote at the end", "\"ab\\\"", kNone, "ab\""},
-        {"no closing quote", "\"abc", kNone, "abc"},
-        {"nothing after the quote", "\"", kNone, ""},
+        {"plain", "\"abc\"", false, 4, "abc"},
+        {"empty", "\"\"", false, 1, ""},
+        {"escaped quote", "\"a\\\"b\"", false, 5, "a\"b"},
+        {"escaped backslash", "\"a\\\\\"", false, 4, "a\\"},
+        {"other backslashes kept", "\"D:\\u\\x\"", false, 7, "D:\\u\\x"},
+        {"a browser's backslash before the closing quote", "\"dir\\\"; x", false, 5, "dir\\"},
+        {"no closing quote", "\"abc", false, kNone, "abc"},
+        {"nothing after the quote", "\"", false, kNone, ""},
+        {"a GBK second byte 0x5C is no escape", "\"\x95\x5C\"", true, 3, "\x95\x5C"},
+        {"read as bytes, the same is an escape", "\"\x95\x5C\"\"", false, 4, "\x95\""},
     };
-    constexpr std::size_t kSlot = 8;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Bytes text(row.text);
-        // Guard bytes around the slot show any write outside it.
-        char buffer[kSlot + 2];
-        std::memset(buffer, '#', sizeof buffer);
-        EXPECT_EQ(CopyQuoted(buffer + 1, kSlot, text.View(), 0), row.want);
-        EXPECT_EQ(std::string(buffer + 1), row.slotText.c_str());
-        EXPECT_EQ(buffer[0], '#');
-        EXPECT_EQ(buffer[kSlot + 1], '#');
+        std::string value;
+        EXPECT_EQ(ReadQuoted(text.View(), 0, row.doubleBytes, value), row.want);
+        EXPECT_EQ(value, row.value);
     }
 }
 
@@ -311,12 +307,33 @@ TEST(FormDataParserBodies, DelimiterLineLimit) {
     ExpectFields(refused, {});
 }
 
+std::string Times(const std::string& s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+}
+
+TEST(FormDataParserBodies, LongFileNamesKeepTheirNameAndExtension) {
+    const std::string gbk = Times("\xB1\xA8", 130) + ".doc";   // 264 bytes
+    const std::string utf8 = Times("\xE4\xB8\xAD", 90) + ".txt";
+    struct Row { const char* name; std::string sent, kept; } rows[] = {
+        {"a long path gives way to the name", "C:\\" + std::string(300, 'p') + "\\report.doc", "report.doc"},
+        {"GBK name cut between characters", gbk, Times("\xB1\xA8", 125) + ".doc"},
+        {"UTF-8 name cut between characters", utf8, Times("\xE4\xB8\xAD", 83) + ".txt"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ParsedBody body("--B\r\nContent-Disposition: form-data; name=\"f\"; filename=\"" + row.sent + "\"\r\n\r\nx\r\n--B--");
+        ExpectFields(body, {{"f", true, row.kept, "x"}});
+    }
+}
+
 TEST(FormDataParserBodies, LongNamesAreCutToTheirSlots) {
     const std::string name(100, 'n');
     const std::string fileName = "C:\\" + std::string(300, 'f') + ".bin";
     ParsedBody body("--B\r\nContent-Disposition: form-data; name=\"" + name + "\"; filename=\"" + fileName +
                     "\"\r\n\r\nDATA\r\n--B\r\n" + kPlainA + "after\r\n--B--\r\n");
-    ExpectFields(body, {{name.substr(0, kFieldNameSlot - 1), true, fileName.substr(0, kFileNameSlot - 1), "DATA"},
+    ExpectFields(body, {{name.substr(0, kFieldNameSlot - 1), true, std::string(251, 'f') + ".bin", "DATA"},
                         {"a", false, "", "after"}});
 }
 
