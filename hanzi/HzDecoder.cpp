@@ -25,6 +25,22 @@ constexpr unsigned kBeyondLast = 0x7D;
 constexpr unsigned kSpace = 0x20;
 constexpr unsigned kDelete = 0x7F;
 
+// Outside an HZ run the text is in the system code page (GBK), where these
+// bytes start a two-byte character. Its trail byte may be "~" (0x7E), the
+// one byte that means anything there, so a lead byte simply takes the byte
+// after it along.
+constexpr unsigned kGbkLeadFirst = 0x81;
+constexpr unsigned kGbkLeadLast = 0xFE;
+
+inline bool IsGbkLead(unsigned c) { return c - kGbkLeadFirst <= kGbkLeadLast - kGbkLeadFirst; }
+
+// A byte that a GB-mode rule copies into the output: its low 7 bits, except
+// that 0x80 stays 0x80, since a 0 would end the text.
+inline unsigned char Copied(unsigned char raw) {
+    const unsigned low = raw & kSevenBits;
+    return static_cast<unsigned char>(low != 0 ? low : raw);
+}
+
 // GB2312 codes written in place of malformed pairs: a white square for a
 // lead byte beyond the table, the ideographic space for a space trail byte.
 constexpr unsigned char kReplacementLead = 0xA1;
@@ -53,11 +69,13 @@ constexpr Word kHighBitWord = EveryByte(kHighBit);
 constexpr Word kAtLeastFirst = EveryPair(kHighBit - kLeadFirst, kHighBit - kTrailFirst);
 constexpr Word kPastLast = EveryPair(kSevenBits - kLeadLast, kSevenBits - kTrailLast);
 
-inline Word LoadSevenBits(const unsigned char* p) {
+inline Word LoadWord(const unsigned char* p) {
     Word w = 0;
     for (std::size_t k = 0; k < kWordBytes; ++k) w |= Word{p[k]} << (8 * k);
-    return w & kSevenBitWord;
+    return w;
 }
+
+inline Word LoadSevenBits(const unsigned char* p) { return LoadWord(p) & kSevenBitWord; }
 
 inline void StoreWord(unsigned char* p, Word w) {
     for (std::size_t k = 0; k < kWordBytes; ++k) p[k] = static_cast<unsigned char>(w >> (8 * k));
@@ -86,20 +104,28 @@ std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount)
     // Each pass of the outer loop is one stretch of ASCII mode followed by
     // one stretch of GB mode; the inner loops stay in their mode.
     while (i < n) {
-        // ASCII mode.
+        // ASCII mode: the text stands as it is, in the system code page.
+        // Only a 7-bit "~" is an escape; a byte of 0x80 and above passes
+        // through unchanged, and a GBK lead byte takes its trail byte with
+        // it, so that a trail byte "~" is never read as an escape.
         while (i < n) {
             if (n - i >= kWordBytes) {
-                const Word w = LoadSevenBits(src + i);
-                if (!HasTilde(w)) {
+                const Word w = LoadWord(src + i);
+                if ((w & kHighBitWord) == 0 && !HasTilde(w)) {
                     StoreWord(dst + o, w);
                     i += kWordBytes;
                     o += kWordBytes;
                     continue;
                 }
-                // A "~" lies within these eight bytes: copy the bytes before it.
-                while ((src[i] & kSevenBits) != '~') dst[o++] = static_cast<unsigned char>(src[i++] & kSevenBits);
-            } else if ((src[i] & kSevenBits) != '~') {
-                dst[o++] = static_cast<unsigned char>(src[i++] & kSevenBits);
+                // A "~" or a byte of 0x80 and above lies within these eight
+                // bytes: copy the bytes before it.
+                while (src[i] < kHighBit && src[i] != '~') dst[o++] = src[i++];
+            }
+            const unsigned c1 = src[i];
+            if (c1 != '~') {
+                dst[o++] = static_cast<unsigned char>(c1);
+                ++i;
+                if (IsGbkLead(c1) && i < n) dst[o++] = src[i++];
                 continue;
             }
             // A "~" starts a two-byte unit.
@@ -110,7 +136,15 @@ std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount)
                 ++i;
                 break;
             }
-            const unsigned c2 = src[i + 1] & kSevenBits;
+            const unsigned c2 = src[i + 1];
+            if (c2 >= kHighBit) {
+                // No escape: "~" is kept, and the byte after it is read as
+                // text of its own, taking its trail byte with it.
+                dst[o++] = '~';
+                ++errors;
+                ++i;
+                continue;
+            }
             i += 2;
             if (c2 == '\n') continue;   // line continuation
             if (c2 == '{') break;       // into GB mode
@@ -136,7 +170,7 @@ std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount)
             if (c1 < kSpace || c1 == kDelete) {
                 // A control byte ends GB mode on its own (a line end left
                 // without "~}" before it).
-                dst[o++] = static_cast<unsigned char>(c1);
+                dst[o++] = Copied(src[i]);
                 ++errors;
                 ++i;
                 break;
@@ -156,7 +190,7 @@ std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount)
             if (c1 == '~') {
                 if (c2 == '}') break;   // back to ASCII mode
                 dst[o++] = '~';
-                if (!onLast) dst[o++] = static_cast<unsigned char>(c2);
+                if (!onLast) dst[o++] = Copied(src[i - 1]);
                 ++errors;
                 break;
             }
@@ -168,7 +202,7 @@ std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount)
                 continue;
             }
             if (c1 == kSpace) {
-                if (!onLast) dst[o++] = static_cast<unsigned char>(c2);
+                if (!onLast) dst[o++] = Copied(src[i - 1]);
                 continue;
             }
             if (c2 == kSpace) {
@@ -178,7 +212,7 @@ std::size_t DecodeHz(const char* in, std::size_t n, char* out, long& errorCount)
                 continue;
             }
             dst[o++] = static_cast<unsigned char>(c1);
-            if (!onLast) dst[o++] = static_cast<unsigned char>(c2);
+            if (!onLast) dst[o++] = Copied(src[i - 1]);
             break;
         }
     }

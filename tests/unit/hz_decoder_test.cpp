@@ -62,14 +62,26 @@ void CheckRows(const std::vector<UnitRow>& rows, Mode start) {
 TEST(HzDecoderTable, AsciiModeUnits) {
     CheckRows({
                   {"plain byte", "A", "A", 0, Mode::Ascii},
-                  {"plain byte with high bit", "\xC1", "A", 0, Mode::Ascii},
+                  {"GBK lead byte alone", "\xC1", "\xC1", 0, Mode::Ascii},
+                  {"GBK character", "\xD6\xD0", "\xD6\xD0", 0, Mode::Ascii},
+                  {"GBK character, 7-bit trail", "\x81\x40", "\x81\x40", 0, Mode::Ascii},
+                  {"GBK character, trail tilde", "\x81~", "\x81~", 0, Mode::Ascii},
+                  {"GBK character, trail tilde before {", "\x81~{", "\x81~{", 0, Mode::Ascii},
+                  {"GBK character, trail tilde before tilde", "\x81~~{", "\x81~", 0, Mode::Gb},
+                  {"GBK character, trail tilde before line feed", "\x81~\n", "\x81~\n", 0, Mode::Ascii},
+                  {"0x80", "\x80", "\x80", 0, Mode::Ascii},
+                  {"0xFF", "\xFF", "\xFF", 0, Mode::Ascii},
                   {"line continuation", "~\n", "", 0, Mode::Ascii},
                   {"into GB mode", "~{", "", 0, Mode::Gb},
-                  {"into GB mode, high bits", "\xFE\xFB", "", 0, Mode::Gb},
+                  {"high bits make no escape", "\xFE\xFB", "\xFE\xFB", 0, Mode::Ascii},
                   {"escaped tilde", "~~", "~", 0, Mode::Ascii},
                   {"tilde and other byte", "~x", "~x", 1, Mode::Ascii},
                   {"close outside GB mode", "~}", "~}", 1, Mode::Ascii},
                   {"tilde and CR", "~\r", "~\r", 1, Mode::Ascii},
+                  {"tilde and high-bit brace", "~\xFB", "~\xFB", 1, Mode::Ascii},
+                  {"tilde and GBK character", "~\xD6\xD0", "~\xD6\xD0", 1, Mode::Ascii},
+                  {"tilde and GBK character, trail tilde", "~\x81~{", "~\x81~{", 1, Mode::Ascii},
+                  {"tilde and 0x80", "~\x80", "~\x80", 1, Mode::Ascii},
               },
               Mode::Ascii);
 }
@@ -80,7 +92,8 @@ TEST(HzDecoderTable, GbModeUnits) {
                   {"1: first control byte", std::string(1, '\0'), std::string(1, '\0'), 1, Mode::Ascii},
                   {"1: last control byte", "\x1F", "\x1F", 1, Mode::Ascii},
                   {"1: DEL", "\x7F", "\x7F", 1, Mode::Ascii},
-                  {"1: 0x80 masks to 0", "\x80", std::string(1, '\0'), 1, Mode::Ascii},
+                  {"1: 0x80 stays 0x80", "\x80", "\x80", 1, Mode::Ascii},
+                  {"1: high-bit line feed", "\x8A", "\n", 1, Mode::Ascii},
                   {"a: pair", "<?", "\xBC\xBF", 0, Mode::Gb},
                   {"a: lowest pair", "\x21\x21", "\xA1\xA1", 0, Mode::Gb},
                   {"a: highest pair", "\x77\x7E", "\xF7\xFE", 0, Mode::Gb},
@@ -90,16 +103,19 @@ TEST(HzDecoderTable, GbModeUnits) {
                   {"c: tilde and other byte", "~x", "~x", 1, Mode::Ascii},
                   {"c: tilde tilde", "~~", "~~", 1, Mode::Ascii},
                   {"c: tilde line feed", "~\n", "~\n", 1, Mode::Ascii},
+                  {"c: tilde 0x80", "~\x80", "~\x80", 1, Mode::Ascii},
                   {"d: lead beyond the rows", "\x78\x21", "\xA1\xF5", 1, Mode::Gb},
                   {"d: last lead beyond the rows", "\x7D\x7E", "\xA1\xF5", 1, Mode::Gb},
                   {"e: space lead", " A", "A", 1, Mode::Gb},
                   {"e: space lead before space", "  ", " ", 1, Mode::Gb},
                   {"e: space lead before control", " \n", "\n", 1, Mode::Gb},
+                  {"e: space lead before 0x80", " \x80", "\x80", 1, Mode::Gb},
                   {"f: space trail", "A ", "\xA1\xA1", 1, Mode::Gb},
                   {"f: space trail after lead beyond the rows", "\x78 ", "\xA1\xA1", 1, Mode::Gb},
                   {"g: valid lead, control trail", "A\n", "A\n", 1, Mode::Ascii},
                   {"g: valid lead, DEL trail", "\x21\x7F", "\x21\x7F", 1, Mode::Ascii},
                   {"g: lead beyond the rows, control trail", "\x7D\x01", "\x7D\x01", 1, Mode::Ascii},
+                  {"g: valid lead, 0x80 trail", "A\x80", "A\x80", 1, Mode::Ascii},
               },
               Mode::Gb);
 }
@@ -124,10 +140,11 @@ TEST(HzDecoderEdges, Table) {
         {"lone space at the end of GB mode", "~{<? ", "\xBC\xBF", 1},
         {"line feed inside GB mode ends it", "~{<?\n<?", "\xBC\xBF\n<?", 1},
         {"continuation dropped", "ab~\ncd", "abcd", 0},
-        {"GB2312 text in ASCII mode loses high bits", "\xBC\xBF", "<?", 0},
+        {"GB2312 text in ASCII mode stays", "\xBC\xBF", "\xBC\xBF", 0},
         {"GB2312 text in GB mode stays", "~{\xBC\xBF~}", "\xBC\xBF", 0},
-        {"0x80 ends the text", "ab\x80" "cd", "ab", 0},
-        {"0x80 in GB mode is a control byte", "~{<?\x80<?", "\xBC\xBF", 1},
+        {"0x80 stays in the text", "ab\x80" "cd", "ab\x80" "cd", 0},
+        {"0x80 in GB mode is a control byte", "~{<?\x80<?", "\xBC\xBF\x80<?", 1},
+        {"a 0 byte ends the text", std::string("ab\0cd", 5), "ab", 0},
         {"errors add up", "~x~{ A~}~y", "~xA~y", 3},
     };
     for (const EdgeRow& row : rows) {
@@ -136,6 +153,33 @@ TEST(HzDecoderEdges, Table) {
         EXPECT_EQ(HzToGb(row.input, errors), row.output);
         EXPECT_EQ(errors, row.errors);
         Decoded raw = Decode(row.input);   // exact buffers under ASan
+        EXPECT_EQ(raw.errors, row.errors);
+    }
+}
+
+// Text in the system code page (GBK) around HZ runs keeps its bytes.
+TEST(HzDecoderGbk, TextAroundHzRunsKeepsItsBytes) {
+    std::string zhong;   // 中 twenty times: the eight-byte path sees code-page bytes
+    for (int k = 0; k < 20; ++k) zhong += "\xD6\xD0";
+    const std::vector<EdgeRow> rows = {
+        {"GBK before an HZ run", "\xD6\xD0~{<?~}", "\xD6\xD0\xBC\xBF", 0},
+        {"GBK after an HZ run", "~{<?~}\xD6\xD0", "\xBC\xBF\xD6\xD0", 0},
+        {"0x80 before an HZ run", "5\x80 ~{<?~}", "5\x80 \xBC\xBF", 0},
+        {"long GBK text", zhong + "~{<?~}" + zhong, zhong + "\xBC\xBF" + zhong, 0},
+        {"GBK text, then ASCII across eight bytes", "\xD6\xD0" "abcdefgh~{<?~}", "\xD6\xD0" "abcdefgh\xBC\xBF", 0},
+        {"trail tilde is no escape", "\x81~{<?", "\x81~{<?", 0},
+        {"trail tilde, then an HZ run", "\x81~~{<?~}", "\x81~\xBC\xBF", 0},
+        {"trail tilde, then a line end", "\x81~\nab", "\x81~\nab", 0},
+        {"trail tilde inside eight bytes", "abcdef\x81~{<?~}xyz", "abcdef\x81~{<?~}xyz", 1},
+        {"lead byte at the end", "ab\xD6", "ab\xD6", 0},
+        {"lead byte before a 0", std::string("\xD6\0~{<?", 6), "\xD6", 0},
+    };
+    for (const EdgeRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        long errors = 0;
+        EXPECT_EQ(HzToGb(row.input, errors), row.output);
+        EXPECT_EQ(errors, row.errors);
+        Decoded raw = Decode(row.input);
         EXPECT_EQ(raw.errors, row.errors);
     }
 }
@@ -163,19 +207,30 @@ TEST(HzDecoderEdges, ErrorLineFormatsLargeCounts) {
 }
 
 // A byte-at-a-time model of the two tables, kept deliberately plain, to check
-// the decoder's mode loops against on random input.
+// the decoder's mode loops against on random input. Outside GB mode bytes of
+// 0x80 and above are text, a GBK lead byte taking the next byte along; in GB
+// mode bytes are read by their low 7 bits, and a copied 0x80 stays 0x80.
 Decoded ReferenceDecode(const std::string& input) {
     Decoded result;
     const std::size_t n = input.size();
-    auto byteAt = [&](std::size_t i) -> unsigned { return i < n ? static_cast<unsigned char>(input[i]) & 0x7F : 0; };
+    auto rawAt = [&](std::size_t i) -> unsigned { return i < n ? static_cast<unsigned char>(input[i]) : 0; };
+    auto byteAt = [&](std::size_t i) -> unsigned { return rawAt(i) & 0x7F; };
     auto emit = [&](unsigned c) { result.bytes.push_back(static_cast<char>(c)); };
+    auto copy = [&](std::size_t i) { emit(rawAt(i) == 0x80 ? 0x80 : byteAt(i)); };
     bool gb = false;
     std::size_t i = 0;
     while (i < n) {
-        unsigned c1 = byteAt(i);
         if (!gb) {
-            if (c1 != '~') {
-                emit(c1);
+            const unsigned b = rawAt(i);
+            if (b != '~') {
+                emit(b);
+                i += 1;
+                if (b >= 0x81 && b <= 0xFE && i < n) emit(rawAt(i++));
+                continue;
+            }
+            if (i + 1 < n && rawAt(i + 1) >= 0x80) {
+                emit('~');
+                ++result.errors;
                 i += 1;
                 continue;
             }
@@ -190,8 +245,9 @@ Decoded ReferenceDecode(const std::string& input) {
             ++result.errors;
             continue;
         }
+        const unsigned c1 = byteAt(i);
         if (c1 < 0x20 || c1 == 0x7F) {
-            emit(c1);
+            copy(i);
             ++result.errors;
             gb = false;
             i += 1;
@@ -208,7 +264,7 @@ Decoded ReferenceDecode(const std::string& input) {
             gb = false;
         } else if (c1 == '~') {
             emit('~');
-            if (real) emit(c2);
+            if (real) copy(i - 1);
             ++result.errors;
             gb = false;
         } else if (c1 >= 0x78 && c1 <= 0x7D && trailOk) {
@@ -216,7 +272,7 @@ Decoded ReferenceDecode(const std::string& input) {
             emit(0xF5);
             ++result.errors;
         } else if (c1 == 0x20) {
-            if (real) emit(c2);
+            if (real) copy(i - 1);
             ++result.errors;
         } else if (c2 == 0x20) {
             emit(0xA1);
@@ -224,7 +280,7 @@ Decoded ReferenceDecode(const std::string& input) {
             ++result.errors;
         } else {
             emit(c1);
-            if (real) emit(c2);
+            if (real) copy(i - 1);
             ++result.errors;
             gb = false;
         }
@@ -243,9 +299,14 @@ TEST(HzDecoderRandom, MatchesTheTablesByteForByte) {
         const int chunks = 1 + random() % 8;
         for (int c = 0; c < chunks; ++c) {
             const std::size_t run = random() % 40;
-            switch (random() % 4) {
+            switch (random() % 5) {
             case 0:   // ASCII text
                 for (std::size_t k = 0; k < run; ++k) input += static_cast<char>(0x20 + random() % 0x5F);
+                break;
+            case 4:   // GBK text, its trail bytes "~" now and then
+                for (std::size_t k = 0; k < run; ++k)
+                    input += k % 2 == 0 ? static_cast<char>(0x81 + random() % 0x7E)
+                                        : random() % 8 == 0 ? '~' : static_cast<char>(0x40 + random() % 0xBF);
                 break;
             case 1:   // a GB run, mostly valid pairs
                 input += "~{";
