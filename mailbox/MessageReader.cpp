@@ -37,7 +37,9 @@ std::string BodyText(const mime::MimePart& root) {
     bool passed = false;
     const mime::MimePart* part = mime::FindPart(root, passed, nullptr, "Content-Type", "text/plain");
     if (!part) part = &root;
-    mime::DecodedBody body = mime::DecodeBody(*part);
+    // Decoded as text: quoted-printable "=00" reads as a line feed and "00"
+    // here, where a download gets the byte 00.
+    mime::DecodedBody body = mime::DecodeBody(*part, mime::DecodeFor::Text);
     std::size_t n = 0;
     while (n < body.count && n < body.bytes.size() && body.bytes[n] != '\0') ++n;
     return std::string(body.bytes.data(), n);

@@ -20,8 +20,8 @@ constexpr char kAttachmentSeparator[] = "||";
 std::vector<std::string> SummaryValues(const mime::MimePart& root);
 
 // The text of the first text/plain part in depth-first order (the root when
-// there is none): its decoded bytes up to the decoded count or the first zero
-// byte, whichever comes first.
+// there is none): its bytes decoded as text (mime::DecodeFor::Text) up to the
+// decoded count or the first zero byte, whichever comes first.
 std::string BodyText(const mime::MimePart& root);
 
 // Every attachment's file name followed by "||", in depth-first order. An

@@ -96,21 +96,25 @@ std::u16string BodyText(const mime::MessagePart& root) {
     const mime::MessagePart* part = FindPlainText(root);
     if (part == nullptr) part = &root;
     std::string bytes;
-    if (text::EqualIgnoringAsciiCase(Structured(*part, "Content-Transfer-Encoding").value, "quoted-printable")) {
+    if (part->bodyBegin != nullptr &&
+        mime::TransferEncodingOf(Structured(*part, "Content-Transfer-Encoding").value) ==
+            mime::TransferEncoding::QuotedPrintable) {
         // Text stored with bare LF line ends (copied in from another system)
-        // has soft line breaks "=" LF, which the decoder only knows as
-        // "=" CR LF: it is decoded with CR LF line ends.
+        // reads as if its line ends were CR LF, as the page would have them.
         const std::string stored = WithCrLfLineEnds(part->bodyBegin, part->bodyEnd);
         bytes.assign(stored.size(), '\0');
-        bytes.resize(mime::QuotedPrintableDecodeRange(stored.data(), stored.data() + stored.size(), &bytes[0]));
+        bytes.resize(mime::QuotedPrintableDecodeRfc2045(stored.data(), stored.data() + stored.size(), &bytes[0]));
     } else {
         bytes.assign(mime::DecodedCapacity(*part), '\0');
         bytes.resize(mime::DecodeBodyInto(*part, &bytes[0]));
     }
-    bytes.resize(std::min(bytes.find('\0'), bytes.size()));
+    // Converted first, cut at U+0000 after: in UTF-16 text every other byte
+    // of plain English is 00.
     const mime::StructuredValue type = part->ContentType();
     const mime::Parameter* charset = mime::FindParameter(type, "charset");
-    return text::ToUnicode(bytes, charset != nullptr ? charset->value : std::string());
+    std::u16string text = text::ToUnicode(bytes, charset != nullptr ? charset->value : std::string());
+    text.resize(std::min(text.find(u'\0'), text.size()));
+    return text;
 }
 
 std::vector<Attachment> Attachments(const mime::MessagePart& root) {

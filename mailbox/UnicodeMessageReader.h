@@ -20,9 +20,9 @@ std::u16string SummaryLine(const mime::MessagePart& root);
 
 // The first text/plain part that is not an attachment, in depth-first order
 // (the root when there is none), decoded and converted from its charset
-// (the system code page when it declares none), up to its first zero byte.
-// Quoted-printable text stored with bare LF line ends is read as if its line
-// ends were CR LF, so its soft line breaks join lines there too.
+// (the system code page when it declares none), up to its first U+0000
+// (so UTF-16 text is whole). Quoted-printable is read by RFC 2045; text
+// stored with bare LF line ends is read as if its line ends were CR LF.
 std::u16string BodyText(const mime::MessagePart& root);
 
 struct Attachment {

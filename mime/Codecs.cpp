@@ -376,12 +376,14 @@ constexpr int HexDigitValue(char c) {
 }
 
 // One '=' at p (p < end) by the exact rule; returns the position after the
-// bytes it consumed.
+// bytes it consumed. kZeroIsByte: "=00" is the byte 00 (attachments) rather
+// than a line feed (text).
+template <bool kZeroIsByte>
 inline const char* DecodeEscape(const char* p, const char* end, char*& o) {
     const std::size_t left = static_cast<std::size_t>(end - p);   // '=' included
     if (left >= 3 && p[1] == '\r' && p[2] == '\n') return p + 3;   // soft line break
     const unsigned value = ReadHex2(p + 1, end);
-    if (value != 0) {
+    if (value != 0 || (kZeroIsByte && left >= 3 && p[1] == '0' && p[2] == '0')) {
         *o++ = static_cast<char>(value & 0xFF);
         return p + (left < 3 ? left : 3);   // '=' and the two bytes after it, never past end
     }
@@ -401,9 +403,11 @@ constexpr std::array<unsigned char, 256> MakeHexTable() {
 constexpr std::array<unsigned char, 256> kHexTable = MakeHexTable();
 
 // The escapes starting at p, one after the other, as long as p is at an '='.
-// "=XY" with two hexadecimal digits and a nonzero value is decoded here
-// directly: ReadHex2 would skip no white space and read just those two.
-// Every other '=' goes through DecodeEscape.
+// "=XY" with two hexadecimal digits and a nonzero value (or, with
+// kZeroIsByte, "=00" too) is decoded here directly: ReadHex2 would skip no
+// white space and read just those two. Every other '=' goes through
+// DecodeEscape.
+template <bool kZeroIsByte>
 inline const char* DecodeEscapes(const char* p, const char* end, char*& o) {
     while (p < end && *p == '=') {
         if (end - p >= 3) {
@@ -411,14 +415,14 @@ inline const char* DecodeEscapes(const char* p, const char* end, char*& o) {
             const unsigned low = kHexTable[static_cast<unsigned char>(p[2])];
             if (((high | low) & 16) == 0) {
                 const unsigned value = (high << 4) | low;
-                if (value != 0) {   // a branch: p's advance then waits for no load
+                if (kZeroIsByte || value != 0) {   // a branch: p's advance then waits for no load
                     *o++ = static_cast<char>(value);
                     p += 3;
                     continue;
                 }
             }
         }
-        p = DecodeEscape(p, end, o);
+        p = DecodeEscape<kZeroIsByte>(p, end, o);
     }
     return p;
 }
@@ -458,6 +462,40 @@ inline void CopyShort(char* o, const char* p, std::size_t n) {
         o[n >> 1] = p[n >> 1];
         o[n - 1] = p[n - 1];
     }
+}
+
+// The stored-message quoted-printable decoder; kZeroIsByte as for
+// DecodeEscape.
+template <bool kZeroIsByte>
+std::size_t DecodeQuotedPrintable(const char* begin, const char* end, char* out) {
+    char* o = out;
+    const char* p = begin;
+    // Sixteen bytes at a time while there are sixteen: without an '=' they
+    // are copied whole (o never runs ahead of p, so out has room); otherwise
+    // the bytes before the first '=' are copied and the escapes from there on
+    // decoded.
+    while (end - p >= 16) {
+        const std::uint64_t first = EqualsSigns(LoadLittleEndian64(reinterpret_cast<const unsigned char*>(p)));
+        const std::uint64_t second = EqualsSigns(LoadLittleEndian64(reinterpret_cast<const unsigned char*>(p) + 8));
+        if ((first | second) == 0) {
+            std::memcpy(o, p, 16);
+            o += 16;
+            p += 16;
+            continue;
+        }
+        const std::size_t run = first != 0 ? LowestMarkedByte(first) : 8 + LowestMarkedByte(second);
+        CopyShort(o, p, run);
+        o += run;
+        p = DecodeEscapes<kZeroIsByte>(p + run, end, o);
+    }
+    while (p < end) {
+        if (*p != '=') {
+            *o++ = *p++;
+            continue;
+        }
+        p = DecodeEscapes<kZeroIsByte>(p, end, o);
+    }
+    return static_cast<std::size_t>(o - out);
 }
 
 }  // namespace
@@ -535,12 +573,28 @@ std::size_t Base64DecodeRange(const char* begin, const char* end, char* out) {
     return DecodeBase64<true, false, true, true>(begin, end, out);
 }
 
-std::size_t DecodeTransferEncoding(std::string_view encoding, const char* begin, const char* end, char* out) {
-    if (text::EqualIgnoringAsciiCase(encoding, "base64")) return Base64DecodeRange(begin, end, out);
-    if (text::EqualIgnoringAsciiCase(encoding, "quoted-printable")) return QuotedPrintableDecodeRange(begin, end, out);
-    const std::size_t n = static_cast<std::size_t>(end - begin);
-    if (n > 0) std::memcpy(out, begin, n);
-    return n;
+TransferEncoding TransferEncodingOf(std::string_view fieldValue) {
+    // The token, with comments left out; anything beside it spoils it.
+    std::string token;
+    int depth = 0;
+    for (std::size_t i = 0; i < fieldValue.size(); ++i) {
+        const char c = fieldValue[i];
+        if (c == '(') {
+            ++depth;
+        } else if (depth > 0) {
+            if (c == '\\') ++i;   // a quoted character inside a comment
+            else if (c == ')') --depth;
+        } else {
+            token += c;
+        }
+    }
+    std::string_view name(token);
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!name.empty() && isBlank(name.front())) name.remove_prefix(1);
+    while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
+    if (text::EqualIgnoringAsciiCase(name, "base64")) return TransferEncoding::Base64;
+    if (text::EqualIgnoringAsciiCase(name, "quoted-printable")) return TransferEncoding::QuotedPrintable;
+    return TransferEncoding::Identity;
 }
 
 unsigned ReadHex2(const char* p, const char* end) {
@@ -555,32 +609,48 @@ unsigned ReadHex2(const char* p, const char* end) {
 }
 
 std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out) {
+    return DecodeQuotedPrintable<false>(begin, end, out);
+}
+
+std::size_t QuotedPrintableDecodeAttachment(const char* begin, const char* end, char* out) {
+    return DecodeQuotedPrintable<true>(begin, end, out);
+}
+
+std::size_t QuotedPrintableDecodeRfc2045(const char* begin, const char* end, char* out) {
     char* o = out;
     const char* p = begin;
-    // Sixteen bytes at a time while there are sixteen: without an '=' they
-    // are copied whole (o never runs ahead of p, so out has room); otherwise
-    // the bytes before the first '=' are copied and the escapes from there on
-    // decoded.
-    while (end - p >= 16) {
-        const std::uint64_t first = EqualsSigns(LoadLittleEndian64(reinterpret_cast<const unsigned char*>(p)));
-        const std::uint64_t second = EqualsSigns(LoadLittleEndian64(reinterpret_cast<const unsigned char*>(p) + 8));
-        if ((first | second) == 0) {
-            std::memcpy(o, p, 16);
-            o += 16;
-            p += 16;
-            continue;
-        }
-        const std::size_t run = first != 0 ? LowestMarkedByte(first) : 8 + LowestMarkedByte(second);
-        CopyShort(o, p, run);
-        o += run;
-        p = DecodeEscapes(p + run, end, o);
-    }
     while (p < end) {
-        if (*p != '=') {
-            *o++ = *p++;
+        const char* equals = static_cast<const char*>(std::memchr(p, '=', static_cast<std::size_t>(end - p)));
+        const char* const run = equals != nullptr ? equals : end;
+        std::memmove(o, p, static_cast<std::size_t>(run - p));   // o never runs ahead of p
+        o += run - p;
+        p = run;
+        if (p == end) break;
+        if (end - p >= 3) {
+            const int high = HexDigitValue(p[1]);
+            const int low = HexDigitValue(p[2]);
+            if (high >= 0 && low >= 0) {
+                *o++ = static_cast<char>((high << 4) | low);
+                p += 3;
+                continue;
+            }
+        }
+        // A soft line break: blanks after the '=' up to CR LF, a bare LF or
+        // the end of the range (the line break before a delimiter belongs to
+        // the delimiter, so a body's last soft break ends at the range end).
+        const char* q = p + 1;
+        while (q < end && (*q == ' ' || *q == '\t')) ++q;
+        if (q == end) break;
+        if (*q == '\n') {
+            p = q + 1;
             continue;
         }
-        p = DecodeEscapes(p, end, o);
+        if (*q == '\r' && end - q >= 2 && q[1] == '\n') {
+            p = q + 2;
+            continue;
+        }
+        *o++ = '=';   // no escape: the '=' stands for itself
+        ++p;
     }
     return static_cast<std::size_t>(o - out);
 }
@@ -636,7 +706,10 @@ void Base64EncodeRange(const char* begin, const char* end, std::string& out) {
     out.resize(static_cast<std::size_t>(filled - out.data()));
 }
 
-std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out) {
+namespace {
+
+template <bool kZeroIsByte>
+std::size_t DecodeQuotedPrintableOneByOne(const char* begin, const char* end, char* out) {
     char* o = out;
     const char* p = begin;
     while (p < end) {
@@ -644,9 +717,19 @@ std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char*
             *o++ = *p++;
             continue;
         }
-        p = DecodeEscape(p, end, o);
+        p = DecodeEscape<kZeroIsByte>(p, end, o);
     }
     return static_cast<std::size_t>(o - out);
+}
+
+}  // namespace
+
+std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out) {
+    return DecodeQuotedPrintableOneByOne<false>(begin, end, out);
+}
+
+std::size_t QuotedPrintableDecodeAttachment(const char* begin, const char* end, char* out) {
+    return DecodeQuotedPrintableOneByOne<true>(begin, end, out);
 }
 
 }  // namespace reference

@@ -73,8 +73,9 @@ std::size_t Base64DecodeStringRange(const char* begin, const char* end, char* ou
 // characters.
 std::size_t Base64DecodeRange(const char* begin, const char* end, char* out);
 
-// Decodes quoted-printable [begin, end) into out; returns the number of bytes
-// written (at most end - begin, the size out must have).
+// Decodes quoted-printable [begin, end) into out by the stored-message rule;
+// returns the number of bytes written (at most end - begin, the size out must
+// have).
 //   - a byte other than '=' is copied;
 //   - '=' CR LF (a soft line break) is dropped;
 //   - any other '=': the following bytes are read as sscanf's "%2x" would
@@ -84,8 +85,28 @@ std::size_t Base64DecodeRange(const char* begin, const char* end, char* out);
 //     nothing readable: a line feed is written and only the '=' is consumed.
 // So an '=' among the last two bytes of the range never reads past end: "=A"
 // at the end gives byte 0x0A and ends decoding, a lone '=' at the end gives a
-// line feed.
+// line feed. Tarnwick.Mail reads the text GetBody shows by this rule, so
+// "=00" (a line feed, then "00") never ends that text early.
 std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out);
+
+// QuotedPrintableDecodeRange's rule, except that "=00" (the '=' and the
+// characters 0 and 0) is the byte 00 it encodes: the bytes of an attachment,
+// where a zero byte is data like any other. Every other escape that reads as
+// zero ("=0" before a line end, "= 00", an '=' before no digit) still gives a
+// line feed.
+std::size_t QuotedPrintableDecodeAttachment(const char* begin, const char* end, char* out);
+
+// Decodes quoted-printable [begin, end) by RFC 2045 into out; returns the
+// number of bytes written (at most end - begin):
+//   - '=' and two hexadecimal digits (either case) is the byte they spell,
+//     00 included;
+//   - '=' followed by blanks (space, tab) up to a line end (CR LF, a bare LF,
+//     or end) is a soft line break: '=', blanks and line end are dropped;
+//   - any other '=' is kept as it is written, and what follows it is read as
+//     ordinary text;
+//   - every other byte, hard line breaks included, is copied.
+// Blanks at the end of a line are kept.
+std::size_t QuotedPrintableDecodeRfc2045(const char* begin, const char* end, char* out);
 
 // Appends the quoted-printable encoding of text to out (RFC 2045): each CR LF
 // stays a line break; '=', bytes outside printable ASCII (a lone CR or LF
@@ -94,11 +115,17 @@ std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char*
 // characters.
 void QuotedPrintableEncode(std::string_view text, std::string& out);
 
-// Decodes [begin, end) by a Content-Transfer-Encoding name (ASCII case
-// ignored): "base64" by Base64DecodeRange, "quoted-printable" by
-// QuotedPrintableDecodeRange, any other name copied exactly. out must hold
-// end - begin bytes; returns the count.
-std::size_t DecodeTransferEncoding(std::string_view encoding, const char* begin, const char* end, char* out);
+// The encodings a Content-Transfer-Encoding field can name that are undone;
+// Identity for every other one (7bit, 8bit, binary, unknown names) and for a
+// part without the field.
+enum class TransferEncoding { Identity, Base64, QuotedPrintable };
+
+// The encoding a Content-Transfer-Encoding value names: the value is a token,
+// so comments ("(...)", nested, with backslash escapes) are removed, the
+// blanks around it ignored and ASCII letter case too: " Base64",
+// "base64 " and "base64 (ok)" all name base64. Any other text makes
+// Identity.
+TransferEncoding TransferEncodingOf(std::string_view fieldValue);
 
 // The "%2x" reading rule shared by quoted-printable and RFC 2047 Q decoding:
 // skips white space (space, \t, \n, \v, \f, \r) starting at p, then reads at
@@ -108,12 +135,14 @@ unsigned ReadHex2(const char* p, const char* end);
 
 // The range codecs above written one character (one group) at a time, with the
 // same contracts: the plain statement of the rules that the fast paths of
-// Base64DecodeRange, Base64EncodeRange (and Base64EncodeToStream) and
-// QuotedPrintableDecodeRange must match byte for byte, kept for tests.
+// Base64DecodeRange, Base64EncodeRange (and Base64EncodeToStream),
+// QuotedPrintableDecodeRange and QuotedPrintableDecodeAttachment must match
+// byte for byte, kept for tests.
 namespace reference {
 std::size_t Base64DecodeRange(const char* begin, const char* end, char* out);
 void Base64EncodeRange(const char* begin, const char* end, std::string& out);
 std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out);
+std::size_t QuotedPrintableDecodeAttachment(const char* begin, const char* end, char* out);
 }  // namespace reference
 
 }  // namespace tarnwick::mime

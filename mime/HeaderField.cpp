@@ -3,9 +3,11 @@
 
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "mime/Codecs.h"
 #include "mime/MimePart.h"
+#include "text/NarrowText.h"
 
 namespace tarnwick::mime {
 
@@ -87,6 +89,15 @@ char* Unquote(char* value) {
     ++value;
     if (char* close = std::strchr(value, '"')) *close = 0;
     return value;
+}
+
+// Whether the header name [name, nameEnd) is Content-Type, in any letter
+// case and with blanks before its colon: the field whose parameters the
+// part's "boundary" comes from, however the header itself is spelled.
+bool IsContentTypeName(const char* name, const char* nameEnd) {
+    while (nameEnd > name && (nameEnd[-1] == ' ' || nameEnd[-1] == '\t')) --nameEnd;
+    return text::EqualIgnoringAsciiCase(std::string_view(name, static_cast<std::size_t>(nameEnd - name)),
+                                        "Content-Type");
 }
 
 void Append(MimePart& part, const char* name, const char* value) {
@@ -183,7 +194,17 @@ void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]) {
 
 void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end) {
     char line[kLineBytes];
+    // Whether the current line belongs to the Content-Type field: its own
+    // line, a folded line after it (one that begins with a blank), or a line
+    // after it that starts no other field (a parameter some writers put on a
+    // line of its own without the blank). Only there is "boundary" taken: a
+    // "; boundary=" in a Subject or From must not split the message.
+    bool inContentType = false;
+    const auto appendParameter = [&](const char* name, const char* value) {
+        if (inContentType || std::strcmp(name, "boundary") != 0) Append(part, name, value);
+    };
     for (;;) {
+        const bool folded = cursor != nullptr && cursor < end && (*cursor == ' ' || *cursor == '\t');
         if (!ReadLine(cursor, end, line)) return;   // ran to the end of the range
         char* s = line;
         while (IsLineSpace(*s)) ++s;
@@ -197,19 +218,20 @@ void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end) {
         }
         if (char* colon = std::strstr(s, ": ")) {
             *colon = 0;
+            if (!folded) inContentType = IsContentTypeName(s, colon);
             Append(part, s, colon + 2);
             if (params != nullptr) {
                 while (IsLineSpace(*params)) ++params;
                 if (char* eq = std::strchr(params, '=')) {
                     *eq = 0;
-                    Append(part, params, Unquote(eq + 1));
+                    appendParameter(params, Unquote(eq + 1));
                 }
             }
         } else if (char* eq = std::strchr(s, '=')) {
             // A parameter on a line of its own (or any "name=value" line);
             // parameter text after a ';' is not examined.
             *eq = 0;
-            Append(part, s, Unquote(eq + 1));
+            appendParameter(s, Unquote(eq + 1));
         }
     }
 }

@@ -84,8 +84,11 @@ void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]);
 // space only) line and appends the stored fields to part.fields: a header
 // "name: value" (value up to the line's first ';'), its first parameter
 // "name=value" after that ';', or a line "name=value" on its own; quoted
-// values end at the next double quote. Afterwards cursor points just past the
-// empty line, or is null when the range ended first.
+// values end at the next double quote. A "boundary" parameter is stored only
+// from the Content-Type field (any letter case): its own line, its folded
+// lines, and lines after it that start no other field; anywhere else (a
+// Subject holding "; boundary=x", say) it is dropped. Afterwards cursor
+// points just past the empty line, or is null when the range ended first.
 void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end);
 
 // Finds the first field of part (its own list only) whose name equals name

@@ -1,6 +1,7 @@
 // The part tree of today's mail. See MessagePart.h.
 #include "mime/MessagePart.h"
 
+#include <cstring>
 #include <new>
 
 #include "mime/Codecs.h"
@@ -53,9 +54,21 @@ std::size_t DecodedCapacity(const MessagePart& part) {
 
 std::size_t DecodeBodyInto(const MessagePart& part, char* out) {
     if (DecodedCapacity(part) == 0) return 0;
-    const Field* encoding = part.FindField("Content-Transfer-Encoding");
-    return DecodeTransferEncoding(encoding != nullptr ? ParseStructured(encoding->value).value : std::string(),
-                                  part.bodyBegin, part.bodyEnd, out);
+    const Field* field = part.FindField("Content-Transfer-Encoding");
+    const TransferEncoding encoding =
+        field != nullptr ? TransferEncodingOf(ParseStructured(field->value).value) : TransferEncoding::Identity;
+    const char* const begin = part.bodyBegin;
+    const char* const end = part.bodyEnd;
+    switch (encoding) {
+    case TransferEncoding::Base64:
+        return Base64DecodeRange(begin, end, out);
+    case TransferEncoding::QuotedPrintable:
+        return QuotedPrintableDecodeRfc2045(begin, end, out);
+    case TransferEncoding::Identity:
+        break;
+    }
+    std::memcpy(out, begin, DecodedCapacity(part));
+    return DecodedCapacity(part);
 }
 
 }  // namespace tarnwick::mime

@@ -41,8 +41,10 @@ std::string MediaTypeOf(const StructuredValue& contentType);
 
 // The bytes DecodeBodyInto may write for part (0 for a part that was split).
 std::size_t DecodedCapacity(const MessagePart& part);
-// The part's body decoded by its Content-Transfer-Encoding (any case), with
-// the same codecs and rules as a MimePart's body; returns the count.
+// The part's body decoded by its Content-Transfer-Encoding (TransferEncodingOf
+// of the value before any ';'): base64 as a MimePart's body, quoted-printable
+// by RFC 2045 (QuotedPrintableDecodeRfc2045), anything else copied; returns
+// the count.
 std::size_t DecodeBodyInto(const MessagePart& part, char* out);
 
 }  // namespace tarnwick::mime

@@ -191,17 +191,29 @@ std::vector<const MimePart*> Attachments(const MimePart& root) {
 
 std::size_t DecodedCapacity(const MimePart& part) { return part.bodyBegin != nullptr ? part.BodySize() : 0; }
 
-std::size_t DecodeBodyInto(const MimePart& part, char* out) {
+std::size_t DecodeBodyInto(const MimePart& part, char* out, DecodeFor use) {
     if (DecodedCapacity(part) == 0) return 0;
     char encoding[kValueBytes];
     if (!GetField(part, "Content-Transfer-Encoding", encoding)) encoding[0] = 0;
-    return DecodeTransferEncoding(encoding, part.bodyBegin, part.bodyEnd, out);
+    const char* const begin = part.bodyBegin;
+    const char* const end = part.bodyEnd;
+    switch (TransferEncodingOf(encoding)) {
+    case TransferEncoding::Base64:
+        return Base64DecodeRange(begin, end, out);
+    case TransferEncoding::QuotedPrintable:
+        return use == DecodeFor::Attachment ? QuotedPrintableDecodeAttachment(begin, end, out)
+                                            : QuotedPrintableDecodeRange(begin, end, out);
+    case TransferEncoding::Identity:
+        break;
+    }
+    std::memcpy(out, begin, part.BodySize());
+    return part.BodySize();
 }
 
-DecodedBody DecodeBody(const MimePart& part) {
+DecodedBody DecodeBody(const MimePart& part, DecodeFor use) {
     DecodedBody result;
     result.bytes.assign(DecodedCapacity(part), 0);
-    result.count = DecodeBodyInto(part, result.bytes.data());
+    result.count = DecodeBodyInto(part, result.bytes.data(), use);
     return result;
 }
 

@@ -95,11 +95,19 @@ struct DecodedBody {
     std::size_t count = 0;     // the bytes the caller is to use
 };
 
-// Decodes the part's body by its "Content-Transfer-Encoding" (compared
-// ignoring ASCII case): "base64" through Base64DecodeRange,
-// "quoted-printable" through QuotedPrintableDecodeRange, anything else (or no
-// field) copied exactly, count = body size.
-DecodedBody DecodeBody(const MimePart& part);
+// What a body is decoded for. Quoted-printable "=00" is the byte 00 in an
+// attachment's bytes; in the text GetBody shows it keeps the stored reader's
+// reading, a line feed and the characters "00", so that it does not end the
+// text there. Everything else decodes alike.
+enum class DecodeFor { Attachment, Text };
+
+// Decodes the part's body by its "Content-Transfer-Encoding" token
+// (TransferEncodingOf: letter case, blanks and comments ignored): base64
+// through Base64DecodeRange, quoted-printable through
+// QuotedPrintableDecodeAttachment (for an attachment) or
+// QuotedPrintableDecodeRange (for text), anything else (or no field) copied
+// exactly, count = body size.
+DecodedBody DecodeBody(const MimePart& part, DecodeFor use = DecodeFor::Attachment);
 
 // The bytes DecodeBodyInto may write for part: its body's size (0 for a part
 // that was split). Decoding never makes a body longer.
@@ -108,6 +116,6 @@ std::size_t DecodedCapacity(const MimePart& part);
 // DecodeBody straight into the caller's memory (DecodedCapacity(part) bytes),
 // so that a download fills its final buffer without a second copy; returns
 // the count. Bytes after the count are left as they were.
-std::size_t DecodeBodyInto(const MimePart& part, char* out);
+std::size_t DecodeBodyInto(const MimePart& part, char* out, DecodeFor use = DecodeFor::Attachment);
 
 }  // namespace tarnwick::mime

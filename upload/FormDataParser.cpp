@@ -108,7 +108,8 @@ std::string FitFileName(const std::string& value, std::size_t maxBytes, bool dou
            extension;
 }
 
-void Fill(char* slot, std::size_t slotSize, const std::string& value) {
+// value must fit the slot with its terminator.
+void Fill(char* slot, const std::string& value) {
     std::memcpy(slot, value.data(), value.size());
     slot[value.size()] = '\0';
 }
@@ -199,7 +200,7 @@ bool ReadDisposition(std::string_view header, std::size_t p, FormField& field) {
     if (nameQuote == kNone) return false;
     std::string value;
     if (ReadQuoted(line, nameQuote, doubleBytes, value) == kNone) return false;
-    Fill(field.fieldName, kFieldNameSlot, CutText(value, kFieldNameSlot - 1, doubleBytes));
+    Fill(field.fieldName, CutText(value, kFieldNameSlot - 1, doubleBytes));
 
     field.isFile = 0;
     field.fileName[0] = '\0';
@@ -208,7 +209,7 @@ bool ReadDisposition(std::string_view header, std::size_t p, FormField& field) {
     const std::size_t fileQuote = FindChar(line, at, '"');
     if (fileQuote == kNone) return false;
     if (ReadQuoted(line, fileQuote, doubleBytes, value) == kNone) return false;
-    Fill(field.fileName, kFileNameSlot, FitFileName(value, kFileNameSlot - 1, doubleBytes));
+    Fill(field.fileName, FitFileName(value, kFileNameSlot - 1, doubleBytes));
     field.isFile = 1;
     return true;
 }

@@ -24,6 +24,7 @@
 #include "fuzz/checks/Check.h"
 #include "fuzz/checks/UnicodeMessageCheck.h"
 #include "mailbox/MessageReader.h"
+#include "mime/Codecs.h"
 #include "mime/MimePart.h"
 #include "text/NarrowText.h"
 
@@ -40,8 +41,7 @@ struct Walk {
 inline bool IsEncoded(const mime::MimePart& part) {
     char encoding[mime::kValueBytes];
     if (!mime::GetField(part, "Content-Transfer-Encoding", encoding)) return false;
-    return text::EqualIgnoringAsciiCase(encoding, "base64") ||
-           text::EqualIgnoringAsciiCase(encoding, "quoted-printable");
+    return mime::TransferEncodingOf(encoding) != mime::TransferEncoding::Identity;
 }
 
 inline void CheckDecoding(const mime::MimePart& part) {

@@ -101,6 +101,30 @@ Next
 CheckEqual "the last attachment before an unterminated closing line is listed", m.GetAllFileName(0), "plain.csv||qp.txt||nopad.bin||"
 m.OnEndPage
 
+' Only Content-Type gives the boundary: a Subject holding "; boundary=x", as
+' SendMail writes a posted one, splits nothing.
+Set m = OneMessage(Crlf(Array("Subject: report; boundary=x", "Content-Type: multipart/mixed; boundary=""real""", "", "--real", _
+    "Content-Type: text/plain", "", "hello", "--real", _
+    "Content-Disposition: attachment; filename=""a.txt""", "", "file", "--real--")))
+CheckEqual "a boundary in the Subject splits nothing: the body", m.GetBody(0), "hello"
+CheckEqual "a boundary in the Subject splits nothing: the attachments", m.GetAllFileName(0), "a.txt||"
+
+' The transfer encoding is a token: blanks and a comment around it change
+' nothing. Quoted-printable "=00" is the byte 00 in a download.
+Set m = OneMessage(Crlf(Array("Content-Type: multipart/mixed; boundary=""b""", "", "--b", _
+    "Content-Type: text/plain", "Content-Transfer-Encoding: base64 ", "", "aGVsbG8=", "--b", _
+    "Content-Transfer-Encoding:  Base64 (ok)", "Content-Disposition: attachment; filename=""a.bin""", "", "AAEC/w==", "--b", _
+    "Content-Transfer-Encoding: quoted-printable", "Content-Disposition: attachment; filename=""z.bin""", "", "a=00b", "--b--")))
+CheckEqual "a base64 body written with a blank after it", m.GetBody(0), "hello"
+host.Reset
+m.OnStartPage host.Context
+CheckEqual "GetFile of base64 written with blanks and a comment", m.GetFile(0, "a.bin"), 1
+CheckEqual "sends the decoded bytes", host.OutputHex, "000102ff"
+host.Reset
+CheckEqual "GetFile of quoted-printable holding =00", m.GetFile(0, "z.bin"), 1
+CheckEqual "sends =00 as the byte 00", host.OutputHex, "610062"
+m.OnEndPage
+
 ' An attachment of a type that could run in the site's pages goes out as
 ' application/octet-stream, in the same calls; other types keep theirs.
 Set m = OneMessage(Crlf(Array("Content-Type: multipart/mixed; boundary=""b""", "", "--b", _

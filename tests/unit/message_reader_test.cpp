@@ -8,6 +8,8 @@
 namespace tarnwick::mailbox {
 namespace {
 
+using namespace std::string_literals;
+
 // Joins lines with CR LF, as stored messages end every line.
 std::string Message(std::initializer_list<const char*> lines) {
     std::string text;
@@ -110,6 +112,64 @@ TEST(Attachments, AreListedInPreOrderWithDecodedNames) {
     EXPECT_EQ(FindAttachmentByName(root, "inline.gif"), nullptr);
     EXPECT_EQ(FindAttachmentByName(root, ""), nullptr) << "a nameless attachment is never delivered";
     EXPECT_EQ(Attachments(Message({"From: a", "", "no parts"})), "");
+}
+
+// The bytes GetFile sends for the attachment named name ("<none>" when there
+// is none).
+std::string Download(const std::string& message, const std::string& name) {
+    mime::MimePart root(message.data(), message.data() + message.size());
+    const mime::MimePart* part = FindAttachmentByName(root, name);
+    if (part == nullptr) return "<none>";
+    const mime::DecodedBody body = mime::DecodeBody(*part);
+    return std::string(body.bytes.data(), body.count);
+}
+
+TEST(Attachments, TransferEncodingIsReadAsAToken) {
+    const struct {
+        const char* encoding;
+        const char* stored;
+        std::string sent;   // GetFile's bytes
+        const char* text;   // GetBody of a text part holding "aGVsbG8="
+    } rows[] = {
+        {"Content-Transfer-Encoding: base64 ", "AAEC/w==", "\x00\x01\x02\xff"s, "hello"},
+        {"Content-Transfer-Encoding:  Base64", "AAEC/w==", "\x00\x01\x02\xff"s, "hello"},
+        {"Content-Transfer-Encoding: base64 (ok)", "AAEC/w==", "\x00\x01\x02\xff"s, "hello"},
+        {"Content-Transfer-Encoding: quoted-printable (x)", "a=3Db", "a=b", "aGVsbG8"},
+        {"Content-Transfer-Encoding: 7bit (base64)", "AAEC/w==", "AAEC/w==", "aGVsbG8=\r\n"},
+    };
+    for (const auto& row : rows) {
+        const std::string message = Message({"Content-Type: multipart/mixed; boundary=\"b\"", "", "--b",
+                                             "Content-Disposition: attachment; filename=\"x.bin\"", row.encoding, "",
+                                             row.stored, "--b--"});
+        EXPECT_EQ(Download(message, "x.bin"), row.sent) << row.encoding;
+        EXPECT_EQ(Body(Message({"Content-Type: text/plain", row.encoding, "", "aGVsbG8="})), row.text) << row.encoding;
+    }
+}
+
+TEST(Attachments, ABoundaryInAnotherHeaderSplitsNothing) {
+    // Subject and From as SendMail writes them from a posted form, before
+    // the message's own Content-Type.
+    for (const char* header : {"Subject: report; boundary=x", "Subject: report; boundary=\"\"",
+                               "From: \"Ann; boundary=x\" <ann@localhost>"}) {
+        const std::string message = Message({header, "Content-Type: multipart/mixed; boundary=\"real\"", "", "--real",
+                                             "Content-Type: text/plain", "", "hello", "--real",
+                                             "Content-Disposition: attachment; filename=\"a.txt\"", "", "file",
+                                             "--real--"});
+        EXPECT_EQ(Body(message), "hello") << header;
+        EXPECT_EQ(Attachments(message), "a.txt||") << header;
+        EXPECT_EQ(Download(message, "a.txt"), "file") << header;
+    }
+}
+
+TEST(Attachments, QuotedPrintableEqualsZeroZeroIsAZeroByteInDownloadsOnly) {
+    const std::string message =
+        Message({"Content-Type: multipart/mixed; boundary=\"b\"", "", "--b", "Content-Type: text/plain",
+                 "Content-Transfer-Encoding: quoted-printable", "", "a=00b", "--b",
+                 "Content-Transfer-Encoding: quoted-printable", "Content-Disposition: attachment; filename=\"z.bin\"",
+                 "", "a=00b=00", "--b--"});
+    EXPECT_EQ(Download(message, "z.bin"), "a\0b\0"s);
+    // The text GetBody shows keeps the stored reading of "=00".
+    EXPECT_EQ(Body(message), "a\n00b");
 }
 
 TEST(Attachments, CaseFoldingTouchesOnlyAsciiLetters) {

@@ -75,11 +75,13 @@ StringDecode DecodeRange(const std::string& in, std::string* written = nullptr) 
     return {std::string(out.data(), n), n};
 }
 
-std::string DecodeQp(const std::string& in) {
+using RangeDecoder = std::size_t (*)(const char*, const char*, char*);
+
+std::string DecodeQp(const std::string& in, RangeDecoder decode = QuotedPrintableDecodeRange) {
     ExactBytes bytes(in);
     // Exactly end - begin bytes of output, as the contract says.
     std::unique_ptr<char[]> out(new char[in.size() + 1]);
-    const std::size_t n = QuotedPrintableDecodeRange(bytes.begin(), bytes.end(), out.get());
+    const std::size_t n = decode(bytes.begin(), bytes.end(), out.get());
     EXPECT_LE(n, in.size());
     return std::string(out.get(), n);
 }
@@ -368,6 +370,87 @@ TEST(MimeCodecQuotedPrintable, Rules) {
     for (const auto& c : cases) EXPECT_EQ(DecodeQp(c.in), c.out) << c.name;
 }
 
+TEST(MimeCodecQuotedPrintable, AttachmentsReadEqualsZeroZeroAsTheByte) {
+    // The text rule's table above, but for "=00": an attachment's bytes.
+    const std::vector<QpCase> cases = {
+        {"=00 between letters", "a=00b", "a\0b"s},
+        {"=00 alone", "=00", "\0"s},
+        {"=00 twice", "=00=00", "\0\0"s},
+        {"=00 before a soft break", "=00=\r\nx", "\0x"s},
+        {"=0 before a line end still gives LF", "=0\r\n", "\n0\r\n"},
+        {"blanks before 00 still give LF", "= 00", "\n 00"},
+        {"=0 at the very end", "ab=0", "ab\n0"},
+        {"'=' then a non-hex byte", "=G1", "\nG1"},
+        {"nonzero escapes as before", "=41=e9", "A\xe9"},
+        {"soft line break as before", "ab=\r\ncd", "abcd"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecodeQp(c.in, QuotedPrintableDecodeAttachment), c.out) << c.name;
+        EXPECT_EQ(DecodeQp(c.in, reference::QuotedPrintableDecodeAttachment), c.out) << c.name;
+    }
+}
+
+TEST(MimeCodecQuotedPrintable, Rfc2045Rules) {
+    const std::vector<QpCase> cases = {
+        {"an '=' without two hex digits stays", "id=5&lang=en", "id=5&lang=en"},
+        {"'=' and one hex digit at the end", "x=4", "x=4"},
+        {"'=' and a non-hex pair", "=G1", "=G1"},
+        {"'=' before an escape", "==41", "=A"},
+        {"no white space is skipped before the digits", "= 41", "= 41"},
+        {"escapes of either case", "=41=e9=E9", "A\xe9\xe9"},
+        {"=00 is the byte 00", "a=00b", "a\0b"s},
+        {"soft break", "soft=\r\nline", "softline"},
+        {"soft break with blanks after the '='", "soft= \t \r\nline", "softline"},
+        {"soft break at a bare LF", "soft=\nline", "softline"},
+        {"soft break with a blank before a bare LF", "soft= \nline", "softline"},
+        {"soft break at the end of the range", "end=", "end"},
+        {"blanks and the end of the range", "end=  ", "end"},
+        {"'=' CR without LF stays", "a=\rb", "a=\rb"},
+        {"'=' blank text stays", "a= b", "a= b"},
+        {"hard line breaks are copied", "a\r\nb\nc", "a\r\nb\nc"},
+        {"blanks at a line end are kept", "a  \r\nb", "a  \r\nb"},
+        {"raw 8-bit bytes are copied", "\xd6\xd0=D6=D0", "\xd6\xd0\xd6\xd0"},
+        {"empty", "", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DecodeQp(c.in, QuotedPrintableDecodeRfc2045), c.out) << c.name;
+}
+
+TEST(MimeCodecQuotedPrintable, Rfc2045DecoderStaysInsideItsBytes) {
+    for (unsigned seed = 0; seed < 300; ++seed) {
+        std::string in = RandomBytes(seed % 70, seed);
+        for (std::size_t i = seed % 3; i < in.size(); i += 3) in[i] = "=\n \r0"[i % 5];
+        DecodeQp(in, QuotedPrintableDecodeRfc2045);   // bounds are checked inside, reads by ASan
+    }
+}
+
+TEST(MimeCodecTransferEncoding, TheValueIsOneTokenWithCommentsAndBlanksAround) {
+    const struct {
+        const char* value;
+        TransferEncoding encoding;
+    } rows[] = {
+        {"base64", TransferEncoding::Base64},
+        {"BASE64", TransferEncoding::Base64},
+        {" Base64", TransferEncoding::Base64},
+        {"base64 ", TransferEncoding::Base64},
+        {"\tbase64\r", TransferEncoding::Base64},
+        {"base64 (ok)", TransferEncoding::Base64},
+        {"(sent by x) base64", TransferEncoding::Base64},
+        {"base64(a (nested) b)", TransferEncoding::Base64},
+        {"base64 (a \\) quoted paren)", TransferEncoding::Base64},
+        {"quoted-printable", TransferEncoding::QuotedPrintable},
+        {" Quoted-Printable (qp) ", TransferEncoding::QuotedPrintable},
+        {"", TransferEncoding::Identity},
+        {"7bit", TransferEncoding::Identity},
+        {"8bit (base64)", TransferEncoding::Identity},
+        {"base 64", TransferEncoding::Identity},
+        {"x-base64", TransferEncoding::Identity},
+        {"base64 x", TransferEncoding::Identity},
+        {"\"base64\"", TransferEncoding::Identity},
+        {"(base64", TransferEncoding::Identity},
+    };
+    for (const auto& row : rows) EXPECT_EQ(TransferEncodingOf(row.value), row.encoding) << "[" << row.value << "]";
+}
+
 TEST(MimeCodecQuotedPrintable, EncoderRules) {
     struct Row { const char* name; std::string in, out; } rows[] = {
         {"plain text stays", "Hello, world!", "Hello, world!"},
@@ -451,8 +534,6 @@ TEST(MimeCodecQuotedPrintable, OutputNeverExceedsInputOnRandomBytes) {
 // ---------------------------------------------------------------------------
 // Fast paths against the one-character-at-a-time forms
 
-using RangeDecoder = std::size_t (*)(const char*, const char*, char*);
-
 // What a range decoder leaves in an output of exactly capacity bytes that
 // held a known pattern before: the whole buffer (so bytes written past the
 // count show) and the count.
@@ -489,11 +570,20 @@ std::size_t Base64Capacity(const std::string& in) {
 
 ::testing::AssertionResult SameQuotedPrintableDecode(const std::string& in) {
     const ExactBytes bytes(in);
-    const DecoderRun fast = RunDecoder(QuotedPrintableDecodeRange, bytes, in.size());
-    const DecoderRun exact = RunDecoder(reference::QuotedPrintableDecodeRange, bytes, in.size());
-    if (fast == exact) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "quoted-printable: " << fast.count << " bytes instead of " << exact.count
-                                         << (fast.buffer == exact.buffer ? "" : ", different output");
+    const std::pair<RangeDecoder, RangeDecoder> decoders[] = {
+        {QuotedPrintableDecodeRange, reference::QuotedPrintableDecodeRange},
+        {QuotedPrintableDecodeAttachment, reference::QuotedPrintableDecodeAttachment},
+    };
+    for (const auto& [fastDecoder, exactDecoder] : decoders) {
+        const DecoderRun fast = RunDecoder(fastDecoder, bytes, in.size());
+        const DecoderRun exact = RunDecoder(exactDecoder, bytes, in.size());
+        if (fast == exact) continue;
+        return ::testing::AssertionFailure()
+               << (fastDecoder == decoders[0].first ? "quoted-printable text: " : "quoted-printable attachment: ")
+               << fast.count << " bytes instead of " << exact.count
+               << (fast.buffer == exact.buffer ? "" : ", different output");
+    }
+    return ::testing::AssertionSuccess();
 }
 
 // The characters of encoded (CR LF removed) in lines of width characters,

@@ -307,8 +307,8 @@ TEST(MimeHeaderParse, SegmentParameterAndQuotingRules) {
          "Content-Type: multipart/mixed;\r\n\tboundary=\"----=_NextPart_000\"\r\n\r\n",
          {{"Content-Type", "multipart/mixed"}, {"boundary", "----=_NextPart_000"}}},
         {"parameter line: text after ';' not examined", "filename=a.txt; name=b\r\n\r\n", {{"filename", "a.txt"}}},
-        {"parameter line: quoted value cut at ';'", "boundary=\"a;b\"\r\n\r\n", {{"boundary", "a"}}},
-        {"parameter line: empty value", "boundary=\r\n\r\n", {{"boundary", ""}}},
+        {"parameter line: quoted value cut at ';'", "filename=\"a;b\"\r\n\r\n", {{"filename", "a"}}},
+        {"parameter line: empty value", "filename=\r\n\r\n", {{"filename", ""}}},
         {"': ' takes precedence over '='", "boundary=a: b\r\n\r\n", {}},
         {"line that starts with '=' has an empty name", "=?x?B?Zm9v?=\r\n\r\n", {}},
         {"line without ': ' or '='", "just text\r\n\r\n", {}},
@@ -320,6 +320,37 @@ TEST(MimeHeaderParse, SegmentParameterAndQuotingRules) {
         {"encoded parameter value is decoded",
          "Content-Disposition: attachment; filename=\"=?gb2312?B?1tDOxC50eHQ=?=\"\r\n\r\n",
          {{"Content-Disposition", "attachment"}, {"filename", "\xd6\xd0\xce\xc4.txt"}}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseBlock(c.block), c.fields) << c.name;
+}
+
+TEST(MimeHeaderParse, BoundaryComesOnlyFromTheContentTypeField) {
+    const std::vector<BlockCase> cases = {
+        {"Content-Type's own line", "Content-Type: multipart/mixed; boundary=b\r\n\r\n",
+         {{"Content-Type", "multipart/mixed"}, {"boundary", "b"}}},
+        {"a folded line of Content-Type", "Content-Type: multipart/mixed;\r\n\tcharset=x\r\n boundary=b\r\n\r\n",
+         {{"Content-Type", "multipart/mixed"}, {"charset", "x"}, {"boundary", "b"}}},
+        {"a line after Content-Type that starts no field", "Content-Type: multipart/mixed;\r\nboundary=b\r\n\r\n",
+         {{"Content-Type", "multipart/mixed"}, {"boundary", "b"}}},
+        {"a folded line holding ': '", "Content-Type: multipart/mixed;\r\n\tx: y; boundary=b\r\n\r\n",
+         {{"Content-Type", "multipart/mixed"}, {"boundary", "b"}}},
+        {"Content-Type in other letters (not stored itself)", "CONTENT-TYPE: multipart/mixed; boundary=b\r\n\r\n",
+         {{"boundary", "b"}}},
+        {"a blank before Content-Type's colon", "Content-Type : multipart/mixed; boundary=b\r\n\r\n",
+         {{"boundary", "b"}}},
+        {"Subject", "Subject: hi; boundary=b\r\n\r\n", {{"Subject", "hi"}}},
+        {"From", "From: \"x; boundary=b\" <x@y>\r\n\r\n", {{"From", "\"x"}}},
+        {"Content-Disposition", "Content-Disposition: attachment; boundary=b\r\n\r\n",
+         {{"Content-Disposition", "attachment"}}},
+        {"an unknown header", "X-Other: y; boundary=b\r\n\r\n", {}},
+        {"a folded Subject line", "Subject: hi;\r\n boundary=b\r\n\r\n", {{"Subject", "hi"}}},
+        {"a line after Subject", "Subject: hi\r\nboundary=b\r\n\r\n", {{"Subject", "hi"}}},
+        {"a header after Content-Type ends it",
+         "Content-Type: multipart/mixed\r\nSubject: s; boundary=b\r\n\r\n",
+         {{"Content-Type", "multipart/mixed"}, {"Subject", "s"}}},
+        {"a line before any field", "boundary=b\r\nContent-Type: text/plain\r\n\r\n", {{"Content-Type", "text/plain"}}},
+        {"other parameters stay wherever they are", "Subject: s; name=n\r\nfilename=f\r\n\r\n",
+         {{"Subject", "s"}, {"name", "n"}, {"filename", "f"}}},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseBlock(c.block), c.fields) << c.name;
 }

@@ -206,7 +206,7 @@ TEST(MimeTreeSplit, ReadingContinuesAfterTheClosingDelimiter) {
     // Text after a delimiter line that is not the close delimiter is a last
     // part cut short; after the close delimiter it is an epilogue.
     EXPECT_EQ(Body(*m.Root().children[2]), "no close delimiter\r\n");
-    Message closed("boundary=b\r\n\r\n--b\r\n\r\none\r\n--b--\r\nepilogue\r\n");
+    Message closed("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\none\r\n--b--\r\nepilogue\r\n");
     EXPECT_EQ(closed.Root().children.size(), 1u);
 }
 
@@ -233,11 +233,41 @@ TEST(MimeTreeSplit, ClosingDelimiterWithoutLineFeedAtTheEndClosesTheLastChild) {
 TEST(MimeTreeSplit, ContentTypeIsNotConsultedOnlyTheBoundaryField) {
     Message m("Content-Type: text/plain; boundary=q\r\n\r\n--q\r\n\r\nx\r\n--q--\r\n");
     ASSERT_EQ(m.Root().children.size(), 1u);
-    Message n("boundary=q\r\n\r\n--q\r\n\r\nx\r\n--q--\r\n");
+    Message n("Content-Type: application/x-anything;\r\n boundary=q\r\n\r\n--q\r\n\r\nx\r\n--q--\r\n");
     ASSERT_EQ(n.Root().children.size(), 1u);
     Message o("Content-Type: multipart/mixed\r\n\r\n--q\r\n\r\nx\r\n--q--\r\n");
     EXPECT_TRUE(o.Root().children.empty());
     EXPECT_EQ(Body(o.Root()), "--q\r\n\r\nx\r\n--q--\r\n");
+}
+
+TEST(MimeTreeSplit, OnlyTheContentTypeFieldGivesTheBoundary) {
+    // Two parts under the boundary "real"; the header before them varies.
+    const std::string parts = "--real\r\nContent-Type: text/plain\r\n\r\nhello\r\n--real\r\n"
+                              "Content-Disposition: attachment; filename=\"a.txt\"\r\n\r\nfile\r\n--real--\r\n";
+    const struct {
+        const char* name;
+        std::string header;
+        std::size_t children;
+    } rows[] = {
+        {"Content-Type's own line", "Content-Type: multipart/mixed; boundary=real\r\n", 2},
+        {"a folded Content-Type line", "Content-Type: multipart/mixed;\r\n\tboundary=\"real\"\r\n", 2},
+        {"a parameter line after Content-Type without its blank",
+         "Content-Type: multipart/mixed;\r\nboundary=\"real\"\r\n", 2},
+        {"Content-Type in other letters", "content-type: multipart/mixed;\r\n boundary=real\r\n", 2},
+        {"a Subject before it holding a boundary",
+         "Subject: hi; boundary=x\r\nContent-Type: multipart/mixed; boundary=real\r\n", 2},
+        {"a From before it holding a boundary",
+         "From: \"a; boundary=x\" <a@b>\r\nContent-Type: multipart/mixed;\r\n\tboundary=real\r\n", 2},
+        {"only a Subject holds one", "Subject: hi; boundary=real\r\n", 0},
+        {"a folded Subject line holds one", "Subject: hi;\r\n boundary=real\r\n", 0},
+        {"a line after Subject holds one", "Content-Type: multipart/mixed\r\nSubject: a\r\nboundary=real\r\n", 0},
+        {"Content-Disposition holds one", "Content-Disposition: inline; boundary=real\r\n", 0},
+    };
+    for (const auto& row : rows) {
+        Message m(row.header + "\r\n" + parts);
+        EXPECT_EQ(m.Root().children.size(), row.children) << row.name;
+        EXPECT_EQ(Field(m.Root(), "boundary"), row.children != 0 ? "real" : "<none>") << row.name;
+    }
 }
 
 TEST(MimeTreeSplit, EmptyBoundaryMakesEveryLineStartingWithTwoDashesADelimiter) {
@@ -364,8 +394,13 @@ TEST(MimeTreeDecode, ByTransferEncoding) {
         {"base64", "Content-Transfer-Encoding: base64\r\n", "Zm9v\r\nYmFy\r\n", "foobar"},
         {"base64 in another case", "Content-Transfer-Encoding: BaSe64\r\n", "Zm9v\r\n", "foo"},
         {"base64 without its padding", "Content-Transfer-Encoding: base64\r\n", "Zm9vYmF\r\n", "fooba"},
-        {"base64 with trailing blank is not base64", "Content-Transfer-Encoding: base64 \r\n", "Zm9v\r\n",
-         "Zm9v\r\n"},
+        // The value is a token: blanks around it and comments do not matter.
+        {"base64 with a trailing blank", "Content-Transfer-Encoding: base64 \r\n", "Zm9v\r\n", "foo"},
+        {"base64 after a second blank", "Content-Transfer-Encoding:  Base64\r\n", "Zm9v\r\n", "foo"},
+        {"base64 with a comment", "Content-Transfer-Encoding: base64 (ok)\r\n", "Zm9v\r\n", "foo"},
+        {"quoted-printable with a comment and blanks",
+         "Content-Transfer-Encoding: (qp) quoted-printable \r\n", "a=3Db\r\n", "a=b\r\n"},
+        {"a longer name is not base64", "Content-Transfer-Encoding: base64x\r\n", "Zm9v\r\n", "Zm9v\r\n"},
         {"quoted-printable", "Content-Transfer-Encoding: Quoted-Printable\r\n", "a=3Db=\r\nc\r\n", "a=bc\r\n"},
         {"quoted-printable '=' at the very end", "Content-Transfer-Encoding: quoted-printable\r\n", "ab=",
          "ab\n"},
@@ -378,6 +413,28 @@ TEST(MimeTreeDecode, ByTransferEncoding) {
         Message m(c.headers + "\r\n" + c.body);
         EXPECT_EQ(Body(m.Root()), c.body) << c.name;
         EXPECT_EQ(Decoded(m.Root()), c.decoded) << c.name;
+    }
+}
+
+TEST(MimeTreeDecode, EqualsZeroZeroIsTheByteInAttachmentsAndALineFeedInText) {
+    const struct {
+        const char* name;
+        std::string body;
+        std::string attachment;   // DecodeFor::Attachment, the default
+        std::string text;         // DecodeFor::Text
+    } rows[] = {
+        {"=00 between letters", "a=00b", "a\0b"s, "a\n00b"},
+        {"=00 at the end", "ab=00", "ab\0"s, "ab\n00"},
+        {"=0 before a line end", "a=0\r\nb", "a\n0\r\nb", "a\n0\r\nb"},
+        {"other escapes alike", "=41=\r\n=e9", "A\xe9", "A\xe9"},
+    };
+    for (const auto& row : rows) {
+        Message m("Content-Transfer-Encoding: quoted-printable\r\n\r\n" + row.body);
+        EXPECT_EQ(Decoded(m.Root()), row.attachment) << row.name;
+        const DecodedBody text = DecodeBody(m.Root(), DecodeFor::Text);
+        EXPECT_EQ(std::string(text.bytes.data(), text.count), row.text) << row.name;
+        std::vector<char> into(DecodedCapacity(m.Root()));
+        EXPECT_EQ(std::string(into.data(), DecodeBodyInto(m.Root(), into.data())), row.attachment) << row.name;
     }
 }
 
@@ -526,7 +583,7 @@ TEST(MimeTreeHostile, NestingBelowTheCapIsSplitCompletely) {
 }
 
 TEST(MimeTreeHostile, ManyDelimiterLinesMakeManyEmptyChildren) {
-    std::string text = "boundary=b\r\n\r\n--b\r\n";
+    std::string text = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n";
     for (int i = 0; i < 20000; ++i) text += "--b\r\n";
     Message m(text);
     EXPECT_EQ(m.Root().children.size(), 20000u);
@@ -556,7 +613,7 @@ TEST(MimeTreeHostile, LineFeedFreeAndHeaderOnlyInputs) {
     EXPECT_EQ(Body(a.Root()), "");
     Message b(std::string(5000, '\n'));   // the first line is empty: body is the rest
     EXPECT_EQ(b.Root().BodySize(), 4999u);
-    Message c("boundary=b\r\n\r\n--b\r\n" + std::string(300, '-') + "\r\n");
+    Message c("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n" + std::string(300, '-') + "\r\n");
     ASSERT_EQ(c.Root().children.size(), 1u);   // a line of dashes does not begin with "--b": the part runs to the end
     EXPECT_EQ(c.Root().children[0]->bodyEnd, c.End());
 }

@@ -124,6 +124,80 @@ TEST(UnicodeReaderBody, ConvertsFromThePartsCharset) {
     for (const Row& row : rows) EXPECT_EQ(BodyText(Message(row.message).root), row.expected) << row.message;
 }
 
+// A single text part of this charset and transfer encoding holding body.
+std::string TextMessage(const std::string& charset, const std::string& encoding, const std::string& body,
+                        const std::string& lineEnd = "\r\n") {
+    return "Content-Type: text/plain; charset=" + charset + lineEnd + "Content-Transfer-Encoding: " + encoding +
+           lineEnd + lineEnd + body;
+}
+
+TEST(UnicodeReaderBody, QuotedPrintableIsReadByRfc2045) {
+    struct Row {
+        const char* name;
+        std::string message;
+        std::u16string expected;
+    };
+    const std::vector<Row> rows = {
+        {"an '=' without two hex digits", TextMessage("utf-8", "quoted-printable", "id=5&lang=en"), u"id=5&lang=en"},
+        {"'=' blanks CR LF is a soft break", TextMessage("utf-8", "quoted-printable", "soft= \r\nline"), u"softline"},
+        {"'=' blanks bare LF is a soft break", TextMessage("utf-8", "quoted-printable", "soft=\t\nline\nend", "\n"),
+         u"softline\r\nend"},
+        {"=00 is a zero byte, where text ends", TextMessage("utf-8", "quoted-printable", "a=00b"), u"a"},
+        {"escapes in the part's charset", TextMessage("gb2312", "Quoted-Printable (qp)", "=D6=D0=CE=C4"), u"中文"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(BodyText(Message(row.message).root), row.expected) << row.name;
+}
+
+TEST(UnicodeReaderBody, Utf16IsConvertedBeforeItIsCutAtU0000) {
+    struct Row {
+        const char* name;
+        std::string message;
+        std::u16string expected;
+    };
+    const std::vector<Row> rows = {
+        // "hi!" in UTF-16LE: 68 00 69 00 21 00.
+        {"utf-16le", TextMessage("utf-16le", "base64", "aABpACEA"), u"hi!"},
+        {"utf-16 with a little-endian mark", TextMessage("utf-16", "base64", "//5oAGkAIQA="), u"hi!"},
+        {"utf-16 with a big-endian mark", TextMessage("\"UTF-16\"", "base64", "/v8AaABpACE="), u"hi!"},
+        {"U+0000 ends the text", TextMessage("utf-16le", "base64", "aAAAAGkA"), u"h"},
+        {"=00 escapes of quoted-printable", TextMessage("utf-16le", "quoted-printable", "h=00i=00"), u"hi"},
+        {"one-byte charsets still end at a zero byte", TextMessage("iso-8859-1", "base64", "YQBi"), u"a"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(BodyText(Message(row.message).root), row.expected) << row.name;
+
+    const test::ExactBytes spam(
+        test::ReadFile(std::string(TARNWICK_CORPUS_DIR) + "/mail/spamassassin/t/data/spam/utf16.eml"));
+    const mime::MessagePart root(spam.begin(), spam.end());
+    const std::u16string text = BodyText(root);
+    EXPECT_EQ(text.substr(0, 27), u"\r\nDear potencial partner,\r\n");
+    EXPECT_GT(text.size(), 300u);
+    EXPECT_EQ(text.find(u'\uFFFD'), std::u16string::npos);
+}
+
+TEST(UnicodeReaderAttachments, QuotedPrintableIsReadByRfc2045) {
+    struct Row {
+        const char* name;
+        std::string stored;
+        std::string sent;
+    };
+    const std::vector<Row> rows = {
+        {"an '=' without two hex digits", "id=5&lang=en", "id=5&lang=en"},
+        {"'=' blanks CR LF", "soft= \r\nline", "softline"},
+        {"'=' bare LF", "soft=\nline", "softline"},
+        {"=00 is the byte 00", "a=00b", std::string("a\0b", 3)},
+        {"'=' at the end before the delimiter's line break", "end=", "end"},
+    };
+    for (const Row& row : rows) {
+        const Message m("Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+                        "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: quoted-printable\r\n"
+                        "Content-Disposition: attachment; filename=\"q.bin\"\r\n\r\n" +
+                        row.stored + "\r\n--b--\r\n");
+        const mime::MessagePart* part = FindAttachmentByName(m.root, u"q.bin");
+        ASSERT_NE(part, nullptr) << row.name;
+        EXPECT_EQ(Decoded(*part), row.sent) << row.name;
+    }
+}
+
 TEST(UnicodeReaderAttachments, ListsNamedAttachmentsAndFindsThem) {
     const Message m(kMixed);
     EXPECT_EQ(AttachmentList(m.root), u"Report.PDF||한.txt||Été.doc||p.png||");
