@@ -1,6 +1,9 @@
 // The shared base of the automation classes: reference counting with
 // optional aggregation, interface look-up (IUnknown, IDispatch and the class's
 // own dual interface, all one pointer) and IDispatch through the type library.
+// A class whose own interface derives from another dual interface names that
+// one in BaseIids: it is answered with the same pointer, and every member of
+// both is reached by name through the own interface's type information.
 #pragma once
 
 #include <new>
@@ -10,7 +13,7 @@
 
 namespace tarnwick::frame {
 
-template <class Itf, const IID* OwnIid>
+template <class Itf, const IID* OwnIid, const IID*... BaseIids>
 class DispatchObject : public Itf {
 public:
     DispatchObject(const DispatchObject&) = delete;
@@ -88,7 +91,7 @@ private:
             IUnknown* found = nullptr;
             if (riid == IID_IUnknown && owner_->aggregated_)
                 found = this;
-            else if (riid == IID_IUnknown || riid == IID_IDispatch || riid == *OwnIid)
+            else if (riid == IID_IUnknown || riid == IID_IDispatch || riid == *OwnIid || ((riid == *BaseIids) || ...))
                 found = static_cast<Itf*>(owner_);
             else
                 return E_NOINTERFACE;

@@ -13,37 +13,51 @@ using frame::CopyOut;
 using frame::StoreCopy;
 using frame::ToNarrow;
 
-MailboxIndex Mail::Index() const { return MailboxIndex(ToNarrow(mailPath_.Get()), ToNarrow(userName_.Get())); }
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+MailboxIndex MailMembers<Itf, Iid, BaseIids...>::Index() const {
+    return MailboxIndex(ToNarrow(mailPath_.Get()), ToNarrow(userName_.Get()));
+}
 
-HRESULT Mail::OnStartPage(IUnknown* piUnk) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::OnStartPage(IUnknown* piUnk) {
     frame::ComPtr<IScriptingContext> context;
     return page_.Bind(piUnk, context);
 }
 
-HRESULT Mail::OnEndPage() {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::OnEndPage() {
     page_.Unbind();
     return S_OK;
 }
 
-HRESULT Mail::get_sUserName(BSTR* pVal) { return CopyOut(userName_.Get(), pVal); }
-HRESULT Mail::put_sUserName(BSTR newVal) { return StoreCopy(newVal, userName_); }
-HRESULT Mail::get_sPassWord(BSTR* pVal) { return CopyOut(passWord_.Get(), pVal); }
-HRESULT Mail::put_sPassWord(BSTR newVal) { return StoreCopy(newVal, passWord_); }
-HRESULT Mail::get_sMailPath(BSTR* pVal) { return CopyOut(mailPath_.Get(), pVal); }
-HRESULT Mail::put_sMailPath(BSTR newVal) { return StoreCopy(newVal, mailPath_); }
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::get_sUserName(BSTR* pVal) { return CopyOut(userName_.Get(), pVal); }
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::put_sUserName(BSTR newVal) { return StoreCopy(newVal, userName_); }
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::get_sPassWord(BSTR* pVal) { return CopyOut(passWord_.Get(), pVal); }
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::put_sPassWord(BSTR newVal) { return StoreCopy(newVal, passWord_); }
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::get_sMailPath(BSTR* pVal) { return CopyOut(mailPath_.Get(), pVal); }
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::put_sMailPath(BSTR newVal) { return StoreCopy(newVal, mailPath_); }
 
-HRESULT Mail::get_bDebug(long* pVal) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::get_bDebug(long* pVal) {
     if (!pVal) return E_POINTER;
     *pVal = debug_;
     return S_OK;
 }
 
-HRESULT Mail::put_bDebug(long newVal) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::put_bDebug(long newVal) {
     debug_ = newVal;
     return S_OK;
 }
 
-HRESULT Mail::get_MailCount(long* pVal) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::get_MailCount(long* pVal) {
     if (!pVal) return E_POINTER;
     return frame::Guarded([&] {
         *pVal = Index().MailCount();
@@ -51,7 +65,8 @@ HRESULT Mail::get_MailCount(long* pVal) {
     });
 }
 
-HRESULT Mail::DeleteMail(long nIndex) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::DeleteMail(long nIndex) {
     return frame::Guarded([&] {
         Index().DeleteMail(nIndex);
         return S_OK;
@@ -60,7 +75,7 @@ HRESULT Mail::DeleteMail(long nIndex) {
 
 namespace {
 
-// How Tarnwick.Mail reads a message (see Mail::TitleInfoBy): the part tree
+// How Tarnwick.Mail reads a message (see MailMembers::TitleInfoBy): the part tree
 // of MimePart, results in the system code page converted to UTF-16.
 struct NarrowRules {
     using Tree = mime::MimePart;
@@ -93,14 +108,25 @@ struct NarrowRules {
 
 }  // namespace
 
-HRESULT Mail::GetTitleInfo(long nIndex, BSTR* saTitleInfo) { return TitleInfoBy<NarrowRules>(nIndex, saTitleInfo); }
-HRESULT Mail::GetBody(long nIndex, BSTR* sReturnBody) { return BodyBy<NarrowRules>(nIndex, sReturnBody); }
-HRESULT Mail::GetAllFileName(long nIndex, BSTR* sListFile) { return AllFileNameBy<NarrowRules>(nIndex, sListFile); }
-HRESULT Mail::GetFile(long nIndex, BSTR sFileName, long* bSucceed) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::GetTitleInfo(long nIndex, BSTR* saTitleInfo) {
+    return TitleInfoBy<NarrowRules>(nIndex, saTitleInfo);
+}
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::GetBody(long nIndex, BSTR* sReturnBody) {
+    return BodyBy<NarrowRules>(nIndex, sReturnBody);
+}
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::GetAllFileName(long nIndex, BSTR* sListFile) {
+    return AllFileNameBy<NarrowRules>(nIndex, sListFile);
+}
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::GetFile(long nIndex, BSTR sFileName, long* bSucceed) {
     return FileBy<NarrowRules>(nIndex, sFileName, bSucceed);
 }
 
-void Mail::SendToPage(VARIANT& bytes, const std::string& contentType) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+void MailMembers<Itf, Iid, BaseIids...>::SendToPage(VARIANT& bytes, const std::string& contentType) {
     IResponse* response = page_.Response();
     if (debug_ != 0 || !response) return;
     frame::Bstr type;
@@ -112,41 +138,51 @@ void Mail::SendToPage(VARIANT& bytes, const std::string& contentType) {
     response->Flush();
 }
 
-HRESULT Mail::Encode(BSTR bsOriginalText, BSTR* bsOutEncodeText) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::Encode(BSTR bsOriginalText, BSTR* bsOutEncodeText) {
     if (!bsOutEncodeText) return E_POINTER;
     *bsOutEncodeText = nullptr;
     return frame::Guarded([&] { return frame::ToWide(EncodeText(ToNarrow(bsOriginalText)), bsOutEncodeText); });
 }
 
-HRESULT Mail::Decode(BSTR bsEncodeText, BSTR* bsOriginalText) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::Decode(BSTR bsEncodeText, BSTR* bsOriginalText) {
     if (!bsOriginalText) return E_POINTER;
     *bsOriginalText = nullptr;
     return frame::Guarded([&] { return frame::ToWide(DecodeText(ToNarrow(bsEncodeText)), bsOriginalText); });
 }
 
-HRESULT Mail::About() {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::About() {
     page_.WriteText(AboutFragment());
     return S_OK;
 }
 
 // The account operations answer fixed results: the site authenticates users
 // and manages accounts by its own means.
-HRESULT Mail::Login(long* bLoginSucceed) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::Login(long* bLoginSucceed) {
     if (!bLoginSucceed) return E_POINTER;
     *bLoginSucceed = 1;
     return S_OK;
 }
 
-HRESULT Mail::ChangePassWD(BSTR, BSTR, BSTR, long* nReturn) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::ChangePassWD(BSTR, BSTR, BSTR, long* nReturn) {
     if (!nReturn) return E_POINTER;
     *nReturn = 0;
     return S_OK;
 }
 
-HRESULT Mail::AddUser(BSTR bsUserID, BSTR bsPassWD, BSTR bsCheck, long* nReturn) {
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::AddUser(BSTR bsUserID, BSTR bsPassWD, BSTR bsCheck, long* nReturn) {
     return ChangePassWD(bsUserID, bsPassWD, bsCheck, nReturn);
 }
 
-HRESULT Mail::DelUser(BSTR, long, long*) { return S_OK; }
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+HRESULT MailMembers<Itf, Iid, BaseIids...>::DelUser(BSTR, long, long*) { return S_OK; }
+
+template class MailMembers<IMail, &IID_IMail>;
+template class MailMembers<IMailReader, &IID_IMailReader, &IID_IMail>;
 
 }  // namespace tarnwick::mailbox

@@ -13,7 +13,11 @@
 
 namespace tarnwick::mailbox {
 
-class Mail : public frame::DispatchObject<IMail, &IID_IMail> {
+// IMail's members, offered on Itf: IMail itself (Tarnwick.Mail) or an
+// interface derived from it (Tarnwick.MailReader's IMailReader, whose IID
+// and IMail's are both answered).
+template <class Itf, const IID* Iid, const IID*... BaseIids>
+class MailMembers : public frame::DispatchObject<Itf, Iid, BaseIids...> {
 public:
     HRESULT STDMETHODCALLTYPE OnStartPage(IUnknown* piUnk) override;
     HRESULT STDMETHODCALLTYPE OnEndPage() override;
@@ -54,13 +58,81 @@ protected:
     // Part is one of the tree types that mime's DecodedCapacity and
     // DecodeBodyInto take.
     template <class Rules>
-    HRESULT TitleInfoBy(long nIndex, BSTR* saTitleInfo);
+    HRESULT TitleInfoBy(long nIndex, BSTR* saTitleInfo) {
+        if (!saTitleInfo) return E_POINTER;
+        *saTitleInfo = nullptr;
+        return frame::Guarded([&] {
+            return ReadMessage<typename Rules::Tree>(nIndex, [&](const typename Rules::Tree& root) {
+                return Rules::Summary(root, saTitleInfo);
+            });
+        });
+    }
+
     template <class Rules>
-    HRESULT BodyBy(long nIndex, BSTR* sReturnBody);
+    HRESULT BodyBy(long nIndex, BSTR* sReturnBody) {
+        if (!sReturnBody) return E_POINTER;
+        *sReturnBody = nullptr;
+        try {
+            return ReadMessage<typename Rules::Tree>(nIndex, [&](const typename Rules::Tree& root) -> HRESULT {
+                BSTR text = nullptr;
+                HRESULT hr = Rules::Body(root, &text);
+                if (FAILED(hr)) throw hr;
+                *sReturnBody = text;
+                return S_OK;
+            });
+        } catch (...) {
+            // A page cannot tell a failed decode from an empty body; every
+            // handle of the call is closed by now.
+            SysFreeString(*sReturnBody);
+            *sReturnBody = SysAllocString(L"");
+            return S_OK;
+        }
+    }
+
     template <class Rules>
-    HRESULT AllFileNameBy(long nIndex, BSTR* sListFile);
+    HRESULT AllFileNameBy(long nIndex, BSTR* sListFile) {
+        if (!sListFile) return E_POINTER;
+        *sListFile = SysAllocString(L"");   // the answer when there is no such message
+        if (!*sListFile) return E_OUTOFMEMORY;
+        const HRESULT hr = frame::Guarded([&] {
+            return ReadMessage<typename Rules::Tree>(nIndex, [&](const typename Rules::Tree& root) -> HRESULT {
+                BSTR list = nullptr;
+                HRESULT made = Rules::AttachmentList(root, &list);
+                if (FAILED(made)) return made;
+                SysFreeString(*sListFile);
+                *sListFile = list;
+                return S_OK;
+            });
+        });
+        if (hr != S_OK) {
+            // An unopenable message leaves the result unassigned.
+            SysFreeString(*sListFile);
+            *sListFile = nullptr;
+        }
+        return hr;
+    }
+
     template <class Rules>
-    HRESULT FileBy(long nIndex, BSTR sFileName, long* bSucceed);
+    HRESULT FileBy(long nIndex, BSTR sFileName, long* bSucceed) {
+        if (!bSucceed) return E_POINTER;
+        *bSucceed = 0;
+        return frame::Guarded([&] {
+            return ReadMessage<typename Rules::Tree>(nIndex, [&](const typename Rules::Tree& root) -> HRESULT {
+                const auto* part = Rules::Find(root, sFileName);
+                if (!part) return S_OK;
+                // Decoded straight into the array that is sent. The codec
+                // functions are found in the tree's namespace, for either tree.
+                frame::Variant bytes;
+                if (FAILED(frame::MakeByteArray(
+                        DecodedCapacity(*part), [part](char* out) { return DecodeBodyInto(*part, out); }, &bytes)))
+                    return S_OK;   // nothing can be sent
+                // Never a type that could run in the site's pages.
+                SendToPage(bytes.Ref(), SentAttachmentType(Rules::ContentType(*part)));
+                *bSucceed = 1;
+                return S_OK;
+            });
+        });
+    }
 
 private:
     MailboxIndex Index() const;
@@ -69,7 +141,20 @@ private:
     // without work when there is no such message, S_FALSE when it cannot be
     // opened.
     template <class Tree, class Work>
-    HRESULT ReadMessage(long nIndex, Work work);
+    HRESULT ReadMessage(long nIndex, Work work) {
+        MessageView view;   // closed on every path by its destructor
+        switch (Index().OpenMessage(nIndex, view)) {
+        case ReadOutcome::NoMessage:
+            return S_OK;
+        case ReadOutcome::Unopenable:
+            return S_FALSE;
+        case ReadOutcome::Opened:
+            break;
+        }
+        const Tree root(view.Begin(), view.End());
+        return work(root);
+    }
+
     // GetFile's response for a found attachment: bytes as one binary
     // response of contentType, unless bDebug is set or no page is bound.
     void SendToPage(VARIANT& bytes, const std::string& contentType);
@@ -81,96 +166,11 @@ private:
     long debug_ = 0;
 };
 
-template <class Tree, class Work>
-HRESULT Mail::ReadMessage(long nIndex, Work work) {
-    MessageView view;   // closed on every path by its destructor
-    switch (Index().OpenMessage(nIndex, view)) {
-    case ReadOutcome::NoMessage:
-        return S_OK;
-    case ReadOutcome::Unopenable:
-        return S_FALSE;
-    case ReadOutcome::Opened:
-        break;
-    }
-    const Tree root(view.Begin(), view.End());
-    return work(root);
-}
+// Instantiated once, in Mail.cpp.
+extern template class MailMembers<IMail, &IID_IMail>;
+extern template class MailMembers<IMailReader, &IID_IMailReader, &IID_IMail>;
 
-template <class Rules>
-HRESULT Mail::TitleInfoBy(long nIndex, BSTR* saTitleInfo) {
-    if (!saTitleInfo) return E_POINTER;
-    *saTitleInfo = nullptr;
-    return frame::Guarded([&] {
-        return ReadMessage<typename Rules::Tree>(nIndex, [&](const typename Rules::Tree& root) {
-            return Rules::Summary(root, saTitleInfo);
-        });
-    });
-}
-
-template <class Rules>
-HRESULT Mail::BodyBy(long nIndex, BSTR* sReturnBody) {
-    if (!sReturnBody) return E_POINTER;
-    *sReturnBody = nullptr;
-    try {
-        return ReadMessage<typename Rules::Tree>(nIndex, [&](const typename Rules::Tree& root) -> HRESULT {
-            BSTR text = nullptr;
-            HRESULT hr = Rules::Body(root, &text);
-            if (FAILED(hr)) throw hr;
-            *sReturnBody = text;
-            return S_OK;
-        });
-    } catch (...) {
-        // A page cannot tell a failed decode from an empty body; every
-        // handle of the call is closed by now.
-        SysFreeString(*sReturnBody);
-        *sReturnBody = SysAllocString(L"");
-        return S_OK;
-    }
-}
-
-template <class Rules>
-HRESULT Mail::AllFileNameBy(long nIndex, BSTR* sListFile) {
-    if (!sListFile) return E_POINTER;
-    *sListFile = SysAllocString(L"");   // the answer when there is no such message
-    if (!*sListFile) return E_OUTOFMEMORY;
-    const HRESULT hr = frame::Guarded([&] {
-        return ReadMessage<typename Rules::Tree>(nIndex, [&](const typename Rules::Tree& root) -> HRESULT {
-            BSTR list = nullptr;
-            HRESULT made = Rules::AttachmentList(root, &list);
-            if (FAILED(made)) return made;
-            SysFreeString(*sListFile);
-            *sListFile = list;
-            return S_OK;
-        });
-    });
-    if (hr != S_OK) {
-        // An unopenable message leaves the result unassigned.
-        SysFreeString(*sListFile);
-        *sListFile = nullptr;
-    }
-    return hr;
-}
-
-template <class Rules>
-HRESULT Mail::FileBy(long nIndex, BSTR sFileName, long* bSucceed) {
-    if (!bSucceed) return E_POINTER;
-    *bSucceed = 0;
-    return frame::Guarded([&] {
-        return ReadMessage<typename Rules::Tree>(nIndex, [&](const typename Rules::Tree& root) -> HRESULT {
-            const auto* part = Rules::Find(root, sFileName);
-            if (!part) return S_OK;
-            // Decoded straight into the array that is sent. The codec
-            // functions are found in the tree's namespace, for either tree.
-            frame::Variant bytes;
-            if (FAILED(frame::MakeByteArray(
-                    DecodedCapacity(*part), [part](char* out) { return DecodeBodyInto(*part, out); }, &bytes)))
-                return S_OK;   // nothing can be sent
-            // Never a type that could run in the site's pages.
-            SendToPage(bytes.Ref(), SentAttachmentType(Rules::ContentType(*part)));
-            *bSucceed = 1;
-            return S_OK;
-        });
-    });
-}
+// Tarnwick.Mail.
+class Mail : public MailMembers<IMail, &IID_IMail> {};
 
 }  // namespace tarnwick::mailbox

@@ -19,7 +19,7 @@ HRESULT ToBstr(const std::u16string& text, BSTR* out) {
     return S_OK;
 }
 
-// How Tarnwick.MailReader reads a message (see Mail::TitleInfoBy): the
+// How Tarnwick.MailReader reads a message (see MailMembers::TitleInfoBy): the
 // MessagePart tree, results already in UTF-16.
 struct UnicodeRules {
     using Tree = mime::MessagePart;
@@ -37,6 +37,19 @@ struct UnicodeRules {
     static std::string ContentType(const mime::MessagePart& part) { return unicode::AttachmentContentType(part); }
 };
 
+// GetHtmlBody: the body is the HTML.
+struct HtmlRules : UnicodeRules {
+    static HRESULT Body(const Tree& root, BSTR* out) { return ToBstr(unicode::HtmlBody(root), out); }
+};
+
+// GetInlineFile: the part is found by its Content-ID.
+struct InlineRules : UnicodeRules {
+    static const mime::MessagePart* Find(const Tree& root, BSTR contentId) {
+        const std::u16string_view wanted(reinterpret_cast<const char16_t*>(contentId), SysStringLen(contentId));
+        return unicode::FindPartByContentId(root, wanted);
+    }
+};
+
 }  // namespace
 
 HRESULT MailReader::GetTitleInfo(long nIndex, BSTR* saTitleInfo) {
@@ -48,6 +61,10 @@ HRESULT MailReader::GetAllFileName(long nIndex, BSTR* sListFile) {
 }
 HRESULT MailReader::GetFile(long nIndex, BSTR sFileName, long* bSucceed) {
     return FileBy<UnicodeRules>(nIndex, sFileName, bSucceed);
+}
+HRESULT MailReader::GetHtmlBody(long nIndex, BSTR* sHtmlBody) { return BodyBy<HtmlRules>(nIndex, sHtmlBody); }
+HRESULT MailReader::GetInlineFile(long nIndex, BSTR sContentId, long* bSucceed) {
+    return FileBy<InlineRules>(nIndex, sContentId, bSucceed);
 }
 
 }  // namespace tarnwick::mailbox

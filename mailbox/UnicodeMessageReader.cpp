@@ -1,9 +1,11 @@
 #include "mailbox/UnicodeMessageReader.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "mailbox/MessageReader.h"
 #include "mime/Codecs.h"
+#include "mime/HtmlText.h"
 #include "text/Charsets.h"
 #include "text/NarrowText.h"
 
@@ -49,12 +51,17 @@ void Collect(const mime::MessagePart& part, std::vector<Attachment>& found) {
     for (const auto& child : part.children) Collect(*child, found);
 }
 
-const mime::MessagePart* FindPlainText(const mime::MessagePart& part) {
-    if (part.bodyBegin != nullptr && part.MediaType() == "text/plain" &&
+// The first leaf of mediaType that is not an attachment, in depth-first
+// order. In a multipart/digest a part that gives no type is a message
+// (RFC 2046 5.1.5), not text.
+const mime::MessagePart* FindText(const mime::MessagePart& part, std::string_view mediaType, bool inDigest = false) {
+    if (part.bodyBegin != nullptr && part.MediaType() == mediaType &&
+        !(inDigest && part.ContentType().value.find('/') == std::string::npos) &&
         !IsAttachment(Structured(part, "Content-Disposition")))
         return &part;
+    const bool digest = part.MediaType() == "multipart/digest";
     for (const auto& child : part.children)
-        if (const mime::MessagePart* found = FindPlainText(*child)) return found;
+        if (const mime::MessagePart* found = FindText(*child, mediaType, digest)) return found;
     return nullptr;
 }
 
@@ -77,6 +84,62 @@ bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
+// The part's body decoded by its transfer encoding (none for a split part).
+std::string DecodedText(const mime::MessagePart& part) {
+    std::string bytes;
+    if (part.bodyBegin != nullptr &&
+        mime::TransferEncodingOf(Structured(part, "Content-Transfer-Encoding").value) ==
+            mime::TransferEncoding::QuotedPrintable) {
+        // Text stored with bare LF line ends (copied in from another system)
+        // reads as if its line ends were CR LF, as the page would have them.
+        const std::string stored = WithCrLfLineEnds(part.bodyBegin, part.bodyEnd);
+        bytes.assign(stored.size(), '\0');
+        bytes.resize(mime::QuotedPrintableDecodeRfc2045(stored.data(), stored.data() + stored.size(), &bytes[0]));
+    } else {
+        bytes.assign(mime::DecodedCapacity(part), '\0');
+        bytes.resize(mime::DecodeBodyInto(part, &bytes[0]));
+    }
+    return bytes;
+}
+
+// The charset the part's Content-Type names; empty when it names none.
+std::string DeclaredCharset(const mime::MessagePart& part) {
+    const mime::StructuredValue type = part.ContentType();
+    const mime::Parameter* charset = mime::FindParameter(type, "charset");
+    return charset != nullptr ? charset->value : std::string();
+}
+
+// text up to its first U+0000. Converted first, cut after: in UTF-16 text
+// every other byte of plain English is 00.
+std::u16string CutAtNul(std::u16string text) {
+    text.resize(std::min(text.find(u'\0'), text.size()));
+    return text;
+}
+
+// A text/html part's markup in UTF-16: converted from the part's charset,
+// else the one a <meta> of the document declares, else the system code page.
+std::u16string HtmlSource(const mime::MessagePart& part) {
+    const std::string bytes = DecodedText(part);
+    std::string charset = DeclaredCharset(part);
+    if (charset.empty()) charset = mime::HtmlDeclaredCharset(bytes);
+    return CutAtNul(text::ToUnicode(bytes, charset));
+}
+
+// id without the angle brackets around it, when it has both.
+std::u16string_view BareId(std::u16string_view id) {
+    if (id.size() >= 2 && id.front() == u'<' && id.back() == u'>') return id.substr(1, id.size() - 2);
+    return id;
+}
+
+const mime::MessagePart* FindContentId(const mime::MessagePart& part, std::u16string_view id) {
+    if (part.bodyBegin != nullptr)
+        if (const mime::Field* field = part.FindField("Content-ID"))
+            if (BareId(text::RawTextToUnicode(field->value)) == id) return &part;
+    for (const auto& child : part.children)
+        if (const mime::MessagePart* found = FindContentId(*child, id)) return found;
+    return nullptr;
+}
+
 }  // namespace
 
 std::array<std::u16string, 4> SummaryValues(const mime::MessagePart& root) {
@@ -93,28 +156,17 @@ std::u16string SummaryLine(const mime::MessagePart& root) {
 }
 
 std::u16string BodyText(const mime::MessagePart& root) {
-    const mime::MessagePart* part = FindPlainText(root);
+    const mime::MessagePart* part = FindText(root, "text/plain");
+    if (part == nullptr) part = FindText(root, "text/html");
     if (part == nullptr) part = &root;
-    std::string bytes;
-    if (part->bodyBegin != nullptr &&
-        mime::TransferEncodingOf(Structured(*part, "Content-Transfer-Encoding").value) ==
-            mime::TransferEncoding::QuotedPrintable) {
-        // Text stored with bare LF line ends (copied in from another system)
-        // reads as if its line ends were CR LF, as the page would have them.
-        const std::string stored = WithCrLfLineEnds(part->bodyBegin, part->bodyEnd);
-        bytes.assign(stored.size(), '\0');
-        bytes.resize(mime::QuotedPrintableDecodeRfc2045(stored.data(), stored.data() + stored.size(), &bytes[0]));
-    } else {
-        bytes.assign(mime::DecodedCapacity(*part), '\0');
-        bytes.resize(mime::DecodeBodyInto(*part, &bytes[0]));
-    }
-    // Converted first, cut at U+0000 after: in UTF-16 text every other byte
-    // of plain English is 00.
-    const mime::StructuredValue type = part->ContentType();
-    const mime::Parameter* charset = mime::FindParameter(type, "charset");
-    std::u16string text = text::ToUnicode(bytes, charset != nullptr ? charset->value : std::string());
-    text.resize(std::min(text.find(u'\0'), text.size()));
-    return text;
+    // A page shows the body as text: HTML gives the text of its markup.
+    if (part->bodyBegin != nullptr && part->MediaType() == "text/html") return mime::HtmlToText(HtmlSource(*part));
+    return CutAtNul(text::ToUnicode(DecodedText(*part), DeclaredCharset(*part)));
+}
+
+std::u16string HtmlBody(const mime::MessagePart& root) {
+    const mime::MessagePart* part = FindText(root, "text/html");
+    return part != nullptr ? HtmlSource(*part) : std::u16string();
 }
 
 std::vector<Attachment> Attachments(const mime::MessagePart& root) {
@@ -133,6 +185,11 @@ const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std
     for (const Attachment& attachment : Attachments(root))
         if (EqualIgnoringAsciiCase(attachment.name, name)) return attachment.part;
     return nullptr;
+}
+
+const mime::MessagePart* FindPartByContentId(const mime::MessagePart& root, std::u16string_view contentId) {
+    const std::u16string_view id = BareId(contentId);
+    return id.empty() ? nullptr : FindContentId(root, id);
 }
 
 std::string AttachmentContentType(const mime::MessagePart& part) {

@@ -18,12 +18,22 @@ std::array<std::u16string, 4> SummaryValues(const mime::MessagePart& root);
 // GetTitleInfo's result: every value of SummaryValues followed by "||||".
 std::u16string SummaryLine(const mime::MessagePart& root);
 
-// The first text/plain part that is not an attachment, in depth-first order
-// (the root when there is none), decoded and converted from its charset
-// (the system code page when it declares none), up to its first U+0000
-// (so UTF-16 text is whole). Quoted-printable is read by RFC 2045; text
-// stored with bare LF line ends is read as if its line ends were CR LF.
+// The readable text of the message: the first text/plain part that is not
+// an attachment, in depth-first order, decoded and converted from its charset
+// (the system code page when it declares none), up to its first U+0000 (so
+// UTF-16 text is whole). Quoted-printable is read by RFC 2045; text stored
+// with bare LF line ends is read as if its line ends were CR LF. Without such
+// a part, the first text/html part that is not an attachment, as HtmlBody
+// reads it, through mime::HtmlToText; without either, the root read as a
+// text part (a split root gives nothing; a text/html root gives its text).
 std::u16string BodyText(const mime::MessagePart& root);
+
+// The markup of the first text/html part that is not an attachment, in
+// depth-first order: decoded as BodyText decodes, converted from the part's
+// charset, else the one a <meta> of the HTML declares
+// (mime::HtmlDeclaredCharset), else the system code page, up to its first
+// U+0000. Empty when the message has no such part.
+std::u16string HtmlBody(const mime::MessagePart& root);
 
 struct Attachment {
     const mime::MessagePart* part;
@@ -43,6 +53,11 @@ std::u16string AttachmentList(const mime::MessagePart& root);
 // The first attachment whose name equals name, ASCII letters compared without
 // regard to case; null when none.
 const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std::u16string_view name);
+
+// The first part with a body whose Content-ID is <contentId>, in depth-first
+// order (a cid: URL of the HTML names it); the angle brackets of contentId
+// may be left out. IDs are compared exactly; null when none matches.
+const mime::MessagePart* FindPartByContentId(const mime::MessagePart& root, std::u16string_view contentId);
 
 // The media type sent with an attachment: its Content-Type's type/subtype,
 // or "application/octet-stream" when the part has none (or one without a

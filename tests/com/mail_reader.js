@@ -1,5 +1,6 @@
-// Tarnwick.MailReader from JScript: a summary of encoded words and a
-// download by a Korean name, compared as UTF-16 code units.
+// Tarnwick.MailReader from JScript: a summary of encoded words, a download
+// by a Korean name, compared as UTF-16 code units, and IMailReader's members
+// reached by name.
 requireTarnwick();
 
 var box = ScratchDir + "kim\\mailbox\\";
@@ -58,5 +59,53 @@ host.Reset();
 checkEqual("GetFile of an HTML attachment", r.GetFile(0, "x.html"), 1);
 checkEqual("sends it as application/octet-stream", host.Log,
            "Clear,Buffer=0,ContentType=application/octet-stream,BinaryWrite,Flush");
+
+// GetHtmlBody converts the HTML from its charset; GetInlineFile sends a part
+// by its Content-ID, with or without the angle brackets, as GetFile would.
+host.WriteFileText(box + "m.in", [
+    "Content-Type: multipart/alternative; boundary=b1",
+    "",
+    "--b1",
+    "Content-Type: text/plain",
+    "",
+    "plain",
+    "--b1",
+    "Content-Type: multipart/related; boundary=b2",
+    "",
+    "--b2",
+    "Content-Type: text/html; charset=euc-kr",
+    "Content-Transfer-Encoding: base64",
+    "",
+    "PGI+x9E8L2I+PGltZyBzcmM9Y2lkOmEuYkBjPg==",   // "<b>", EUC-KR C7 D1, "</b><img src=cid:a.b@c>"
+    "--b2",
+    "Content-Type: image/gif",
+    "Content-ID: <a.b@c>",
+    "Content-Transfer-Encoding: base64",
+    "",
+    "R0lG",
+    "--b2",
+    "Content-Type: text/html",
+    "Content-ID: <h@c>",
+    "",
+    "<script>1</script>",
+    "--b2--",
+    "--b1--",
+    ""].join("\r\n"));
+checkEqual("GetHtmlBody: the first HTML part, converted", units(r.GetHtmlBody(0)),
+           units("<b>" + String.fromCharCode(0xd55c) + "</b><img src=cid:a.b@c>"));
+checkEqual("GetBody keeps the plain part", r.GetBody(0), "plain");
+var inline = [["a.b@c", 1, "474946", "image/gif"], ["<a.b@c>", 1, "474946", "image/gif"],
+              ["h@c", 1, "3c7363726970743e313c2f7363726970743e", "application/octet-stream"],
+              ["x@c", 0, "", ""], ["", 0, "", ""]];
+for (var i = 0; i < inline.length; i++) {
+    var what = "GetInlineFile '" + inline[i][0] + "'";
+    host.Reset();
+    checkEqual(what + " answers " + inline[i][1], r.GetInlineFile(0, inline[i][0]), inline[i][1]);
+    checkEqual(what + " sends its bytes", host.OutputHex, inline[i][2]);
+    checkEqual(what + " as GetFile would", host.Log,
+               inline[i][1] ? "Clear,Buffer=0,ContentType=" + inline[i][3] + ",BinaryWrite,Flush" : "");
+}
+host.WriteFileText(box + "m.in", "Subject: plain\r\n\r\nno html\r\n");
+checkEqual("GetHtmlBody of a plain message", r.GetHtmlBody(0), "");
 r.OnEndPage();
 finish();

@@ -108,6 +108,43 @@ For i = 0 To UBound(sent) Step 2
 Next
 r.OnEndPage
 
+' --- IMailReader's members, reached by name like IMail's: the HTML of a
+' message and its parts by Content-ID, for cid: images
+Set r = OneMessage(Array("Content-Type: multipart/related; boundary=r", "", "--r", _
+    "Content-Type: text/html; charset=utf-8", "", "<p>Hi <img src=""cid:logo@x""></p>", "--r", _
+    "Content-Type: image/png", "Content-ID: <logo@x>", "Content-Transfer-Encoding: base64", "", "AAEC/w==", "--r", _
+    "Content-Type: text/html", "Content-ID:  <page@x> ", "Content-Disposition: inline", "", "<script>1</script>", "--r--"))
+CheckEqual "GetHtmlBody gives the markup", r.GetHtmlBody(0), "<p>Hi <img src=""cid:logo@x""></p>"
+CheckEqual "GetBody gives its text", r.GetBody(0), "Hi" & vbCrLf
+r.OnStartPage host.Context
+' Content-ID asked for, result, bytes sent, media type sent
+inline = Array("logo@x", 1, "000102ff", "image/png", _
+    "<logo@x>", 1, "000102ff", "image/png", _
+    "page@x", 1, Str2Hex("<script>1</script>"), "application/octet-stream", _
+    "nothere@x", 0, "", "", _
+    "LOGO@X", 0, "", "")
+For i = 0 To UBound(inline) Step 4
+    host.Reset
+    what = "GetInlineFile " & inline(i)
+    CheckEqual what & " answers " & inline(i + 1), r.GetInlineFile(0, inline(i)), inline(i + 1)
+    CheckEqual what & " sends its decoded bytes", host.OutputHex, inline(i + 2)
+    If inline(i + 1) = 1 Then
+        calls = "Clear,Buffer=0,ContentType=" & inline(i + 3) & ",BinaryWrite,Flush"
+    Else
+        calls = ""
+    End If
+    CheckEqual what & " in GetFile's calls", host.Log, calls
+Next
+r.OnEndPage
+CheckEqual "GetFile does not find a part by its Content-ID", r.GetFile(0, "logo@x"), 0
+Set r = OneMessage(Array("Content-Type: text/plain", "", "plain"))
+CheckEqual "GetHtmlBody of a plain message is empty", r.GetHtmlBody(0), ""
+CheckEqual "its GetBody is the text", r.GetBody(0), "plain" & vbCrLf
+CheckEqual "GetHtmlBody past the last message", r.GetHtmlBody(1), ""
+' Names in another letter case, IMailReader's own and IMail's.
+CheckEqual "gethtmlbody in lower case", r.gethtmlbody(0), ""
+CheckEqual "getbody in lower case", r.getbody(0), "plain" & vbCrLf
+
 ' --- the members shared with Mail: count, indexes, deletion, unopenable entries
 host.RemoveTree box
 host.MakeDirs box

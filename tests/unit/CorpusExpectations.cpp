@@ -48,7 +48,7 @@ std::string Line(const std::string& head, const std::string& text) {
     return head + (text.empty() ? "" : " " + text) + "\n";
 }
 
-std::vector<std::pair<std::string, View>> ReadExpected(const std::string& file, bool subjects) {
+std::vector<std::pair<std::string, View>> ReadExpected(const std::string& file, bool reader) {
     std::vector<std::pair<std::string, View>> messages;
     std::istringstream in(ReadFile((kDataDir / file).string()));
     for (std::string line; std::getline(in, line);) {
@@ -57,8 +57,10 @@ std::vector<std::pair<std::string, View>> ReadExpected(const std::string& file, 
             messages.emplace_back(line.substr(2), View());
         } else if (messages.empty()) {
             ADD_FAILURE() << file << ": a line before the first message: " << line;
-        } else if (subjects && (line == "S" || line.rfind("S ", 0) == 0)) {
+        } else if (reader && (line == "S" || line.rfind("S ", 0) == 0)) {
             messages.back().second.subject = line + "\n";
+        } else if (reader && (line == "B" || line.rfind("B ", 0) == 0)) {
+            messages.back().second.body = line + "\n";
         } else if (line.rfind("A ", 0) == 0) {
             messages.back().second.attachments += line + "\n";
         } else {

@@ -17,6 +17,7 @@ namespace tarnwick::test::corpus {
 struct View {
     std::string subject;       // its "S" line, or empty
     std::string attachments;   // its "A" lines
+    std::string body;          // its "B" line, or empty
 };
 
 // (message path, aspect) -> the reasons given for a difference; the aspect
@@ -35,8 +36,9 @@ std::string Escape(const std::string& bytes);
 std::string Line(const std::string& head, const std::string& text);
 
 // An expectation file of data/corpus: message path -> Python's view, in file
-// order. "S" lines are read only where `subjects`; any other line fails.
-std::vector<std::pair<std::string, View>> ReadExpected(const std::string& file, bool subjects);
+// order. "S" and "B" lines are read only where `reader` (the mail reader's
+// file); any other line fails.
+std::vector<std::pair<std::string, View>> ReadExpected(const std::string& file, bool reader);
 
 // A list of differences of data/corpus, one a line: "<path> <aspect>
 // <reason>..." ("<path> <reason>..." where `aspects` is empty), optionally

@@ -174,6 +174,77 @@ TEST(UnicodeReaderBody, Utf16IsConvertedBeforeItIsCutAtU0000) {
     EXPECT_EQ(text.find(u'\uFFFD'), std::u16string::npos);
 }
 
+// Without a text/plain part the body is the text of the first HTML part,
+// read in its charset; HtmlBody is that part's markup.
+TEST(UnicodeReaderBody, HtmlWithoutPlainTextGivesItsText) {
+    struct Row {
+        const char* name;
+        std::string message;
+        std::u16string body;
+        std::u16string html;
+    };
+    const std::vector<Row> rows = {
+        {"multipart/mixed of HTML and a PDF",
+         "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+         "Content-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
+         "<p>caf=C3=A9</p><p>&lt;ok&gt;</p>\r\n--b\r\n"
+         "Content-Type: application/pdf; name=a.pdf\r\n\r\n%PDF\r\n--b--\r\n",
+         u"café\r\n<ok>\r\n", u"<p>café</p><p>&lt;ok&gt;</p>"},
+        {"a single HTML part", "Content-Type: text/html\r\n\r\n<b>x</b><br>y", u"x\r\ny\r\n", u"<b>x</b><br>y"},
+        {"the charset of a <meta>",
+         "Content-Type: text/html\r\n\r\n<meta charset=\"euc-kr\"><i>\xC7\xD1</i>", u"한\r\n",
+         u"<meta charset=\"euc-kr\"><i>한</i>"},
+        {"the part's charset beats the <meta>",
+         "Content-Type: text/html; charset=gb2312\r\n\r\n"
+         "<meta http-equiv=Content-Type content=\"text/html; charset=euc-kr\">\xD6\xD0",
+         u"中\r\n", u"<meta http-equiv=Content-Type content=\"text/html; charset=euc-kr\">中"},
+        {"neither: the system code page", "Content-Type: text/html\r\n\r\n\xD6\xD0\xCE\xC4", u"中文\r\n",
+         u"中文"},
+        {"an HTML attachment is no body",
+         "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+         "Content-Type: text/html\r\nContent-Disposition: attachment; filename=a.htm\r\n\r\n<p>a</p>\r\n--b--\r\n",
+         u"", u""},
+        {"a plain part reads as before",
+         "Content-Type: multipart/alternative; boundary=b\r\n\r\n--b\r\n"
+         "Content-Type: text/html\r\n\r\n<p>html</p>\r\n--b\r\n"
+         "Content-Type: text/plain\r\n\r\n <p>plain</p>\r\n--b--\r\n",
+         u" <p>plain</p>", u"<p>html</p>"},
+    };
+    for (const Row& row : rows) {
+        const Message m(row.message);
+        EXPECT_EQ(BodyText(m.root), row.body) << row.name;
+        EXPECT_EQ(HtmlBody(m.root), row.html) << row.name;
+    }
+}
+
+// A part of a multipart/digest that gives no type is a message, not text.
+TEST(UnicodeReaderBody, DigestPartsWithoutTypeAreMessages) {
+    const Message m(
+        "Content-Type: multipart/digest; boundary=d\r\n\r\n--d\r\n\r\nSubject: inner\r\n\r\ninner text\r\n--d\r\n"
+        "Content-Type: text/plain\r\n\r\nthe text\r\n--d--\r\n");
+    EXPECT_EQ(BodyText(m.root), u"the text");
+}
+
+TEST(UnicodeReaderInline, FindsAPartByItsContentId) {
+    const Message m(
+        "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\n"
+        "Content-Type: text/html\r\n\r\n<img src=\"cid:one@x\">\r\n--b\r\n"
+        "Content-Type: image/png\r\ncontent-id:\r\n <one@x>\r\n\r\nPNG\r\n--b\r\n"
+        "Content-Type: image/gif\r\nContent-ID: two\r\n\r\nGIF\r\n--b--\r\n");
+    struct Row {
+        std::u16string contentId;
+        const mime::MessagePart* part;
+    };
+    const mime::MessagePart* one = m.root.children[1].get();
+    const mime::MessagePart* two = m.root.children[2].get();
+    const std::vector<Row> rows = {
+        {u"one@x", one}, {u"<one@x>", one}, {u"two", two}, {u"<two>", two},
+        {u"ONE@X", nullptr}, {u"<one@x", nullptr}, {u"one", nullptr}, {u"", nullptr}, {u"<>", nullptr},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(FindPartByContentId(m.root, row.contentId), row.part) << text::ToUtf8(row.contentId);
+}
+
 TEST(UnicodeReaderAttachments, QuotedPrintableIsReadByRfc2045) {
     struct Row {
         const char* name;
