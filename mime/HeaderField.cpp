@@ -100,10 +100,31 @@ bool IsContentTypeName(const char* name, const char* nameEnd) {
                                         "Content-Type");
 }
 
-void Append(MimePart& part, const char* name, const char* value) {
-    std::unique_ptr<HeaderField> field = HeaderField::Create(name, value);
-    if (field) part.fields.push_back(std::move(field));
-}
+static_assert(kKnownFieldCount <= 32, "one bit per known name");
+
+// The fields a header block adds to its part: the first
+// text::kMaxHeaderFields, then only those whose name no earlier field has.
+class FieldAppender {
+public:
+    explicit FieldAppender(MimePart& part) : part_(part) {
+        for (const auto& field : part_.fields) stored_ |= 1u << field->NameIndex();
+    }
+    void Append(const char* name, const char* value) {
+        const int index = HeaderField::KnownNameIndex(name);
+        if (index < 0) return;
+        const unsigned bit = 1u << index;
+        // Beyond the limit a field of a stored name could never be found.
+        if (part_.fields.size() >= text::kMaxHeaderFields && (stored_ & bit) != 0) return;
+        std::unique_ptr<HeaderField> field = HeaderField::Create(name, value);
+        if (!field) return;
+        part_.fields.push_back(std::move(field));
+        stored_ |= bit;
+    }
+
+private:
+    MimePart& part_;
+    unsigned stored_ = 0;   // bit i: a field named KnownFieldNames[i] is stored
+};
 
 }  // namespace
 
@@ -131,19 +152,24 @@ bool ReadLine(const char*& cursor, const char* end, char (&line)[kLineBytes]) {
     return true;
 }
 
-bool HeaderField::IsKnownName(const char* name) {
-    for (const auto& slot : KnownFieldNames)
-        if (std::strcmp(slot, name) == 0) return true;
-    return false;
+int HeaderField::KnownNameIndex(const char* name) {
+    for (std::size_t i = 0; i < kKnownFieldCount; ++i)
+        if (std::strcmp(KnownFieldNames[i], name) == 0) return static_cast<int>(i);
+    return -1;
 }
 
+bool HeaderField::IsKnownName(const char* name) { return KnownNameIndex(name) >= 0; }
+
 std::unique_ptr<HeaderField> HeaderField::Create(const char* name, const char* value) {
-    if (!IsKnownName(name)) return nullptr;
-    std::unique_ptr<HeaderField> field(new (std::nothrow) HeaderField);
-    if (!field) return nullptr;   // a field that cannot be allocated is skipped
-    std::strncpy(field->name_, name, kMaxTextBytes);   // known names are short
-    DecodeEncodedWord(value, field->value_);
-    return field;
+    const int index = KnownNameIndex(name);
+    if (index < 0) return nullptr;
+    char stored[kValueBytes];
+    DecodeEncodedWord(value, stored);
+    try {
+        return std::unique_ptr<HeaderField>(new HeaderField(index, stored, std::strlen(stored)));
+    } catch (const std::bad_alloc&) {
+        return nullptr;   // a field that cannot be allocated is skipped
+    }
 }
 
 void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]) {
@@ -200,8 +226,9 @@ void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end) {
     // line of its own without the blank). Only there is "boundary" taken: a
     // "; boundary=" in a Subject or From must not split the message.
     bool inContentType = false;
+    FieldAppender fields(part);
     const auto appendParameter = [&](const char* name, const char* value) {
-        if (inContentType || std::strcmp(name, "boundary") != 0) Append(part, name, value);
+        if (inContentType || std::strcmp(name, "boundary") != 0) fields.Append(name, value);
     };
     for (;;) {
         const bool folded = cursor != nullptr && cursor < end && (*cursor == ' ' || *cursor == '\t');
@@ -219,7 +246,7 @@ void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end) {
         if (char* colon = std::strstr(s, ": ")) {
             *colon = 0;
             if (!folded) inContentType = IsContentTypeName(s, colon);
-            Append(part, s, colon + 2);
+            fields.Append(s, colon + 2);
             if (params != nullptr) {
                 while (IsLineSpace(*params)) ++params;
                 if (char* eq = std::strchr(params, '=')) {
@@ -239,7 +266,9 @@ void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end) {
 bool GetField(const MimePart& part, const char* name, char* out) {
     for (const auto& field : part.fields) {
         if (std::strcmp(field->Name(), name) == 0) {
-            std::memcpy(out, field->ValueBuffer(), kValueBytes);
+            const std::size_t size = field->ValueSize();   // at most 254
+            std::memcpy(out, field->Value(), size);
+            std::memset(out + size, 0, kValueBytes - size);
             return true;
         }
     }

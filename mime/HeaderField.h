@@ -2,13 +2,15 @@
 // header-block parser, the known-name table, RFC 2047 encoded-word decoding
 // and the field look-up.
 //
-// Every name, value and line lives in a fixed 255-byte buffer: a text of at
-// most 254 bytes and its terminating zero. All copying into these buffers is
-// bounded; longer text is cut.
+// A line is read, and a value is decoded and handed to callers, in a fixed
+// 255-byte buffer: a text of at most 254 bytes and its terminating zero. All
+// copying into these buffers is bounded; longer text is cut. A stored field
+// keeps only its value's own bytes, and its name is a slot of the table.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "text/Limits.h"
 
@@ -38,7 +40,9 @@ bool ReadLine(const char*& cursor, const char* end, char (&line)[kLineBytes]);
 
 // One stored header field or parameter. Only names of KnownFieldNames are
 // ever stored: the factory returns null for any other name (and when the
-// object cannot be allocated). Never changed after construction.
+// object cannot be allocated). Never changed after construction. The value
+// is stored by its length (at most 254 bytes, no zero byte), the name as the
+// table's slot.
 class HeaderField {
 public:
     // name and value are zero-terminated; the value is stored through
@@ -46,20 +50,22 @@ public:
     static std::unique_ptr<HeaderField> Create(const char* name, const char* value);
     // Exact, case-sensitive byte comparison with the 17 slots, nothing trimmed.
     static bool IsKnownName(const char* name);
+    // The name's position in KnownFieldNames, or -1 when it is not there.
+    static int KnownNameIndex(const char* name);
 
     virtual ~HeaderField() = default;
     HeaderField(const HeaderField&) = delete;
     HeaderField& operator=(const HeaderField&) = delete;
 
-    const char* Name() const { return name_; }
-    const char* Value() const { return value_; }
-    // The whole 255-byte value buffer (what GetField copies).
-    const char (&ValueBuffer() const)[kValueBytes] { return value_; }
+    const char* Name() const { return KnownFieldNames[nameIndex_]; }
+    int NameIndex() const { return nameIndex_; }
+    const char* Value() const { return value_.c_str(); }
+    std::size_t ValueSize() const { return value_.size(); }
 
 private:
-    HeaderField() = default;
-    char name_[kNameBytes] = {};
-    char value_[kValueBytes] = {};
+    HeaderField(int nameIndex, const char* value, std::size_t size) : nameIndex_(nameIndex), value_(value, size) {}
+    int nameIndex_;
+    std::string value_;
 };
 
 // Stores value in stored (zero-filled first), decoding the value's first
@@ -81,7 +87,9 @@ private:
 void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]);
 
 // Reads lines from cursor up to and including the first empty (or white
-// space only) line and appends the stored fields to part.fields: a header
+// space only) line and appends the stored fields to part.fields, the first
+// text::kMaxHeaderFields of them and, after those, a field only when no
+// earlier one has its name (so GetField answers as if all were kept): a header
 // "name: value" (value up to the line's first ';'), its first parameter
 // "name=value" after that ';', or a line "name=value" on its own; quoted
 // values end at the next double quote. A "boundary" parameter is stored only
@@ -92,9 +100,9 @@ void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]);
 void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end);
 
 // Finds the first field of part (its own list only) whose name equals name
-// exactly and copies its whole 255-byte value buffer into out, which must
-// hold at least kValueBytes bytes. Returns false, out unchanged, when there
-// is no such field.
+// exactly and copies its value into out as a whole 255-byte buffer (the
+// value, then zero bytes to the end); out must hold at least kValueBytes
+// bytes. Returns false, out unchanged, when there is no such field.
 bool GetField(const MimePart& part, const char* name, char* out);
 
 }  // namespace tarnwick::mime

@@ -36,7 +36,8 @@ public:
     MimePart(const MimePart&) = delete;
     MimePart& operator=(const MimePart&) = delete;
 
-    // The header fields and parameters in line order.
+    // The header fields and parameters in line order (at most
+    // text::kMaxHeaderFields, and one more per name not among them).
     std::vector<std::unique_ptr<HeaderField>> fields;
     // The parts of a multipart body, in order.
     std::vector<std::unique_ptr<MimePart>> children;

@@ -20,6 +20,15 @@ constexpr std::size_t kMaxPathBytes = 255;
 constexpr std::size_t kHeaderBufferBytes = 255;
 constexpr std::size_t kMaxHeaderTextBytes = kHeaderBufferBytes - 1;
 
+// A part of a stored message keeps the first 1,000 header fields and
+// parameters of its header block; after them a field is kept only when no
+// earlier one has its name (at most one more per known name). A look-up
+// answers the first field of a name, so every look-up answers as if all were
+// kept. The reason: a header block is as long as its sender makes it, and an
+// 18 MB message of short "To:" lines holds two million fields that no page
+// can ever see; real mail has a few dozen.
+constexpr std::size_t kMaxHeaderFields = 1000;
+
 // A posted form field's name has a 64-byte slot and its client file name a
 // 256-byte slot: at most 63 and 255 bytes; longer ones are cut.
 constexpr std::size_t kFieldNameSlotBytes = 64;

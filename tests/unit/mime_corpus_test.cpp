@@ -74,7 +74,7 @@ void CheckPart(const MimePart& part, const CorpusMessage& m, int depth, Totals& 
 
     for (const auto& field : part.fields) {
         ASSERT_TRUE(HeaderField::IsKnownName(field->Name())) << m.path;
-        ASSERT_EQ(field->ValueBuffer()[kValueBytes - 1], '\0') << m.path;
+        ASSERT_LT(std::strlen(field->Value()), kValueBytes) << m.path;
     }
     totals.fields += part.fields.size();
     for (const auto& name : KnownFieldNames) {

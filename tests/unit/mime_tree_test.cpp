@@ -582,6 +582,19 @@ TEST(MimeTreeHostile, NestingBelowTheCapIsSplitCompletely) {
     EXPECT_EQ(Body(*bottom), "leaf\r\n");   // the line break before the delimiter line belongs to it
 }
 
+TEST(MimeTreeHostile, ThousandsOfHeaderLinesBeforeTheBoundaryStillSplit) {
+    std::string text = "Subject: many\r\n";
+    for (int i = 0; i < 5000; ++i) text += "To: a@b\r\n";
+    text += "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+            "--b\r\nContent-Disposition: attachment; filename=x\r\n\r\nX\r\n--b--\r\n";
+    const Message m(text);
+    EXPECT_EQ(Field(m.Root(), "Subject"), "many");
+    EXPECT_EQ(Field(m.Root(), "To"), "a@b");
+    ASSERT_EQ(m.Root().children.size(), 1u);
+    EXPECT_EQ(Field(*m.Root().children[0], "filename"), "x");
+    EXPECT_EQ(Body(*m.Root().children[0]), "X");
+}
+
 TEST(MimeTreeHostile, ManyDelimiterLinesMakeManyEmptyChildren) {
     std::string text = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n";
     for (int i = 0; i < 20000; ++i) text += "--b\r\n";
