@@ -147,6 +147,22 @@ MSG
         printf 'Content-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: quoted-printable\n\n'
         printf 'Bring snacks =F0=9F=8D=95 and music =F0=9F=8E=B5.\n'
     } | message "$store/alice/mailbox/16.in"
+    # HTML with a picture of its own (a cid: image) and a remote one, which
+    # the formatted view does not load.
+    {
+        printf 'From: Bob <bob@localhost>\nTo: alice@localhost\nSubject: The way to the noodle place\n'
+        printf 'Date: Sat, 12 Dec 2026 09:00:00 +0800\nMIME-Version: 1.0\n'
+        printf 'Content-Type: multipart/related; boundary="rel-part"\n\n--rel-part\n'
+        printf 'Content-Type: text/html; charset=utf-8\nContent-Transfer-Encoding: 8bit\n\n'
+        printf '<html><body style="font-family: sans-serif">\n<h2 style="color: #b45309">Noodles on Friday</h2>\n'
+        printf '<p>Here is the <b>map</b>:</p>\n<p><img src="cid:map@localhost" alt="map" width="64" height="64"></p>\n'
+        printf '<p>And a photo from their site: <img src="http://203.0.113.9/photo.jpg" alt="(remote photo)"></p>\n'
+        printf '<p>See you at noon.<br>Bob</p>\n</body></html>\n'
+        printf -- '--rel-part\nContent-Type: image/png\nContent-Transfer-Encoding: base64\n'
+        printf 'Content-ID: <map@localhost>\nContent-Disposition: inline; filename="map.png"\n\n'
+        base64 -w 76 "$ROOT/tests/browser/data/map.png"
+        printf -- '--rel-part--\n'
+    } | message "$store/alice/mailbox/17.in"
     # Enough plain messages for a second inbox page.
     local i
     for i in $(seq 4 13); do

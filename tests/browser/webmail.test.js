@@ -4,7 +4,9 @@
 // send a message with two files to a local user and find it delivered intact,
 // send a large one and watch its upload progress, send to two recipients,
 // have a mistyped or unreadable recipient named with the form kept, send
-// Chinese text, delete a message, sign out. Also the session rules: no
+// Chinese text, delete a message, sign out. An HTML message in its formatted
+// view runs nothing of its own and fetches nothing from another server, and
+// its cid: image shows. Also the session rules: no
 // session until a page stores a value, a new session id at sign-in,
 // SameSite=Lax, form tokens, the limits on forms and passwords.
 // Screenshots of the inbox and of a message go to $SCREENSHOTS.
@@ -116,6 +118,29 @@ function htmlAttachmentMessage() {
         '<script>document.title = "ran"</script>\r\n--b--\r\n');
 }
 
+// An HTML-only message for alice with everything a formatted view must not
+// run or fetch (a script, an onerror handler, a javascript: link, a remote
+// image) and a cid: image, referred to in two spellings.
+const remoteHost = '203.0.113.9';   // TEST-NET-3: never routed
+function htmlMessage() {
+    const html = '<html><head><style>p.hi { color: rgb(170, 0, 0); }</style></head><body>\r\n' +
+        '<p class="hi" id="hello">Formatted hello</p>\r\n' +
+        '<script>document.body.setAttribute("data-ran", "script"); fetch("/ran-script");' +
+        ` new Image().src = "http://${remoteHost}/script.png";</script>\r\n` +
+        '<img id="broken" src="no-such-image.png" onerror="document.body.setAttribute(\'data-ran\', \'onerror\'); fetch(\'/ran-onerror\')">\r\n' +
+        '<a id="jslink" href="javascript:document.body.setAttribute(\'data-ran\', \'link\'); fetch(\'/ran-link\')">a link</a>\r\n' +
+        `<img id="remote" src="http://${remoteHost}/x.png">\r\n` +
+        '<img id="inline" SRC = \'CID:map.1@sample.test\' alt="map">\r\n' +
+        '<img id="inline2" src=cid:map.1@sample.test>\r\n</body></html>\r\n';
+    const png = fs.readFileSync(path.join(__dirname, 'data', 'map.png')).toString('base64').replace(/.{1,76}/g, '$&\r\n');
+    return Buffer.from('From: Mallory <mallory@localhost>\r\nTo: alice@localhost\r\nSubject: A formatted message\r\n' +
+        'Date: Thu, 10 Dec 2026 10:00:00 +0800\r\nMIME-Version: 1.0\r\n' +
+        'Content-Type: multipart/related; boundary="rel"\r\n\r\n' +
+        '--rel\r\nContent-Type: text/html; charset=utf-8\r\n\r\n' + html +
+        '--rel\r\nContent-Type: image/png\r\nContent-Transfer-Encoding: base64\r\nContent-ID: <map.1@sample.test>\r\n' +
+        'Content-Disposition: inline; filename="map.png"\r\n\r\n' + png + '--rel--\r\n');
+}
+
 (async () => {
     const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
                                             args: ['--no-sandbox'] });
@@ -124,6 +149,7 @@ function htmlAttachmentMessage() {
     fs.mkdirSync(shots, { recursive: true });
     fs.writeFileSync(path.join(store, 'alice', 'mailbox', '20.in'), oddNamesMessage());
     fs.writeFileSync(path.join(store, 'alice', 'mailbox', '21.in'), htmlAttachmentMessage());
+    fs.writeFileSync(path.join(store, 'alice', 'mailbox', '22.in'), htmlMessage());
 
     await step('pages that store nothing start no session', async () => {
         const api = await client();
@@ -298,6 +324,79 @@ function htmlAttachmentMessage() {
         check('an HTML attachment goes out as application/octet-stream, nosniff',
               headers['content-type'] === 'application/octet-stream' && headers['x-content-type-options'] === 'nosniff' &&
               /^attachment;/.test(headers['content-disposition'] || ''), JSON.stringify(headers));
+    });
+
+    await step('an HTML message', async () => {
+        // A browser of its own: Chromium puts a sandboxed frame in a process
+        // whose requests playwright does not see unless that is turned off.
+        const own = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
+                                            args: ['--no-sandbox', '--disable-features=IsolateSandboxedIframes'] });
+        const viewer = await (await own.newContext()).newPage();
+        const origin = new URL(base).origin;
+        const requests = [];
+        const failures = new Map();
+        const reached = [];
+        viewer.on('request', r => requests.push(r.url()));
+        viewer.on('requestfailed', r => failures.set(r.url(), r.failure() && r.failure().errorText));
+        // What gets past the browser's checks to the network; nothing may leave the site.
+        await viewer.route('**/*', route => {
+            const url = route.request().url();
+            if (new URL(url).origin === origin) return route.continue();
+            reached.push(url);
+            return route.abort();
+        });
+        await signIn(viewer, 'alice', 'wonderland');
+        const link = await findMessage(viewer, 'A formatted message');
+        if (!link) throw new Error('no "A formatted message"');
+        await Promise.all([viewer.waitForNavigation(), link.click()]);
+        const text = await viewer.locator('#body').innerText();
+        check('an HTML message shows as text first, without its script',
+              text.includes('Formatted hello') && !text.includes('fetch') && await viewer.locator('iframe').count() === 0,
+              JSON.stringify(text));
+        const [response] = await Promise.all([viewer.waitForNavigation(), viewer.click('#show-formatted')]);
+        check('the formatted view has its policy',
+              response.headers()['content-security-policy'] === "default-src 'none'; style-src 'unsafe-inline'; img-src 'self' data:",
+              JSON.stringify(response.headers()['content-security-policy']));
+        const sandbox = await viewer.locator('iframe#htmlbody').getAttribute('sandbox');
+        check('the message is in a sandboxed frame (no scripts, no same origin)', sandbox === '', JSON.stringify(sandbox));
+        check('the page says remote content is not loaded', /not loaded/.test(await viewer.locator('#remote-note').innerText()),
+              'no note');
+        const frame = viewer.frameLocator('iframe#htmlbody');
+        check('the formatted message shows with its style',
+              await frame.locator('#hello').evaluate(p => getComputedStyle(p).color) === 'rgb(170, 0, 0)', 'no red hello');
+        await frame.locator('#inline').evaluate(img => img.complete || new Promise(r => { img.onload = img.onerror = r; }));
+        const widths = [];
+        for (const id of ['#inline', '#inline2', '#remote']) widths.push(await frame.locator(id).evaluate(img => img.naturalWidth));
+        check('the cid: image shows, in both spellings', widths[0] > 0 && widths[1] > 0, JSON.stringify(widths));
+        check('the remote image does not', widths[2] === 0, JSON.stringify(widths));
+        await frame.locator('#jslink').click();
+        await viewer.waitForTimeout(1000);
+        const ran = await frame.locator('body').getAttribute('data-ran');
+        check('no script of the message ran (script, onerror, javascript: link)',
+              ran === null && !requests.some(u => /ran-/.test(u)), `${ran} ${requests.filter(u => /ran-/.test(u)).join(', ')}`);
+        const away = requests.filter(u => new URL(u).origin !== origin);
+        check('no request leaves the site (the browser blocks them by the policy)',
+              reached.length === 0 && away.every(u => failures.get(u) === 'csp') && away.some(u => u.includes(remoteHost)),
+              `reached ${reached.join(', ')}; tried ${away.map(u => `${u} (${failures.get(u)})`).join(', ')}`);
+        const inline = requests.find(u => /\/inline\.asp\?/.test(u));
+        check('the cid: image comes from inline.asp', inline && new URL(inline).searchParams.get('cid') === 'map.1@sample.test',
+              requests.join(', '));
+        if (inline) {
+            const r = await viewer.request.get(inline);
+            check('inline.asp sends the image, nosniff',
+                  r.status() === 200 && r.headers()['content-type'] === 'image/png' && r.headers()['x-content-type-options'] === 'nosniff',
+                  `${r.status()} ${JSON.stringify(r.headers())}`);
+            const missing = await viewer.request.get(inline.replace(/cid=.*/, 'cid=nothing%40here'), { maxRedirects: 0 });
+            const api = await client();
+            const keyed = await api.get(inline, { maxRedirects: 0 });
+            const bob = await api.get(inline.replace(/u=alice/, 'u=bob'), { maxRedirects: 0 });
+            const noKey = await api.get(inline.replace(/k=[0-9a-f]+/, 'k=' + '0'.repeat(64)), { maxRedirects: 0 });
+            await api.dispose();
+            check('inline.asp: 404 for another Content-ID; its key opens only alice\'s parts',
+                  missing.status() === 404 && keyed.status() === 200 && bob.status() === 302 && noKey.status() === 302,
+                  `${missing.status()}, ${keyed.status()}, ${bob.status()}, ${noKey.status()}`);
+        }
+        await own.close();
     });
 
     await step('the HZ page', async () => {
