@@ -38,4 +38,24 @@ void MakeDirs(const std::string& path) { fs::create_directories(path); }
 
 bool Exists(const std::string& path) { return fs::exists(path); }
 
+std::string BlanksNormalised(const std::string& text) {
+    std::string out, line;
+    const auto endLine = [&] {
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        if (!line.empty()) out += line + "\n";
+        line.clear();
+    };
+    for (const char c : text) {
+        if (c == '\n' || c == '\r') {
+            endLine();
+        } else if (c == ' ' || c == '\t') {
+            if (!line.empty() && line.back() != ' ') line += ' ';
+        } else {
+            line += c;
+        }
+    }
+    endLine();
+    return out;
+}
+
 }  // namespace tarnwick::test

@@ -22,6 +22,11 @@ private:
     std::string path_;
 };
 
+// Text with blanks normalised, as the corpus reference scripts normalise it:
+// CR, LF and CR LF end lines; runs of spaces and tabs become one space, none
+// at either end of a line; empty lines are dropped; every line ends with LF.
+std::string BlanksNormalised(const std::string& text);
+
 // A copy of bytes in a heap block of exactly their size, so that
 // AddressSanitizer reports any read past the end.
 class ExactBytes {

@@ -177,27 +177,6 @@ std::string Unescape(std::string_view text) {
     return out;
 }
 
-// Runs of blanks as one space, blank lines left out.
-std::string Normalised(const std::string& text) {
-    std::string out;
-    std::string line;
-    const auto endLine = [&] {
-        while (!line.empty() && line.back() == ' ') line.pop_back();
-        if (!line.empty()) out += line + "\n";
-        line.clear();
-    };
-    for (const char c : text) {
-        if (c == '\n' || c == '\r') {
-            endLine();
-        } else if (c == ' ' || c == '\t') {
-            if (!line.empty() && line.back() != ' ') line += ' ';
-        } else {
-            line += c;
-        }
-    }
-    endLine();
-    return out;
-}
 
 struct Body {
     std::string path, charset, html, text, failed;
@@ -251,7 +230,7 @@ TEST(HtmlTextTest, CorpusBodiesAsPythonReadsThem) {
         const std::string actual = Utf8(text);
         if (actual == body.text) {
             ++identical;
-        } else if (Normalised(actual) == Normalised(body.text)) {
+        } else if (test::BlanksNormalised(actual) == test::BlanksNormalised(body.text)) {
             ++normalised;
         } else {
             ADD_FAILURE() << body.path << ": differs from Python's\n--- Python:\n"

@@ -10,6 +10,8 @@
 // listed difference must still be there.
 #include <gtest/gtest.h>
 
+#include "tests/unit/TestFiles.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -44,28 +46,6 @@ constexpr double kMinAgreement = 97.0;
 // reads US-ASCII; reader-by-design.txt lists each such message.
 constexpr double kMinBodyAgreement = 88.0;
 
-// Text with blanks normalised, as make_reader_expectations.py normalises it:
-// CR, LF and CR LF end lines; runs of spaces and tabs become one space, none
-// at either end of a line; empty lines are dropped; every line ends with LF.
-std::string Normalised(const std::string& text) {
-    std::string out, line;
-    const auto endLine = [&] {
-        while (!line.empty() && line.back() == ' ') line.pop_back();
-        if (!line.empty()) out += line + "\n";
-        line.clear();
-    };
-    for (const char c : text) {
-        if (c == '\n' || c == '\r') {
-            endLine();
-        } else if (c == ' ' || c == '\t') {
-            if (!line.empty() && line.back() != ' ') line += ' ';
-        } else {
-            line += c;
-        }
-    }
-    endLine();
-    return out;
-}
 
 // The body line of normalised text: "B <its SHA-256>", "B" alone when empty.
 std::string BodyLine(const std::string& normalised) {
@@ -97,7 +77,7 @@ View ReaderView(const std::string& path, bool subjectLine, std::string* bodyText
         view.attachments += Line("A " + digest, Escape(text::ToUtf8(attachment.name)));
     }
     EXPECT_EQ(AttachmentList(root), list) << path;
-    *bodyText = Normalised(text::ToUtf8(BodyText(root)));
+    *bodyText = test::BlanksNormalised(text::ToUtf8(BodyText(root)));
     view.body = BodyLine(*bodyText);
     return view;
 }
