@@ -140,6 +140,7 @@ run_bench() {
 fuzz_options() {   # target -> "max_len dict"
     case "$1" in
         fuzz_mime_message) echo "65536 mime.dict" ;;
+        fuzz_mail_reader) echo "65536 mail.dict" ;;
         fuzz_form_data) echo "65536 mime.dict" ;;
         fuzz_codecs) echo "4096 mime.dict" ;;
         fuzz_hz_decoder) echo "16384 -" ;;

@@ -7,6 +7,10 @@ multipart body, and only the first lines of every other body (line ends and
 8-bit bytes kept as they are), plus a few shapes the corpus lacks. Identical
 results are written once.
 
+fuzz_mail_reader: the same cut, except that a text/html body keeps its first
+HTML_BYTES (whole lines), so the HTML-to-text reading starts from real mail
+markup; plus a few HTML shapes the corpus lacks.
+
 The other targets get small inputs made here: HZ text cut from the corpus,
 form bodies, pages with includes, composed forms and request heads.
 
@@ -30,7 +34,10 @@ BODY_LINE_BYTES = 120 # a longer body line is cut
 HEADER_LINES = 16     # lines kept of a header block (its empty line apart)
 MESSAGE_BYTES = 6 * 1024
 MAX_DEPTH = 12
+HTML_BYTES = 2 * 1024        # kept of a text/html body (fuzz_mail_reader)
+HTML_MESSAGE_BYTES = 8 * 1024
 
+HTML_TYPE = re.compile(rb'^content-type:\s*"?text/html', re.IGNORECASE | re.MULTILINE)
 BOUNDARY = re.compile(rb'boundary\s*=\s*(?:"([^"\r\n]*)"|([^\s;"]+))', re.IGNORECASE)
 
 
@@ -64,8 +71,20 @@ def header_end(lines):
     return len(lines)
 
 
-def structure(lines, depth):
-    """The part in lines reduced to its structure."""
+def first_bytes(lines, limit):
+    """The first whole lines of lines that fit in limit bytes (at least one)."""
+    out, total = [], 0
+    for line in lines:
+        if out and total + len(line) > limit:
+            break
+        out.append(line)
+        total += len(line)
+    return out
+
+
+def structure(lines, depth, html_bytes=0):
+    """The part in lines reduced to its structure; with html_bytes, a text/html
+    body keeps that many bytes of whole lines."""
     head = header_end(lines)
     out = [cut_line(l) for l in lines[:min(head, HEADER_LINES)]]
     if head > HEADER_LINES:
@@ -73,7 +92,10 @@ def structure(lines, depth):
     body = lines[head:]
     match = BOUNDARY.search(b"".join(lines[:head])) if depth < MAX_DEPTH else None
     if not match:
-        out += [cut_body_line(l) for l in body[:BODY_LINES]]
+        if html_bytes and HTML_TYPE.search(b"".join(lines[:head])):
+            out += first_bytes(body, html_bytes)
+        else:
+            out += [cut_body_line(l) for l in body[:BODY_LINES]]
         return out
     delimiter = b"--" + (match.group(1) if match.group(1) is not None else match.group(2))
     i = 0
@@ -89,7 +111,7 @@ def structure(lines, depth):
         line = body[i]
         if line.lstrip(b" \t\r").startswith(delimiter):
             if child:
-                out += structure(child, depth + 1)
+                out += structure(child, depth + 1, html_bytes)
                 child = []
             out.append(line)
             closed = line.lstrip(b" \t\r")[len(delimiter):].startswith(b"--")
@@ -101,7 +123,7 @@ def structure(lines, depth):
         child.append(line)
         i += 1
     if child and not closed:
-        out += structure(child, depth + 1)
+        out += structure(child, depth + 1, html_bytes)
     return out
 
 
@@ -142,6 +164,36 @@ def mime_message():
     }
     for name, data in extra.items():
         write_unique(folder, name, data, seen)
+
+
+def mail_reader():
+    folder = fresh("fuzz_mail_reader")
+    seen = set()
+    for dirpath, _, files in sorted(os.walk(MAIL)):
+        for name in sorted(files):
+            path = os.path.join(dirpath, name)
+            with open(path, "rb") as f:
+                data = f.read()
+            cut = b"".join(structure(split_lines(data), 0, HTML_BYTES))[:HTML_MESSAGE_BYTES]
+            rel = os.path.relpath(path, MAIL).replace(os.sep, "_")
+            write_unique(folder, rel, cut, seen)
+    # HTML shapes the corpus lacks, as whole messages and as bare markup.
+    html = {
+        "script-and-style": b"<html><head><title>t</title><style>p{}</style></head><body><p>a<script>"
+                            b"if (a</b) x = '<p>';</SCRIPT >b</p><ul><li>one<li>two</ul></body></html>",
+        "unclosed": b"<p title=\"a>b\">x &notit; &#x110000;&#128;<br/>y <!-- open <a href='q",
+        "meta-gbk": b"<meta http-equiv=Content-Type content=\"text/html; charset=gb2312\">\xd6\xd0\xce\xc4<hr>",
+        "marked-section": b"<b>a</b><![if x]>b<![CDATA[c]]>d<?pi x?>e<!DOCTYPE x>&amp&nbsp;\r\n\t f",
+        "unclosed-script": b"text<script>never shown",
+    }
+    for name, data in html.items():
+        write_unique(folder, name, data, seen)
+        write_unique(folder, name + "-mail", b"Content-Type: text/html; charset=utf-8\r\n"
+                     b"Content-Transfer-Encoding: 8bit\r\n\r\n" + data, seen)
+    write_unique(folder, "alternative-qp",
+                 b"Content-Type: multipart/alternative; boundary=b\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\n"
+                 b"plain\r\n--b\r\nContent-Type: text/html\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
+                 b"<p>=E4=B8=AD<meta charset=3D\"utf-8\">=\r\nx</p>\r\n--b--\r\n", seen)
 
 
 def hz_decoder():
@@ -224,6 +276,7 @@ def http_text():
 
 def main():
     mime_message()
+    mail_reader()
     hz_decoder()
     codecs()
     form_data()

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 namespace tarnwick::platform {
 namespace {
@@ -35,20 +37,42 @@ const char* IconvName(unsigned codePage) {
     return nullptr;
 }
 
-class Converter {
+// One open conversion per pair of charsets for each thread, kept for the
+// thread's life: glibc loads a charset's module when a conversion opens and
+// unloads it after the last one closes, which costs far more than
+// converting a short header value.
+class Conversions {
 public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (ok()) iconv_close(cd_);
+    Conversions() = default;
+    Conversions(const Conversions&) = delete;
+    Conversions& operator=(const Conversions&) = delete;
+    ~Conversions() {
+        for (auto& entry : open_) iconv_close(entry.second);
     }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return cd_; }
+
+    // The conversion in its initial state, or (iconv_t)-1.
+    iconv_t Get(const char* to, const char* from) {
+        const std::string key = std::string(to) + '\n' + from;
+        auto found = open_.find(key);
+        if (found == open_.end()) {
+            const iconv_t cd = iconv_open(to, from);
+            if (cd == kFailed) return kFailed;
+            found = open_.emplace(key, cd).first;
+        }
+        iconv(found->second, nullptr, nullptr, nullptr, nullptr);
+        return found->second;
+    }
+
+    static inline const iconv_t kFailed = reinterpret_cast<iconv_t>(-1);
 
 private:
-    iconv_t cd_;
+    std::unordered_map<std::string, iconv_t> open_;
 };
+
+iconv_t Conversion(const char* to, const char* from) {
+    thread_local Conversions conversions;
+    return conversions.Get(to, from);
+}
 
 }  // namespace
 
@@ -56,8 +80,8 @@ bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& o
     out.clear();
     const char* name = IconvName(codePage);
     if (name == nullptr) return false;
-    Converter converter("UTF-16LE", name);
-    if (!converter.ok()) return false;
+    const iconv_t converter = Conversion("UTF-16LE", name);
+    if (converter == Conversions::kFailed) return false;
 
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
@@ -66,7 +90,7 @@ bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& o
     while (inLeft > 0) {
         char* to = block;
         std::size_t toLeft = sizeof block;
-        const std::size_t r = iconv(converter.get(), &in, &inLeft, &to, &toLeft);
+        const std::size_t r = iconv(converter, &in, &inLeft, &to, &toLeft);
         buffer.append(block, static_cast<std::size_t>(to - block));
         if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
         // EILSEQ, or EINVAL for a sequence cut off by the end of the input.
@@ -79,7 +103,7 @@ bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::u16string& o
     // writes it.
     char* to = block;
     std::size_t toLeft = sizeof block;
-    iconv(converter.get(), nullptr, nullptr, &to, &toLeft);
+    iconv(converter, nullptr, nullptr, &to, &toLeft);
     buffer.append(block, static_cast<std::size_t>(to - block));
     out.resize(buffer.size() / 2);
     for (std::size_t i = 0; i < out.size(); ++i)
@@ -92,8 +116,8 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
     out.clear();
     const char* name = IconvName(codePage);
     if (name == nullptr) return false;
-    Converter converter(name, "UTF-16LE");
-    if (!converter.ok()) return false;
+    const iconv_t converter = Conversion(name, "UTF-16LE");
+    if (converter == Conversions::kFailed) return false;
 
     std::string input(text.size() * 2, '\0');
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -106,7 +130,7 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
     while (inLeft > 0) {
         char* to = block;
         std::size_t toLeft = sizeof block;
-        const std::size_t r = iconv(converter.get(), &in, &inLeft, &to, &toLeft);
+        const std::size_t r = iconv(converter, &in, &inLeft, &to, &toLeft);
         out.append(block, static_cast<std::size_t>(to - block));
         if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
         // A lone surrogate or a character with no translation: the code
@@ -117,7 +141,7 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
     }
     char* to = block;
     std::size_t toLeft = sizeof block;
-    iconv(converter.get(), nullptr, nullptr, &to, &toLeft);
+    iconv(converter, nullptr, nullptr, &to, &toLeft);
     out.append(block, static_cast<std::size_t>(to - block));
     return true;
 }

@@ -13,6 +13,7 @@
 #include "fuzz/checks/FormDataCheck.h"
 #include "fuzz/checks/HttpTextCheck.h"
 #include "fuzz/checks/HzDecoderCheck.h"
+#include "fuzz/checks/MailReaderCheck.h"
 #include "fuzz/checks/MimeMessageCheck.h"
 #include "fuzz/checks/PageSourceCheck.h"
 #include "fuzz/checks/SendMailCheck.h"
@@ -35,6 +36,7 @@ const Target kTargets[] = {
     {"fuzz_form_data", CheckFormData},
     {"fuzz_http_text", CheckHttpText},
     {"fuzz_hz_decoder", CheckHzDecoder},
+    {"fuzz_mail_reader", CheckMailReader},
     {"fuzz_mime_message", CheckMimeMessage},
     {"fuzz_page_source", CheckPageSource},
     {"fuzz_send_mail", CheckSendMail},
