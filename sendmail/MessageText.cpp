@@ -173,7 +173,8 @@ std::string QuotedString(std::string_view value) {
 
 std::string FoldHeaderLine(const std::string& line, bool afterCommas) {
     // Never inside the field name: folding there would not shorten the value.
-    const std::size_t valueStart = line.find(": ") == std::string::npos ? 0 : line.find(": ") + 2;
+    const std::size_t colon = line.find(": ");
+    const std::size_t valueStart = colon == std::string::npos ? 0 : colon + 2;
     std::string out;
     std::size_t start = 0;   // of the line being cut, in `line`
     bool continued = false;  // that line is a continuation: a blank goes first

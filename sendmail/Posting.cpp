@@ -64,11 +64,6 @@ bool IsDeliverableUserName(const std::string& user) {
     return user.find_first_of("\\/:") == std::string::npos;
 }
 
-std::string LocalUserOf(const std::string& address, const LocalDomains& domains) {
-    std::string user;
-    return IsLocalAddress(address, domains, user) && IsDeliverableUserName(user) ? user : std::string();
-}
-
 std::string TimeDigits(const platform::UtcTime& t) {
     char text[96];
     std::snprintf(text, sizeof text, "%i%i%i%i%i%i%i", t.year, t.month, t.day, t.hour, t.minute,

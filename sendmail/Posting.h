@@ -27,10 +27,6 @@ bool IsLocalAddress(const std::string& address, const LocalDomains& domains, std
 // or "..") and never an empty one.
 bool IsDeliverableUserName(const std::string& user);
 
-// The user name of an address whose domain is local and whose name is
-// deliverable, or empty.
-std::string LocalUserOf(const std::string& address, const LocalDomains& domains);
-
 // Year, month, day, hour, minute, second and milliseconds as plain decimal
 // numbers without separators ("%i" seven times).
 std::string TimeDigits(const platform::UtcTime& time);

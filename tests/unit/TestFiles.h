@@ -22,6 +22,13 @@ private:
     std::string path_;
 };
 
+// s written n times over.
+inline std::string Times(const std::string& s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+}
+
 // Text with blanks normalised, as the corpus reference scripts normalise it:
 // CR, LF and CR LF end lines; runs of spaces and tabs become one space, none
 // at either end of a line; empty lines are dropped; every line ends with LF.

@@ -64,11 +64,7 @@ std::string HeaderLines(const MultipartMessage& m, std::time_t date = FixedTime(
     return bytes.substr(0, bytes.find("\r\n\r\n") + 2);
 }
 
-std::string Times(const std::string& s, int n) {
-    std::string out;
-    while (n-- > 0) out += s;
-    return out;
-}
+using test::Times;
 
 const std::string kHead =
     "From: ann@example.com\r\n"

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/TestFiles.h"
+
 #include <algorithm>
 #include <string>
 
@@ -16,11 +18,7 @@ namespace {
 using namespace std::string_literals;
 
 std::string S(std::size_t n, char c) { return std::string(n, c); }
-std::string Times(const std::string& s, int n) {
-    std::string out;
-    while (n-- > 0) out += s;
-    return out;
-}
+using test::Times;
 
 TEST(ComposerTrim, DropsWhiteSpaceAtBothEndsButNotInsideACharacter) {
     struct Row { std::string in, out; } rows[] = {
@@ -170,7 +168,9 @@ TEST(ComposerFold, OnlyLinesOver998BytesAreFoldedWhereABreakHelps) {
     for (std::size_t begin = 0, end; begin < folded.size(); begin = end + 2, ++lines) {
         end = std::min(folded.find("\r\n", begin), folded.size());
         EXPECT_LE(end - begin, 998u);
-        if (end < folded.size()) EXPECT_EQ(folded[end - 1], ',');
+        if (end < folded.size()) {
+            EXPECT_EQ(folded[end - 1], ',');
+        }
     }
     EXPECT_EQ(lines, 3u);
     for (std::size_t at; (at = folded.find("\r\n ")) != std::string::npos;) folded.erase(at, 3);

@@ -307,11 +307,7 @@ TEST(FormDataParserBodies, DelimiterLineLimit) {
     ExpectFields(refused, {});
 }
 
-std::string Times(const std::string& s, int n) {
-    std::string out;
-    while (n-- > 0) out += s;
-    return out;
-}
+using test::Times;
 
 TEST(FormDataParserBodies, LongFileNamesKeepTheirNameAndExtension) {
     const std::string gbk = Times("\xB1\xA8", 130) + ".doc";   // 264 bytes

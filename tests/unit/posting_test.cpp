@@ -59,6 +59,12 @@ TEST(TimeDigits, AreSevenPlainNumbers) {
     EXPECT_NE(UniqueTimeDigits(), UniqueTimeDigits());
 }
 
+// The user an address is delivered to: local and deliverable, or "".
+std::string LocalUserOf(const std::string& address, const LocalDomains& domains) {
+    std::string user;
+    return IsLocalAddress(address, domains, user) && IsDeliverableUserName(user) ? user : std::string();
+}
+
 TEST(LocalUserOf, AcceptsOnlyLocalDomainsAndSafeNames) {
     struct Case { const char* address; const char* user; } cases[] = {
         {"ann@127.0.0.1", "ann"},
