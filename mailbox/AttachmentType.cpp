@@ -36,6 +36,15 @@ constexpr const char* kActiveTypes[] = {
     "text/vbscript",
     "text/x-component",
     "application/x-shockwave-flash",
+    // a web archive, an HTML application and a scriptlet open as pages in
+    // Internet Explorer; the plug-ins ran with the page's origin
+    "message/rfc822",
+    "application/hta",
+    "text/x-scriptlet",
+    "application/java-archive",
+    "application/x-java-applet",
+    "application/x-silverlight-app",
+    "application/futuresplash",
 };
 
 // RFC 2045 token: printable ASCII other than the blank and the tspecials.

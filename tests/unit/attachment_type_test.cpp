@@ -38,7 +38,9 @@ TEST(SentAttachmentType, SendsWhatCouldRunAsBytes) {
         "text/html", "application/xhtml+xml", "image/svg+xml", "text/xml", "application/xml", "text/xsl",
         "text/javascript", "application/javascript", "application/ecmascript", "text/ecmascript",
         "application/x-javascript", "text/jscript", "text/javascript1.5", "text/vbscript",
-        "application/x-shockwave-flash",
+        "application/x-shockwave-flash", "message/rfc822", "application/hta", "text/x-scriptlet",
+        "application/java-archive", "application/x-java-applet", "application/x-silverlight-app",
+        "application/futuresplash",
         // any +xml subtype, any multipart
         "application/rss+xml", "application/atom+xml", "application/x-anything+xml",
         "multipart/mixed", "multipart/x-mixed-replace", "Multipart/Related",
