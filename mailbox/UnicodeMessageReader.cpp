@@ -51,6 +51,37 @@ void Collect(const mime::MessagePart& part, std::vector<Attachment>& found) {
     for (const auto& child : part.children) Collect(*child, found);
 }
 
+// The Content-ID a field value names: the text between its angle brackets,
+// without any comment after them; the value up to a blank when it has none.
+std::u16string_view BareId(std::u16string_view id) {
+    const std::size_t open = id.find(u'<');
+    const std::size_t close = id.find(u'>', open);
+    if (open != std::u16string_view::npos && close != std::u16string_view::npos)
+        return id.substr(open + 1, close - open - 1);
+    const std::size_t start = std::min(id.find_first_not_of(u" \t"), id.size());
+    const std::size_t end = std::min(id.find_first_of(u" \t(", start), id.size());
+    return id.substr(start, end - start);
+}
+
+std::u16string ContentIdOf(const mime::MessagePart& part) {
+    const mime::Field* field = part.FindField("Content-ID");
+    return field != nullptr ? std::u16string(BareId(text::RawTextToUnicode(field->value))) : std::u16string();
+}
+
+// The root of a multipart/related compound document: the part its start
+// parameter names, else its first part (RFC 2387); the others are what
+// the root shows, not the message's text.
+const mime::MessagePart* RelatedStart(const mime::MessagePart& part) {
+    if (part.children.empty()) return nullptr;
+    const mime::StructuredValue type = part.ContentType();
+    if (const mime::Parameter* start = mime::FindParameter(type, "start")) {
+        const std::u16string id(BareId(text::RawTextToUnicode(start->value)));
+        for (const auto& child : part.children)
+            if (!id.empty() && ContentIdOf(*child) == id) return child.get();
+    }
+    return part.children.front().get();
+}
+
 // The first leaf of mediaType that is not an attachment, in depth-first
 // order. In a multipart/digest a part that gives no type is a message
 // (RFC 2046 5.1.5), not text.
@@ -59,7 +90,12 @@ const mime::MessagePart* FindText(const mime::MessagePart& part, std::string_vie
         !(inDigest && part.ContentType().value.find('/') == std::string::npos) &&
         !IsAttachment(Structured(part, "Content-Disposition")))
         return &part;
-    const bool digest = part.MediaType() == "multipart/digest";
+    const std::string type = part.MediaType();
+    if (type == "multipart/related") {
+        const mime::MessagePart* start = RelatedStart(part);
+        return start != nullptr ? FindText(*start, mediaType) : nullptr;
+    }
+    const bool digest = type == "multipart/digest";
     for (const auto& child : part.children)
         if (const mime::MessagePart* found = FindText(*child, mediaType, digest)) return found;
     return nullptr;
@@ -122,19 +158,11 @@ std::u16string HtmlSource(const mime::MessagePart& part) {
     const std::string bytes = DecodedText(part);
     std::string charset = DeclaredCharset(part);
     if (charset.empty()) charset = mime::HtmlDeclaredCharset(bytes);
-    return CutAtNul(text::ToUnicode(bytes, charset));
-}
-
-// id without the angle brackets around it, when it has both.
-std::u16string_view BareId(std::u16string_view id) {
-    if (id.size() >= 2 && id.front() == u'<' && id.back() == u'>') return id.substr(1, id.size() - 2);
-    return id;
+    return CutAtNul(text::MarkedTextToUnicode(bytes, charset));
 }
 
 const mime::MessagePart* FindContentId(const mime::MessagePart& part, std::u16string_view id) {
-    if (part.bodyBegin != nullptr)
-        if (const mime::Field* field = part.FindField("Content-ID"))
-            if (BareId(text::RawTextToUnicode(field->value)) == id) return &part;
+    if (part.bodyBegin != nullptr && ContentIdOf(part) == id) return &part;
     for (const auto& child : part.children)
         if (const mime::MessagePart* found = FindContentId(*child, id)) return found;
     return nullptr;
@@ -158,10 +186,17 @@ std::u16string SummaryLine(const mime::MessagePart& root) {
 std::u16string BodyText(const mime::MessagePart& root) {
     const mime::MessagePart* part = FindText(root, "text/plain");
     if (part == nullptr) part = FindText(root, "text/html");
-    if (part == nullptr) part = &root;
+    // A message of one text part of another kind (text/enriched, or one
+    // marked as an attachment) still reads as text; an image, an archive,
+    // an attached message or a multipart with no boundary to split it by
+    // has no text to show.
+    if (part == nullptr) {
+        if (root.bodyBegin == nullptr || root.MediaType().compare(0, 5, "text/") != 0) return {};
+        part = &root;
+    }
     // A page shows the body as text: HTML gives the text of its markup.
     if (part->bodyBegin != nullptr && part->MediaType() == "text/html") return mime::HtmlToText(HtmlSource(*part));
-    return CutAtNul(text::ToUnicode(DecodedText(*part), DeclaredCharset(*part)));
+    return CutAtNul(text::MarkedTextToUnicode(DecodedText(*part), DeclaredCharset(*part)));
 }
 
 std::u16string HtmlBody(const mime::MessagePart& root) {

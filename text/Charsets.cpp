@@ -115,6 +115,22 @@ std::u16string ToUnicode(std::string_view bytes, std::string_view charset) {
     return out;
 }
 
+std::u16string MarkedTextToUnicode(std::string_view bytes, std::string_view charset) {
+    struct Mark {
+        std::string_view bytes;
+        unsigned codePage;
+    };
+    static constexpr Mark kMarks[] = {{"\xEF\xBB\xBF", platform::kUtf8CodePage},
+                                      {"\xFF\xFE", platform::kUtf16LeCodePage},
+                                      {"\xFE\xFF", platform::kUtf16BeCodePage}};
+    for (const Mark& mark : kMarks) {
+        if (bytes.substr(0, mark.bytes.size()) != mark.bytes) continue;
+        std::u16string out;
+        if (platform::DecodeCodePage(mark.codePage, bytes.substr(mark.bytes.size()), out)) return out;
+    }
+    return ToUnicode(bytes, charset);
+}
+
 std::u16string RawTextToUnicode(std::string_view bytes) {
     std::u16string out;
     if (platform::DecodeCodePage(platform::kUtf8CodePage, bytes, out, /*strict=*/true)) return out;

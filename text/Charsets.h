@@ -22,6 +22,11 @@ std::string CharsetOfCodePage(unsigned codePage);
 // cannot convert, reads as the system code page.
 std::u16string ToUnicode(std::string_view bytes, std::string_view charset);
 
+// Body text, which may begin with a byte order mark: the mark says the
+// charset over any declared one (as browsers read it) and is no text;
+// without one, ToUnicode(bytes, charset).
+std::u16string MarkedTextToUnicode(std::string_view bytes, std::string_view charset);
+
 // Header text written with raw 8-bit bytes and no declared charset: UTF-8
 // when the bytes are valid UTF-8 (as mail written today sends them), the
 // system code page otherwise (as older clients sent GBK).

@@ -35,16 +35,15 @@ using namespace test::corpus;
 const std::set<std::string> kAspects = {"subject", "attachments", "body"};
 const std::set<std::string> kReasons = {
     "raw-8bit",      "python-charset", "bad-sequence", "b-length",         "not-a-field", "unquoted-value",
-    "after-close",   "not-text",       "no-boundary",  "related-start",    "superset-charset", "bad-bytes",
-    "nul",           "blank-fold",     "not-base64",   "empty-last-part"};
+    "after-close",   "superset-charset", "bad-bytes", "nul", "blank-fold", "not-base64", "empty-last-part"};
 
 // The least share of messages that must agree, in percent.
 constexpr double kMinAgreement = 97.0;
-// Bodies agree less: GetBody reads a message without a text part as text
-// (not-text, no-boundary: about 5% of the corpus) and 8-bit text without a
-// charset in the system code page (raw-8bit), where Python has no body or
-// reads US-ASCII; reader-by-design.txt lists each such message.
-constexpr double kMinBodyAgreement = 88.0;
+// Bodies agree less: 8-bit text without a charset (or with one that is
+// wrong) reads in the system code page where Python reads U+FFFD (raw-8bit),
+// and a few malformed messages keep text Python drops; reader-by-design.txt
+// lists each.
+constexpr double kMinBodyAgreement = 94.0;
 
 
 // The body line of normalised text: "B <its SHA-256>", "B" alone when empty.

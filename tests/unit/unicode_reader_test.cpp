@@ -209,6 +209,16 @@ TEST(UnicodeReaderBody, HtmlWithoutPlainTextGivesItsText) {
          "Content-Type: text/html\r\n\r\n<p>html</p>\r\n--b\r\n"
          "Content-Type: text/plain\r\n\r\n <p>plain</p>\r\n--b--\r\n",
          u" <p>plain</p>", u"<p>html</p>"},
+        {"a UTF-8 byte order mark beats the system code page",
+         "Content-Type: text/html\r\n\r\n\xEF\xBB\xBF<b>caf\xC3\xA9</b>", u"café\r\n", u"<b>café</b>"},
+        {"a UTF-16 byte order mark", std::string("Content-Type: text/html\r\n\r\n\xFF\xFE<\0b\0>\0x\0", 37),
+         u"x\r\n", u"<b>x"},
+        {"a multipart/related reads only its start part",
+         "Content-Type: multipart/related; boundary=b; start=\"<h@x>\"\r\n\r\n--b\r\n"
+         "Content-Type: text/plain\r\n\r\nstyle sheet\r\n--b\r\n"
+         "Content-Type: text/html\r\nContent-ID: <h@x>\r\n\r\n<p>page</p>\r\n--b--\r\n",
+         u"page\r\n", u"<p>page</p>"},
+        {"an image alone has no text", "Content-Type: image/png\r\n\r\nPNG", u"", u""},
     };
     for (const Row& row : rows) {
         const Message m(row.message);
@@ -230,15 +240,17 @@ TEST(UnicodeReaderInline, FindsAPartByItsContentId) {
         "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\n"
         "Content-Type: text/html\r\n\r\n<img src=\"cid:one@x\">\r\n--b\r\n"
         "Content-Type: image/png\r\ncontent-id:\r\n <one@x>\r\n\r\nPNG\r\n--b\r\n"
-        "Content-Type: image/gif\r\nContent-ID: two\r\n\r\nGIF\r\n--b--\r\n");
+        "Content-Type: image/gif\r\nContent-ID: two\r\n\r\nGIF\r\n--b\r\n"
+        "Content-Type: image/gif\r\nContent-ID: <three@x> (logo)\r\n\r\nGIF\r\n--b--\r\n");
     struct Row {
         std::u16string contentId;
         const mime::MessagePart* part;
     };
     const mime::MessagePart* one = m.root.children[1].get();
     const mime::MessagePart* two = m.root.children[2].get();
+    const mime::MessagePart* three = m.root.children[3].get();
     const std::vector<Row> rows = {
-        {u"one@x", one}, {u"<one@x>", one}, {u"two", two}, {u"<two>", two},
+        {u"one@x", one}, {u"<one@x>", one}, {u"two", two}, {u"<two>", two}, {u"three@x", three},
         {u"ONE@X", nullptr}, {u"<one@x", nullptr}, {u"one", nullptr}, {u"", nullptr}, {u"<>", nullptr},
     };
     for (const Row& row : rows)
