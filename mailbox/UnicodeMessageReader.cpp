@@ -196,7 +196,13 @@ std::u16string BodyText(const mime::MessagePart& root) {
     }
     // A page shows the body as text: HTML gives the text of its markup.
     if (part->bodyBegin != nullptr && part->MediaType() == "text/html") return mime::HtmlToText(HtmlSource(*part));
-    return CutAtNul(text::MarkedTextToUnicode(DecodedText(*part), DeclaredCharset(*part)));
+    // Plain text that declares no charset reads as header text does: UTF-8
+    // when it is valid UTF-8 (as mail written today sends it), else the
+    // system code page.
+    const std::string bytes = DecodedText(*part);
+    std::string charset = DeclaredCharset(*part);
+    if (charset.empty() && text::IsUtf8(bytes)) charset = "utf-8";
+    return CutAtNul(text::MarkedTextToUnicode(bytes, charset));
 }
 
 std::u16string HtmlBody(const mime::MessagePart& root) {

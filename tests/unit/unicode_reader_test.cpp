@@ -111,6 +111,8 @@ TEST(UnicodeReaderBody, ConvertsFromThePartsCharset) {
     const std::vector<Row> rows = {
         {kMixed, u"中文"},
         {"Subject: no charset\r\n\r\n\xD6\xD0\xCE\xC4", u"中文"},
+        {"Subject: no charset, UTF-8\r\n\r\n\xE4\xB8\xAD\xE6\x96\x87", u"中文"},
+        {"Content-Type: text/plain; charset=us-ascii\r\n\r\n\xEF\xBB\xBF" "caf\xC3\xA9", u"café"},
         {"Content-Type: text/plain; charset=ks_c_5601-1987\r\n\r\n\xC7\xD1\xB1\xB9", u"한국"},
         {"Content-Type: text/plain; charset=\"utf-8\"\r\nContent-Transfer-Encoding: base64\r\n\r\nYWIAY2Q=", u"ab"},
         {"Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
