@@ -4,6 +4,7 @@
 
 #include "frame/ComPtr.h"
 #include "platform/Charset.h"
+#include "text/Charsets.h"
 
 namespace tarnwick::frame {
 namespace {
@@ -48,6 +49,18 @@ HRESULT ToWideExact(const char* text, BSTR* out) {
     if (FAILED(hr)) return hr;
     *out = SysAllocStringLen(reinterpret_cast<const wchar_t*>(wide.data()), static_cast<UINT>(wide.size()));
     return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT ToBstr(const std::u16string& text, BSTR* out) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "BSTR units are UTF-16 code units");
+    BSTR result = SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()), static_cast<UINT>(text.size()));
+    if (!result) return E_OUTOFMEMORY;
+    *out = result;
+    return S_OK;
+}
+
+std::string ToUtf8(BSTR text) {
+    return text::ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text)));
 }
 
 HRESULT CopyOut(BSTR stored, BSTR* out) {

@@ -19,6 +19,10 @@ HRESULT ToWide(const char* text, BSTR* out);
 inline HRESULT ToWide(const std::string& text, BSTR* out) { return ToWide(text.c_str(), out); }
 // As ToWide, but the string is allocated at exactly the measured length.
 HRESULT ToWideExact(const char* text, BSTR* out);
+// UTF-16 text to a new BSTR of exactly its length (U+0000 included).
+HRESULT ToBstr(const std::u16string& text, BSTR* out);
+// A BSTR's characters as UTF-8; a null string gives an empty text.
+std::string ToUtf8(BSTR text);
 // A new copy of a stored string for a result (null stays null).
 HRESULT CopyOut(BSTR stored, BSTR* out);
 // Replaces a stored string with a copy of value.

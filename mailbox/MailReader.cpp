@@ -3,31 +3,22 @@
 #include <string>
 #include <string_view>
 
+#include "frame/StringConversion.h"
 #include "mailbox/UnicodeMessageReader.h"
 #include "mime/MessagePart.h"
 
 namespace tarnwick::mailbox {
 namespace {
 
-// BSTRs hold UTF-16 in wchar_t, which is 16 bits on Windows.
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "BSTR units are UTF-16 code units");
-
-HRESULT ToBstr(const std::u16string& text, BSTR* out) {
-    BSTR result = SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()), static_cast<UINT>(text.size()));
-    if (!result) return E_OUTOFMEMORY;
-    *out = result;
-    return S_OK;
-}
-
 // How Tarnwick.MailReader reads a message (see MailMembers::TitleInfoBy): the
 // MessagePart tree, results already in UTF-16.
 struct UnicodeRules {
     using Tree = mime::MessagePart;
 
-    static HRESULT Summary(const Tree& root, BSTR* out) { return ToBstr(unicode::SummaryLine(root), out); }
-    static HRESULT Body(const Tree& root, BSTR* out) { return ToBstr(unicode::BodyText(root), out); }
+    static HRESULT Summary(const Tree& root, BSTR* out) { return frame::ToBstr(unicode::SummaryLine(root), out); }
+    static HRESULT Body(const Tree& root, BSTR* out) { return frame::ToBstr(unicode::BodyText(root), out); }
     static HRESULT AttachmentList(const Tree& root, BSTR* out) {
-        return ToBstr(unicode::AttachmentList(root), out);
+        return frame::ToBstr(unicode::AttachmentList(root), out);
     }
     static const mime::MessagePart* Find(const Tree& root, BSTR name) {
         // A null BSTR is an empty name.
@@ -39,7 +30,7 @@ struct UnicodeRules {
 
 // GetHtmlBody: the body is the HTML.
 struct HtmlRules : UnicodeRules {
-    static HRESULT Body(const Tree& root, BSTR* out) { return ToBstr(unicode::HtmlBody(root), out); }
+    static HRESULT Body(const Tree& root, BSTR* out) { return frame::ToBstr(unicode::HtmlBody(root), out); }
 };
 
 // GetInlineFile: the part is found by its Content-ID.

@@ -1,6 +1,7 @@
 #include "mailtool/MailTool.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -13,6 +14,8 @@
 #include "mime/MessagePart.h"
 #include "mime/MimePart.h"
 #include "platform/FileSystem.h"
+#include "sendmail/Utf8Message.h"
+#include "upload/PostedForm.h"
 #include "text/Charsets.h"
 
 namespace tarnwick::mailtool {
@@ -25,6 +28,7 @@ constexpr char kSynopsis[] =
     "       tarnwick-mail [--reader READER] body FILE\n"
     "       tarnwick-mail [--reader READER] list FILE\n"
     "       tarnwick-mail [--reader READER] extract [-o PATH] FILE NAME\n"
+    "       tarnwick-mail compose FORM\n"
     "       tarnwick-mail --help\n";
 constexpr char kDescription[] =
     "\n"
@@ -37,6 +41,9 @@ constexpr char kDescription[] =
     "  list     the file name of each attachment of message FILE, each followed by \"||\"\n"
     "  extract  the decoded bytes of the first attachment of message FILE named NAME\n"
     "           (ASCII letter case ignored), to standard output or, with -o, to PATH\n"
+    "  compose  the message file Tarnwick.MailWriter writes for the posted\n"
+    "           multipart/form-data body FORM, end-of-data line included (its\n"
+    "           Message-ID names localhost)\n"
     "\n"
     "summary, body, list and extract print exactly what the reader returns, with no\n"
     "newline added. READER is \"exact\" (the default: the bytes the Mail object\n"
@@ -161,11 +168,27 @@ int Extract(const Part* part, const std::string& messagePath, const std::string&
     return Failure(err, "cannot write " + path + " (it may be incomplete): " + std::strerror(error));
 }
 
+int Compose(const std::string& path, std::FILE* out, std::FILE* err) {
+    platform::MappedFile file;
+    if (!file.Open(path))
+        return Failure(err, "cannot open or map " + path + " (missing, empty or not a regular file)");
+    upload::PostedForm form;
+    if (file.End() - file.Begin() > INT32_MAX ||
+        !form.Parse(file.Begin(), static_cast<std::int32_t>(file.End() - file.Begin())))
+        return Failure(err, "cannot read the form in " + path);
+    sendmail::Utf8FormMessage message("localhost");
+    if (sendmail::ComposeForm(form, message) != sendmail::PostOutcome::kSent)
+        return Failure(err, "the form names no sender or recipient, or one that cannot be read");
+    message.WriteTo(out);
+    return std::ferror(out) ? OutputFailure(err) : kExitOk;
+}
+
 int Run(const CommandLine& line, std::FILE* out, std::FILE* err) {
     const std::vector<std::string>& args = line.operands;
     const std::string command = args.empty() ? "" : args[0];
     std::size_t wanted = 0;   // operands after the command
-    if (command == "count" || command == "summary" || command == "body" || command == "list")
+    if (command == "count" || command == "summary" || command == "body" || command == "list" ||
+        command == "compose")
         wanted = 1;
     else if (command == "extract")
         wanted = 2;
@@ -174,8 +197,11 @@ int Run(const CommandLine& line, std::FILE* out, std::FILE* err) {
     if (args.size() != wanted + 1)
         return UsageError(err, command + (args.size() <= wanted ? ": missing argument" : ": too many arguments"));
     if (line.hasOutput && command != "extract") return UsageError(err, "-o applies to extract only");
+    if (line.hasReader && (command == "count" || command == "compose"))
+        return UsageError(err, "--reader does not apply to " + command);
 
     if (command == "count") return Count(args[1], out, err);
+    if (command == "compose") return Compose(args[1], out, err);
     if (line.unicode) {
         return WithMessage<mime::MessagePart>(args[1], err, [&](const mime::MessagePart& root) {
             if (command == "extract") {

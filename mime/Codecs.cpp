@@ -149,25 +149,33 @@ inline char* EncodeTwoGroups(const unsigned char* p, char* o) {
     return o + 8;
 }
 
-// Encodes the whole range [p, end) into o with the full layout, starting at
-// the beginning of a line; returns the position after the last character.
-// o must hold Base64EncodedSize(end - p) characters.
-char* EncodeRangeInto(const unsigned char* p, const unsigned char* end, char* o) {
+// Encodes the whole range [p, end) into o in lines of kGroups groups,
+// starting at the beginning of a line; returns the position after the last
+// character. o must hold 4 * ceil(n / 3) + 2 * floor(n / (3 * kGroups))
+// characters.
+template <std::size_t kGroups>
+char* EncodeLinesInto(const unsigned char* p, const unsigned char* end, char* o) {
+    constexpr std::size_t kLineBytes = 3 * kGroups;
     // Complete lines, two groups per load. The line's last load reads two
     // bytes past it, so this needs two more bytes than the line itself.
-    while (static_cast<std::size_t>(end - p) >= kBytesPerLine + 2) {
-        for (std::size_t g = 0; g < kBase64GroupsPerLine; g += 2, p += 6) o = EncodeTwoGroups(p, o);
+    while (static_cast<std::size_t>(end - p) >= kLineBytes + 2) {
+        std::size_t g = 0;
+        for (; g + 2 <= kGroups; g += 2, p += 6) o = EncodeTwoGroups(p, o);
+        if (g < kGroups) {
+            o = EncodeGroupPairs(p, o);
+            p += 3;
+        }
         o[0] = '\r';
         o[1] = '\n';
         o += 2;
     }
     // A complete line right at the end: one group at a time.
-    if (static_cast<std::size_t>(end - p) >= kBytesPerLine) {
-        for (std::size_t g = 0; g < kBase64GroupsPerLine; ++g, p += 3) o = EncodeGroupPairs(p, o);
+    if (static_cast<std::size_t>(end - p) >= kLineBytes) {
+        for (std::size_t g = 0; g < kGroups; ++g, p += 3) o = EncodeGroupPairs(p, o);
         *o++ = '\r';
         *o++ = '\n';
     }
-    // The last, shorter line: fewer than 18 complete groups, no CR LF.
+    // The last, shorter line: fewer than kGroups complete groups, no CR LF.
     while (end - p >= 3) {
         o = EncodeGroupPairs(p, o);
         p += 3;
@@ -175,6 +183,10 @@ char* EncodeRangeInto(const unsigned char* p, const unsigned char* end, char* o)
     if (end - p == 1) o = EncodeFinalOne(p[0], o);
     else if (end - p == 2) o = EncodeFinalTwo(p[0], p[1], o);
     return o;
+}
+
+char* EncodeRangeInto(const unsigned char* p, const unsigned char* end, char* o) {
+    return EncodeLinesInto<kBase64GroupsPerLine>(p, end, o);
 }
 
 // The same layout one group at a time, with no tables but the alphabet.
@@ -200,8 +212,6 @@ char* EncodeRangeIntoOneByOne(const unsigned char* p, const unsigned char* end, 
 // 32,708 output characters: large enough that fwrite's per-call cost
 // vanishes, small enough for the stack of a server thread.
 constexpr std::size_t kStreamBlockLines = 442;
-constexpr std::size_t kStreamBlockInput = kStreamBlockLines * kBytesPerLine;
-constexpr std::size_t kStreamBlockOutput = kStreamBlockLines * kCharsPerLine;
 
 // Distinguishes "input used up" from the symbol results.
 constexpr int kInputEnd = -3;
@@ -536,18 +546,32 @@ std::size_t Base64EncodeString(const char* in, char* out) {
     return static_cast<std::size_t>(o - out);
 }
 
-int Base64EncodeToStream(const char* begin, const char* end, std::FILE* stream) {
-    char block[kStreamBlockOutput];
+namespace {
+
+template <std::size_t kGroups>
+void EncodeLinesToStream(const char* begin, const char* end, std::FILE* stream) {
+    constexpr std::size_t kBlockInput = kStreamBlockLines * 3 * kGroups;
+    char block[kStreamBlockLines * (4 * kGroups + 2)];
     const unsigned char* p = reinterpret_cast<const unsigned char*>(begin);
     const unsigned char* const stop = reinterpret_cast<const unsigned char*>(end);
     while (p < stop) {
         const std::size_t take =
-            static_cast<std::size_t>(stop - p) < kStreamBlockInput ? static_cast<std::size_t>(stop - p) : kStreamBlockInput;
-        const char* filled = EncodeRangeInto(p, p + take, block);
+            static_cast<std::size_t>(stop - p) < kBlockInput ? static_cast<std::size_t>(stop - p) : kBlockInput;
+        const char* filled = EncodeLinesInto<kGroups>(p, p + take, block);
         std::fwrite(block, 1, static_cast<std::size_t>(filled - block), stream);
         p += take;
     }
+}
+
+}  // namespace
+
+int Base64EncodeToStream(const char* begin, const char* end, std::FILE* stream) {
+    EncodeLinesToStream<kBase64GroupsPerLine>(begin, end, stream);
     return 1;
+}
+
+void Base64EncodeMimeLinesToStream(const char* begin, const char* end, std::FILE* stream) {
+    EncodeLinesToStream<kMimeBase64LineChars / 4>(begin, end, stream);
 }
 
 void Base64EncodeRange(const char* begin, const char* end, std::string& out) {
@@ -670,8 +694,16 @@ void QuotedPrintableEncode(std::string_view text, std::string& out) {
         const bool lineEnds = i + 1 == text.size() || text.compare(i + 1, 2, "\r\n") == 0;
         const bool blank = c == ' ' || c == '\t';
         bool literal = (c >= 33 && c <= 126 && c != '=') || (blank && !lineEnds);
-        const std::size_t width = literal ? 1 : 3;
-        if (column + width > kMaxLineChars - 1) {
+        // A character of several bytes stays on one line: the break comes
+        // before its first byte, if its bytes would not all fit.
+        std::size_t width = literal ? 1 : 3;
+        if (c >= 0xC0) {
+            std::size_t n = 1;
+            while (n < 4 && i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+            width = 3 * n;
+        }
+        const bool continuation = (c & 0xC0) == 0x80 && i > 0 && static_cast<unsigned char>(text[i - 1]) >= 0x80;
+        if (!continuation && column + width > kMaxLineChars - 1) {
             out += "=\r\n";
             column = 0;
         }

@@ -47,6 +47,12 @@ std::size_t Base64EncodeString(const char* in, char* out);
 // block, never one call per character.
 int Base64EncodeToStream(const char* begin, const char* end, std::FILE* stream);
 
+// Lines of RFC 2045's most, 76 characters, as mail written today has them.
+constexpr std::size_t kMimeBase64LineChars = 76;
+// Encodes [begin, end) to stream in lines of kMimeBase64LineChars characters
+// (CR LF between lines, none after the last). Write errors are not looked at.
+void Base64EncodeMimeLinesToStream(const char* begin, const char* end, std::FILE* stream);
+
 // Appends the encoding of [begin, end) (zero bytes are data) to out, with the
 // identical layout: the in-memory form used by the message composer.
 void Base64EncodeRange(const char* begin, const char* end, std::string& out);
@@ -112,7 +118,7 @@ std::size_t QuotedPrintableDecodeRfc2045(const char* begin, const char* end, cha
 // stays a line break; '=', bytes outside printable ASCII (a lone CR or LF
 // included), a blank before a line end and a '.' starting a line are
 // written as "=XX"; lines are cut by soft breaks ("=" CR LF) to at most 76
-// characters.
+// characters, never between the bytes of a UTF-8 sequence.
 void QuotedPrintableEncode(std::string_view text, std::string& out);
 
 // The encodings a Content-Transfer-Encoding field can name that are undone;

@@ -4,6 +4,7 @@
 #include "hanzi/HanZi.h"
 #include "mailbox/Mail.h"
 #include "mailbox/MailReader.h"
+#include "sendmail/MailWriter.h"
 #include "sendmail/SendMail.h"
 #include "upload/Upload.h"
 
@@ -15,6 +16,7 @@ frame::ClassFactory hanZiFactory(&hanzi::HanZi::Create<hanzi::HanZi>);
 frame::ClassFactory sendMailFactory(&sendmail::SendMail::Create<sendmail::SendMail>);
 frame::ClassFactory uploadFactory(&upload::Upload::Create<upload::Upload>);
 frame::ClassFactory mailReaderFactory(&mailbox::MailReader::Create<mailbox::MailReader>);
+frame::ClassFactory mailWriterFactory(&sendmail::SendMail::Create<sendmail::MailWriter>);
 
 const ClassEntry classTable[] = {
     {&CLSID_Mail, "Mail", &mailFactory},
@@ -22,6 +24,7 @@ const ClassEntry classTable[] = {
     {&CLSID_SendMail, "SendMail", &sendMailFactory},
     {&CLSID_Upload, "Upload", &uploadFactory},
     {&CLSID_MailReader, "MailReader", &mailReaderFactory},
+    {&CLSID_MailWriter, "MailWriter", &mailWriterFactory},
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The module's class table: one row per class, in the order Mail, HanZi,
-// SendMail, Upload, MailReader. Registration, class-object look-up and creation all go
-// through it.
+// SendMail, Upload, MailReader, MailWriter. Registration, class-object
+// look-up and creation all go through it.
 #pragma once
 
 #include "frame/ClassFactory.h"

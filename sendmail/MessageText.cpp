@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "mime/HeaderWriting.h"
 #include "platform/Clock.h"
 #include "text/FileNames.h"
 #include "text/Limits.h"
@@ -160,15 +161,17 @@ std::string AttachmentBaseName(const std::string& path) {
            text::CutAtCharBoundary(std::string(base.substr(nameEnd)), text::kMaxNamePartBytes);
 }
 
+std::string OneLine(std::string value) {
+    for (char& c : value)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) c = ' ';
+    return value;
+}
+
 std::string QuotedString(std::string_view value) {
-    std::string out = "\"";
-    for (char c : value) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) c = '_';
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + '"';
+    std::string clean(value);
+    for (char& c : clean)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+    return mime::QuotedText(clean);
 }
 
 std::string FoldHeaderLine(const std::string& line, bool afterCommas) {

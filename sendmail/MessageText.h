@@ -16,6 +16,18 @@ namespace tarnwick::sendmail {
 
 constexpr char kLineEnd[] = "\r\n";
 constexpr char kBoundary[] = "QUORBEL_POST_BYE_TEMWARDOSSEN_200011119";
+constexpr char kMailerName[] = "Quorbel Post";
+constexpr char kPreamble[] = "This is a multi-part message in MIME format.";
+// What an upload whose name leaves nothing after its path is attached as.
+constexpr char kUnnamedAttachment[] = "attachment";
+// The line the mail server that collects a message file reads up to.
+constexpr char kEndOfData[] = "\r\n.\r\n";
+
+// A posted value on one header line: a CR or LF in it would start a header
+// line of the sender's making, and no other control byte belongs in a
+// header either, so each (tab aside) becomes a space. None is ever the
+// second byte of a double-byte character, so each goes on its own.
+std::string OneLine(std::string value);
 
 // text without leading and trailing white space (space, tab, CR, LF,
 // vertical tab, form feed); a double-byte character whose second byte looks

@@ -13,22 +13,9 @@
 namespace tarnwick::sendmail {
 namespace {
 
-constexpr char kMailerName[] = "Quorbel Post";
-constexpr char kPreamble[] = "This is a multi-part message in MIME format.";
-constexpr char kEndOfData[] = "\r\n.\r\n";
 constexpr int kLineWidth = 76;   // of the text part
 
 void Write(std::FILE* file, std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file); }
-
-// A posted value on one header line: a CR or LF in it would start a header
-// line of the sender's making, and no other control byte belongs in a
-// header either. None is ever the second byte of a double-byte character,
-// so each goes on its own.
-std::string OneLine(std::string value) {
-    for (char& c : value)
-        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) c = ' ';
-    return value;
-}
 
 void WriteText(std::FILE* file, const std::string& text, const std::string& suffix) {
     const std::string wrapped = WrapText(WithCrLfLineEnds(text), kLineWidth);

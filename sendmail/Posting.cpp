@@ -9,7 +9,6 @@
 
 #include "platform/FileSystem.h"
 #include "sendmail/MessageText.h"
-#include "sendmail/MultipartMessage.h"
 #include "text/NarrowText.h"
 
 namespace tarnwick::sendmail {
@@ -23,9 +22,6 @@ std::string WithoutBlanks(const std::string& address) {
     if (begin == std::string::npos) return std::string();
     return address.substr(begin, address.find_last_not_of(" \t") + 1 - begin);
 }
-
-// What an upload whose name leaves nothing after its path is attached as.
-constexpr char kUnnamedAttachment[] = "attachment";
 
 // Tries a few names more than two posts in one process could take at once.
 constexpr int kNameAttempts = 1000;
@@ -106,7 +102,7 @@ std::string AttachmentName(const char* clientFileName) {
 
 // Writes the message into a new file of workDir; false when it cannot be
 // written whole. fileName and digits name it.
-bool WriteMessageFile(const MultipartMessage& message, const std::string& workDir, std::string& fileName,
+bool WriteMessageFile(const FormMessage& message, const std::string& workDir, std::string& fileName,
                       std::string& digits) {
     do {
         digits = UniqueTimeDigits();
@@ -121,34 +117,52 @@ bool WriteMessageFile(const MultipartMessage& message, const std::string& workDi
 
 }  // namespace
 
-PostOutcome PostForm(const upload::PostedForm& form, std::string& tempPath, const std::string& mailPath,
-                     const LocalDomains& domains) {
-    MultipartMessage message;
-    message.SetFrom(upload::TextOf(form.Value("From")));
-    if (!message.ParseRecipients(upload::TextOf(form.Value("To")))) return PostOutcome::kUnreadableAddress;
-    message.SetSubject(upload::TextOf(form.Value("Subject")));
-    message.SetBody(upload::TextOf(form.Value("Body")));
-    if (message.RecipientCount() == 0) return PostOutcome::kNoRecipient;
+PostOutcome CodePageFormMessage::ReadFields(const upload::PostedForm& form) {
+    message_.SetFrom(upload::TextOf(form.Value("From")));
+    if (!message_.ParseRecipients(upload::TextOf(form.Value("To")))) return PostOutcome::kUnreadableAddress;
+    message_.SetSubject(upload::TextOf(form.Value("Subject")));
+    message_.SetBody(upload::TextOf(form.Value("Body")));
+    return message_.RecipientCount() == 0 ? PostOutcome::kNoRecipient : PostOutcome::kSent;
+}
+
+std::vector<std::string> CodePageFormMessage::Addresses() const {
+    std::vector<std::string> addresses;
+    std::string address, displayName;
+    for (long r = 0; message_.GetRecipient(r, address, displayName); ++r) addresses.push_back(address);
+    return addresses;
+}
+
+void CodePageFormMessage::Attach(const upload::FormField& upload) {
+    message_.AddAttachment(AttachmentName(upload.fileName),
+                           std::string_view(upload.dataStart, static_cast<std::size_t>(upload.dataLength)));
+}
+
+PostOutcome ComposeForm(const upload::PostedForm& form, FormMessage& message) {
+    const PostOutcome read = message.ReadFields(form);
+    if (read != PostOutcome::kSent) return read;
+    // Each upload by its place in the form: two fields, or two files of one
+    // field, are two attachments even under one name.
+    for (const upload::FormField* field = form.Fields(); field != nullptr; field = field->nextField.get())
+        if (field->isFile && field->fileName[0] != '\0' && field->dataLength > 0) message.Attach(*field);
+    return PostOutcome::kSent;
+}
+
+PostOutcome PostForm(const upload::PostedForm& form, FormMessage& message, std::string& tempPath,
+                     const std::string& mailPath, const LocalDomains& domains) {
+    const PostOutcome composed = ComposeForm(form, message);
+    if (composed != PostOutcome::kSent) return composed;
 
     // Every local recipient must be able to get a copy before anything is
     // made; a user named twice gets one.
     std::vector<std::string> users;
     std::set<std::string> seenUsers;
-    std::string address, displayName, user;
-    for (long r = 0; r < message.RecipientCount(); ++r) {
-        message.GetRecipient(r, address, displayName);
+    std::string user;
+    for (const std::string& address : message.Addresses()) {
         if (!IsLocalAddress(address, domains, user)) continue;   // the mail server's to deliver
         if (!IsDeliverableUserName(user) || !platform::DirectoryExists(mailPath + "\\" + user))
             return PostOutcome::kUnknownLocalUser;
         if (seenUsers.insert(text::FoldCaseByCharacter(user)).second) users.push_back(user);
     }
-
-    // Each upload by its place in the form: two fields, or two files of one
-    // field, are two attachments even under one name.
-    for (const upload::FormField* field = form.Fields(); field != nullptr; field = field->nextField.get())
-        if (field->isFile && field->fileName[0] != '\0' && field->dataLength > 0)
-            message.AddAttachment(AttachmentName(field->fileName),
-                                  std::string_view(field->dataStart, static_cast<std::size_t>(field->dataLength)));
 
     // Without a temporary path the working directory would land in the
     // server's current directory.
@@ -168,6 +182,12 @@ PostOutcome PostForm(const upload::PostedForm& form, std::string& tempPath, cons
     platform::DeleteFileAt(messageFile);
     platform::RemoveDirectoryAt(workDir);
     return outcome;
+}
+
+PostOutcome PostForm(const upload::PostedForm& form, std::string& tempPath, const std::string& mailPath,
+                     const LocalDomains& domains) {
+    CodePageFormMessage message;
+    return PostForm(form, message, tempPath, mailPath, domains);
 }
 
 }  // namespace tarnwick::sendmail

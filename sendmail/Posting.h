@@ -3,9 +3,12 @@
 // recipient whose domain is local.
 #pragma once
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/Clock.h"
+#include "sendmail/MultipartMessage.h"
 #include "upload/PostedForm.h"
 
 namespace tarnwick::sendmail {
@@ -52,6 +55,41 @@ enum class PostOutcome {
     kCopyFailed,          // a local recipient's copy could not be made
 };
 
+// A posted form made into a message, by one of the two ways of writing it.
+class FormMessage {
+public:
+    virtual ~FormMessage() = default;
+    // Reads the sender, the recipients, the subject and the text from the
+    // form: kUnreadableAddress at an address that cannot be read,
+    // kNoRecipient when nobody is named, else kSent.
+    virtual PostOutcome ReadFields(const upload::PostedForm& form) = 0;
+    // Every address the message goes to.
+    virtual std::vector<std::string> Addresses() const = 0;
+    // Attaches an upload (a file field with a file name and bytes), in form
+    // order; the bytes stay the form's.
+    virtual void Attach(const upload::FormField& upload) = 0;
+    // Writes the message file, ended by the end-of-data line.
+    virtual void WriteTo(std::FILE* file) const = 0;
+};
+
+// SendMail's message: the form's text in the system code page, as
+// MultipartMessage writes it.
+class CodePageFormMessage : public FormMessage {
+public:
+    PostOutcome ReadFields(const upload::PostedForm& form) override;
+    std::vector<std::string> Addresses() const override;
+    void Attach(const upload::FormField& upload) override;
+    void WriteTo(std::FILE* file) const override { message_.WriteTo(file); }
+
+private:
+    MultipartMessage message_;
+};
+
+// Makes the form's message: its fields read, then every uploaded file (a
+// file field with a file name and bytes) attached, once, in form order.
+// What ReadFields answers.
+PostOutcome ComposeForm(const upload::PostedForm& form, FormMessage& message);
+
 // Composes the form's message and delivers it. Every recipient is checked
 // first: nothing is made unless each address can be read and each local one
 // names a user with a directory under mailPath. Every uploaded file (a file
@@ -59,6 +97,10 @@ enum class PostOutcome {
 // in form order. The message file is written into a fresh working directory
 // under tempPath (which then names it), copied to each local user once
 // (copies made stay when a later one fails) and removed with the directory.
+PostOutcome PostForm(const upload::PostedForm& form, FormMessage& message, std::string& tempPath,
+                     const std::string& mailPath, const LocalDomains& domains);
+
+// PostForm with SendMail's message.
 PostOutcome PostForm(const upload::PostedForm& form, std::string& tempPath, const std::string& mailPath,
                      const LocalDomains& domains);
 

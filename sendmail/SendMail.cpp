@@ -3,7 +3,6 @@
 #include "frame/ComBoundary.h"
 #include "frame/StringConversion.h"
 #include "platform/FileSystem.h"
-#include "sendmail/Posting.h"
 
 namespace tarnwick::sendmail {
 
@@ -46,6 +45,10 @@ HRESULT SendMail::put_sMailPath(BSTR newVal) {
     });
 }
 
+std::unique_ptr<FormMessage> SendMail::NewMessage(const LocalDomains&) const {
+    return std::make_unique<CodePageFormMessage>();
+}
+
 HRESULT SendMail::Send(long* bSendSucceed) {
     if (!bSendSucceed) return E_POINTER;
     *bSendSucceed = 0;
@@ -56,7 +59,8 @@ HRESULT SendMail::Send(long* bSendSucceed) {
         domains.host = TARNWICK_HOST_DOMAIN;
         // A null path is an empty one: nothing is made, nothing is sent.
         std::string tempPath = frame::ToNarrow(tempPath_.Get());
-        const bool sent = PostForm(form_, tempPath, mailPath_.Value(), domains) == PostOutcome::kSent;
+        const std::unique_ptr<FormMessage> message = NewMessage(domains);
+        const bool sent = PostForm(form_, *message, tempPath, mailPath_.Value(), domains) == PostOutcome::kSent;
         frame::Bstr working;
         if (SUCCEEDED(frame::ToWide(tempPath, working.Put()))) tempPath_ = std::move(working);
         *bSendSucceed = sent ? 1 : 0;

@@ -138,6 +138,10 @@ std::u16string RawTextToUnicode(std::string_view bytes) {
     return out;
 }
 
+std::string RawTextToUtf8(std::string_view bytes) {
+    return IsUtf8(bytes) ? std::string(bytes) : ToUtf8(RawTextToUnicode(bytes));
+}
+
 bool IsUtf8(std::string_view bytes) {
     std::u16string ignored;
     return platform::DecodeCodePage(platform::kUtf8CodePage, bytes, ignored, /*strict=*/true);

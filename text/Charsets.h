@@ -32,6 +32,10 @@ std::u16string MarkedTextToUnicode(std::string_view bytes, std::string_view char
 // system code page otherwise (as older clients sent GBK).
 std::u16string RawTextToUnicode(std::string_view bytes);
 
+// Raw text as UTF-8: bytes themselves when they are valid UTF-8, else read
+// in the system code page.
+std::string RawTextToUtf8(std::string_view bytes);
+
 // Whether bytes are valid UTF-8 (plain ASCII is).
 bool IsUtf8(std::string_view bytes);
 

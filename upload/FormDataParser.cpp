@@ -180,6 +180,23 @@ std::size_t NextDelimiter(std::string_view body, std::size_t from, std::string_v
     return kNone;
 }
 
+// The value of the Content-Type line among the header lines of
+// [begin, end) (name in any letter case), blanks around it dropped.
+std::string_view PartContentType(std::string_view body, std::size_t begin, std::size_t end) {
+    constexpr std::string_view kName = "content-type:";
+    for (std::size_t line = begin; line < end;) {
+        const std::size_t lineEnd = std::min(body.find(kLineEnd, line), end);
+        if (lineEnd - line >= kName.size() && text::EqualIgnoringAsciiCase(body.substr(line, kName.size()), kName)) {
+            std::size_t a = line + kName.size(), b = lineEnd;
+            while (a < b && IsBlank(body[a])) ++a;
+            while (b > a && IsBlank(body[b - 1])) --b;
+            return body.substr(a, b - a);
+        }
+        line = lineEnd + kLineEnd.size();
+    }
+    return {};
+}
+
 }  // namespace
 
 bool ReadDisposition(std::string_view header, std::size_t p, FormField& field) {
@@ -265,6 +282,7 @@ bool FormDataParser::Parse(const char* body, std::int32_t bodyLength) {
             std::memcpy(record->fileName, part.fileName, sizeof part.fileName);
             record->isFile = part.isFile;
             if (!cutOff) {
+                record->contentType = PartContentType(text, p, dataStart);
                 record->dataStart = body + dataStart;
                 record->dataLength = partEnd >= dataStart + kLineEndBytes
                                          ? static_cast<std::int32_t>(partEnd - kLineEndBytes - dataStart)

@@ -55,6 +55,9 @@ struct FormField {
     char fileName[kFileNameSlot] = {};
     std::int32_t dataLength = 0;           // never negative
     const char* dataStart = nullptr;       // first data byte in the body; null for no data
+    // The part's Content-Type value as sent, blanks around it dropped (in the
+    // body); empty when the part has none.
+    std::string_view contentType;
     std::unique_ptr<FormField> nextField;  // the following part, in body order
 };
 

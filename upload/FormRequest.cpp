@@ -3,6 +3,7 @@
 #include "frame/ComBoundary.h"
 #include "frame/ComPtr.h"
 #include "frame/StringConversion.h"
+#include "text/Charsets.h"
 
 namespace tarnwick::upload {
 namespace {
@@ -65,14 +66,21 @@ HRESULT ReadPostedForm(frame::PageBinding& page, RequestBody& body, PostedForm& 
     return S_FALSE;
 }
 
-HRESULT FormValue(const PostedForm& form, const VARIANT& key, BSTR* out) {
+HRESULT FormValue(const PostedForm& form, const VARIANT& key, BSTR* out, FormCharset charset) {
     if (!out) return E_POINTER;
     *out = nullptr;
+    const bool utf8 = charset == FormCharset::kUtf8;
+    const auto text = [&](const FieldText& value) {
+        return utf8 ? frame::ToBstr(text::RawTextToUnicode(TextOf(value)), out)
+                    : frame::ToWideExact(TextOf(value).c_str(), out);
+    };
     return frame::Guarded([&]() -> HRESULT {
         if (key.vt == VT_BSTR) {
-            const FieldText value = form.Value(frame::ToNarrow(key.bstrVal));
+            FieldText value = form.Value(utf8 ? frame::ToUtf8(key.bstrVal) : frame::ToNarrow(key.bstrVal));
+            // An old form posted in the system code page names its fields so.
+            if (utf8 && value.length == 0) value = form.Value(frame::ToNarrow(key.bstrVal));
             if (value.length == 0) return S_FALSE;
-            return frame::ToWideExact(TextOf(value).c_str(), out);
+            return text(value);
         }
         long index = 0;
         HRESULT hr = frame::VariantToLong(key, index);
@@ -82,7 +90,7 @@ HRESULT FormValue(const PostedForm& form, const VARIANT& key, BSTR* out) {
             *out = SysAllocString(L"");
             return *out ? S_FALSE : E_OUTOFMEMORY;
         }
-        return frame::ToWideExact(TextOf(value).c_str(), out);
+        return text(value);
     });
 }
 

@@ -41,9 +41,14 @@ private:
 // returned; S_OK otherwise.
 HRESULT ReadPostedForm(frame::PageBinding& page, RequestBody& body, PostedForm& form);
 
+// How a form's bytes are read: in the system code page, or as UTF-8 (a
+// name or value that is not valid UTF-8 then read in the system code page).
+enum class FormCharset { kSystemCodePage, kUtf8 };
+
 // Form(name or index): a text key looks up by name (S_FALSE, out null, when
 // the field is missing or empty); any other key is coerced to an index (an
 // empty string with S_FALSE for a missing or empty field).
-HRESULT FormValue(const PostedForm& form, const VARIANT& key, BSTR* out);
+HRESULT FormValue(const PostedForm& form, const VARIANT& key, BSTR* out,
+                  FormCharset charset = FormCharset::kSystemCodePage);
 
 }  // namespace tarnwick::upload
