@@ -683,6 +683,7 @@ void QuotedPrintableEncode(std::string_view text, std::string& out) {
     constexpr std::size_t kMaxLineChars = 76;   // the soft break's "=" included
     constexpr char kHexDigits[] = "0123456789ABCDEF";
     std::size_t column = 0;
+    std::size_t sequenceLeft = 0;   // bytes of a UTF-8 sequence still to come
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             out += "\r\n";
@@ -697,13 +698,16 @@ void QuotedPrintableEncode(std::string_view text, std::string& out) {
         // A character of several bytes stays on one line: the break comes
         // before its first byte, if its bytes would not all fit.
         std::size_t width = literal ? 1 : 3;
-        if (c >= 0xC0) {
-            std::size_t n = 1;
-            while (n < 4 && i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
-            width = 3 * n;
+        const bool insideCharacter = sequenceLeft > 0;
+        if (insideCharacter) {
+            --sequenceLeft;
+        } else if (c >= 0xC0) {
+            while (sequenceLeft < 3 && i + 1 + sequenceLeft < text.size() &&
+                   (static_cast<unsigned char>(text[i + 1 + sequenceLeft]) & 0xC0) == 0x80)
+                ++sequenceLeft;
+            width = 3 * (1 + sequenceLeft);
         }
-        const bool continuation = (c & 0xC0) == 0x80 && i > 0 && static_cast<unsigned char>(text[i - 1]) >= 0x80;
-        if (!continuation && column + width > kMaxLineChars - 1) {
+        if (!insideCharacter && column + width > kMaxLineChars - 1) {
             out += "=\r\n";
             column = 0;
         }

@@ -462,6 +462,8 @@ TEST(MimeCodecQuotedPrintable, EncoderRules) {
         {"76 take a soft break", std::string(76, 'a'), std::string(75, 'a') + "=\r\na"},
         {"an escape is never split", std::string(73, 'a') + "\xff", std::string(73, 'a') + "=\r\n=FF"},
         {"a dot after a soft break is escaped", std::string(75, 'a') + ".", std::string(75, 'a') + "=\r\n=2E"},
+        {"a UTF-8 character is never split", std::string(68, 'a') + "\xe4\xb8\xad",
+         std::string(68, 'a') + "=\r\n=E4=B8=AD"},
     };
     for (const Row& row : rows) {
         std::string out;
