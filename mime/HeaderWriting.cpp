@@ -71,6 +71,11 @@ std::vector<std::string> WordsIn(std::string_view utf8, bool base64, std::size_t
             if ((base64 ? BLength(taken.size()) : QLength(taken)) > room && end > i) break;
             end = next;
         }
+        // Cut after a blank where the word has one: a decoder that keeps the
+        // blank between two encoded words then shows at worst two blanks
+        // between two words, not one inside a word.
+        const std::size_t blank = utf8.substr(i, end - i).rfind(' ');
+        if (end < utf8.size() && blank != std::string_view::npos && blank > 0) end = i + blank + 1;
         std::string word(kWordStart[base64]);
         if (base64)
             AppendB(utf8.substr(i, end - i), word);
