@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mime/Codecs.h"
+#include "sendmail/Utf8Message.h"
 #include "tests/unit/TestFiles.h"
 
 namespace tarnwick::sendmail {
@@ -238,6 +239,48 @@ TEST_F(PostFormTest, WithoutATempPathNothingIsMadeOrSent) {
     EXPECT_EQ(PostForm(form.Posted(), tempPath, mail, Domains()), PostOutcome::kNoWorkingDirectory);
     EXPECT_EQ(tempPath, "") << "no working directory";
     EXPECT_TRUE(Files(mail + "/ann").empty());
+}
+
+// MailWriter's message: To, Cc and Bcc each deliver, a user once, and no
+// copy names the Bcc recipients; any recipient that cannot be read or get a
+// copy refuses the whole post, From included.
+TEST_F(PostFormTest, Utf8MessageDeliversToCcAndBccOnceAndWritesNoBcc) {
+    test::MakeDirs(mail + "/carol");
+    FakeForm form;
+    form.entries = {{"From", "Ann <ann@127.0.0.1>", "", false},
+                    {"To", "Bob@mail.example", "", false},
+                    {"Cc", "\"Carol, C.\" <carol@mail.example>", "", false},
+                    {"Bcc", "ann@mail.example; Bob@mail.example", "", false}};
+    std::string tempPath = temp;
+    Utf8FormMessage message("mail.example");
+    ASSERT_EQ(PostForm(form.Posted(), message, tempPath, mail, Domains()), PostOutcome::kSent);
+    const std::string copy = OnlyCopy(mail + "/Bob");
+    EXPECT_EQ(OnlyCopy(mail + "/carol"), copy);
+    EXPECT_EQ(OnlyCopy(mail + "/ann"), copy);
+    EXPECT_NE(copy.find("\r\nCc: \"Carol, C.\" <carol@mail.example>\r\n"), std::string::npos);
+    EXPECT_EQ(copy.find("ann@mail.example"), std::string::npos) << "the Bcc recipient is not written";
+    EXPECT_NE(copy.find("@mail.example>\r\n"), std::string::npos) << "the Message-ID names the host";
+
+    const struct Row { const char* field; const char* value; PostOutcome outcome; } rows[] = {
+        {"Bcc", "x <y@mail.example", PostOutcome::kUnreadableAddress},
+        {"Cc", "ann@mail.example, b c@example.com", PostOutcome::kUnreadableAddress},
+        {"Cc", "nobody@mail.example", PostOutcome::kUnknownLocalUser},
+        {"From", "", PostOutcome::kUnreadableAddress},
+        {"To", "", PostOutcome::kNoRecipient},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.value);
+        FakeForm refused;
+        refused.entries = {{"From", "ann@127.0.0.1", "", false}, {"To", "carol@mail.example", "", false}};
+        for (FakeForm::Entry& e : refused.entries)
+            if (e.name == row.field) e.value = row.value;
+        if (std::string(row.field) != "From" && std::string(row.field) != "To")
+            refused.entries.push_back({row.field, row.value, "", false});
+        Utf8FormMessage refusedMessage("mail.example");
+        tempPath = temp;
+        EXPECT_EQ(PostForm(refused.Posted(), refusedMessage, tempPath, mail, Domains()), row.outcome);
+        EXPECT_EQ(Files(mail + "/carol").size(), 1u);
+    }
 }
 
 }  // namespace
