@@ -56,8 +56,13 @@ bool IsLocalAddress(const std::string& rawAddress, const LocalDomains& domains, 
 }
 
 bool IsDeliverableUserName(const std::string& user) {
-    if (user.empty() || user == "." || user == "..") return false;
+    // Windows drops a trailing dot or space from a name: "ann." would open ann.
+    if (user.empty() || user.back() == '.' || user.back() == ' ') return false;
     return user.find_first_of("\\/:") == std::string::npos;
+}
+
+bool IsLocalUser(const std::string& mailPath, const std::string& user) {
+    return IsDeliverableUserName(user) && platform::DirectoryExists(mailPath + "\\" + user + "\\" + kMailboxFolder);
 }
 
 std::string TimeDigits(const platform::UtcTime& t) {
@@ -159,8 +164,7 @@ PostOutcome PostForm(const upload::PostedForm& form, FormMessage& message, std::
     std::string user;
     for (const std::string& address : message.Addresses()) {
         if (!IsLocalAddress(address, domains, user)) continue;   // the mail server's to deliver
-        if (!IsDeliverableUserName(user) || !platform::DirectoryExists(mailPath + "\\" + user))
-            return PostOutcome::kUnknownLocalUser;
+        if (!IsLocalUser(mailPath, user)) return PostOutcome::kUnknownLocalUser;
         if (seenUsers.insert(text::FoldCaseByCharacter(user)).second) users.push_back(user);
     }
 

@@ -27,8 +27,17 @@ bool IsLocalAddress(const std::string& address, const LocalDomains& domains, std
 
 // Whether a local user name may name a directory under the mail path: never
 // one that could leave the mail store (a path separator, a drive colon, "."
-// or "..") and never an empty one.
+// or ".."), one ending in a dot or a space (which Windows drops, so that it
+// would name another user's folder) or an empty one.
 bool IsDeliverableUserName(const std::string& user);
+
+// The folder of a user's received messages, inside the user's folder.
+constexpr char kMailboxFolder[] = "mailbox";
+
+// Whether user is a user of the store at mailPath: a deliverable name whose
+// folder holds a kMailboxFolder folder. Other folders of the store (the
+// server's work folders) get no mail.
+bool IsLocalUser(const std::string& mailPath, const std::string& user);
 
 // Year, month, day, hour, minute, second and milliseconds as plain decimal
 // numbers without separators ("%i" seven times).
@@ -49,7 +58,7 @@ enum class PostOutcome {
     kSent,                // composed and copied to every local recipient
     kUnreadableAddress,   // a recipient with a "<" but no ">" after it
     kNoRecipient,         // the To text names nobody
-    kUnknownLocalUser,    // a local recipient without a directory, or a name never delivered to
+    kUnknownLocalUser,    // a local recipient who is no user of the store (IsLocalUser)
     kNoWorkingDirectory,  // tempPath is empty or no directory could be made in it
     kWriteFailed,         // the message file could not be written
     kCopyFailed,          // a local recipient's copy could not be made
@@ -92,7 +101,7 @@ PostOutcome ComposeForm(const upload::PostedForm& form, FormMessage& message);
 
 // Composes the form's message and delivers it. Every recipient is checked
 // first: nothing is made unless each address can be read and each local one
-// names a user with a directory under mailPath. Every uploaded file (a file
+// names a user of the store at mailPath (IsLocalUser). Every uploaded file (a file
 // field with a file name and bytes) is attached once, from the posted bytes,
 // in form order. The message file is written into a fresh working directory
 // under tempPath (which then names it), copied to each local user once

@@ -15,9 +15,22 @@ Function FilePart(name, fileName, bytes)
 End Function
 
 mailRoot = ScratchDir & "mail"
-host.MakeDirs mailRoot & "\ann"
-host.MakeDirs mailRoot & "\bob"
+' A user of the store: a folder that holds a mailbox folder.
+host.MakeDirs mailRoot & "\ann\mailbox"
+host.MakeDirs mailRoot & "\bob\mailbox"
 temp = ScratchDir & "temp\"
+
+' The delivered copies in a user's folder (its mailbox folder left out).
+Function Copies(user)
+    Dim name
+    Copies = ""
+    For Each name In Split(host.ListDir(mailRoot & "\" & user), "|")
+        If name <> "mailbox" Then
+            If Copies <> "" Then Copies = Copies & "|"
+            Copies = Copies & name
+        End If
+    Next
+End Function
 host.MakeDirs temp
 
 ' Real bodies posted by Chromium (see tests/data/browser-bodies/README.md).
@@ -58,7 +71,7 @@ Dim LastCopyHex
 Function Delivered(user)
     Dim names, path, text, p, q, value
     LastCopyHex = ""
-    names = host.ListDir(mailRoot & "\" & user)
+    names = Copies(user)
     If names = "" Or InStr(names, "|") > 0 Then
         Delivered = "<" & names & ">"
         Exit Function
@@ -153,15 +166,21 @@ Check "sTempPath reads the working directory", Left(sender.sTempPath, Len(temp))
 ' --- mail for other domains only: listed in To, delivered by nobody here
 body = Part("To", "ann@example.com;bob@example.org") & Part("Body", "x") & "--" & B & "--" & vbCrLf
 CheckEqual "Send to foreign users only", Post(body), 1
-CheckEqual "no local copy and a clean temp path", host.ListDir(mailRoot & "\ann") & host.ListDir(mailRoot & "\bob") & _
+CheckEqual "no local copy and a clean temp path", Copies("ann") & Copies("bob") & _
     host.ListDir(temp), ""
 
 ' --- the same user named twice gets one copy
 body = Part("To", "ann@localhost;ANN@127.0.0.1") & Part("Body", "twice") & "--" & B & "--" & vbCrLf
 CheckEqual "Send to one user twice", Post(body), 1
-CheckEqual "one copy only", UBound(Split(host.ListDir(mailRoot & "\ann"), "|")), 0
+CheckEqual "one copy only", UBound(Split(Copies("ann"), "|")), 0
 host.RemoveTree mailRoot & "\ann"
-host.MakeDirs mailRoot & "\ann"
+host.MakeDirs mailRoot & "\ann\mailbox"
+
+' --- a file name the sender writes stays one quoted parameter: it adds none
+body = Part("To", "ann@localhost") & FilePart("f1", "a.txt; filename=evil.html", "data") & "--" & B & "--" & vbCrLf
+CheckEqual "Send a file named with a parameter in it", Post(body), 1
+CheckEqual "the name stays one quoted parameter", InStr(Delivered("ann"), _
+    "Content-Disposition: attachment; filename=""a.txt; filename=evil.html""" & vbCrLf) > 0, True
 
 ' --- an empty form names nobody
 CheckEqual "an empty form sends nothing", Post(""), 0
@@ -248,7 +267,7 @@ For Each row In deliveredRows
     CheckCopy row(0) & ": " & row(4) & ", byte for byte", Delivered(row(3)), row(5)
     Keep row(0)
     CheckEqual row(0) & ": nobody else gets a copy, nothing left under the temp path", _
-        host.ListDir(mailRoot & "\ann") & host.ListDir(mailRoot & "\bob") & host.ListDir(temp), ""
+        Copies("ann") & Copies("bob") & host.ListDir(temp), ""
 Next
 
 ' --- every recipient is checked before anything is made: one that cannot be
@@ -259,13 +278,16 @@ refusedRows = Array( _
     Array("ann@localhost,bbo@localhost", "a local user without a directory"), _
     Array("ann@localhost;..@localhost", "a user name that leaves the mail store"), _
     Array("ann@localhost;localhost", "a local domain without a user"), _
+    Array("ann@localhost;tmp@localhost", "a folder of the store that holds no mailbox"), _
+    Array("ann.@localhost", "a user name ending in a dot, which Windows would open as ann"), _
     Array("x <y", "only an unreadable address"), _
     Array(" , ;", "only blanks and separators"))
+host.MakeDirs mailRoot & "\tmp"
 For Each row In refusedRows
     host.SetBodyHex Captured("semicolon-value", "To", row(0))
     CheckEqual "refused, " & row(1) & ": Send", SendPosted(), 0
-    CheckEqual "refused, " & row(1) & ": nothing delivered or made", host.ListDir(mailRoot & "\ann") & "|" & _
-        host.ListDir(mailRoot & "\bob") & "|" & host.ListDir(temp) & "|" & sender.sTempPath, "|||" & temp
+    CheckEqual "refused, " & row(1) & ": nothing delivered or made", Copies("ann") & "|" & _
+        Copies("bob") & "|" & host.ListDir(temp) & "|" & sender.sTempPath, "|||" & temp
 Next
 
 ' --- without a temporary path nothing is made: the working directory would
@@ -277,7 +299,7 @@ sender.OnStartPage host.Context
 sender.sMailPath = mailRoot
 sender.sTempPath = ""
 CheckEqual "Send with an empty sTempPath", sender.Send(), 0
-CheckEqual "sends nothing and keeps the path", host.ListDir(mailRoot & "\ann") & "|" & sender.sTempPath, "|"
+CheckEqual "sends nothing and keeps the path", Copies("ann") & "|" & sender.sTempPath, "|"
 
 ' --- without a page there is no form to send
 Set lone = CreateObject("Tarnwick.SendMail")

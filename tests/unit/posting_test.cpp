@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -50,7 +55,8 @@ LocalDomains Domains() {
 std::vector<std::string> Files(const std::string& dir) {
     std::vector<std::string> names;
     if (!std::filesystem::exists(dir)) return names;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().filename() != kMailboxFolder) names.push_back(e.path().filename().string());
     return names;
 }
 
@@ -80,6 +86,8 @@ TEST(LocalUserOf, AcceptsOnlyLocalDomainsAndSafeNames) {
         {"c:x@mail.example", ""},
         {"@mail.example", ""},
         {"\xD6\xD0@mail.example", "\xD6\xD0"},
+        {"ann.@mail.example", ""},       // Windows would open ann's folder
+        {"ann @mail.example", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(LocalUserOf(c.address, Domains()), c.user) << c.address;
 }
@@ -90,8 +98,8 @@ protected:
         temp = scratch.Path() + "tmp/";
         mail = scratch.Path() + "mail";
         test::MakeDirs(temp);
-        test::MakeDirs(mail + "/ann");
-        test::MakeDirs(mail + "/Bob");
+        test::MakeDirs(mail + "/ann/mailbox");
+        test::MakeDirs(mail + "/Bob/mailbox");
     }
     test::ScratchDir scratch;
     std::string temp, mail;
@@ -152,10 +160,13 @@ TEST_F(PostFormTest, RecipientsAreCheckedBeforeAnyDelivery) {
         {"ann@127.0.0.1;..@mail.example", PostOutcome::kUnknownLocalUser},
         {"ann@127.0.0.1;mail.example", PostOutcome::kUnknownLocalUser},
         {"ann@127.0.0.1,zed@127.0.0.1", PostOutcome::kUnknownLocalUser},   // a file, not a user's directory
+        {"ann@127.0.0.1,tmp@127.0.0.1", PostOutcome::kUnknownLocalUser},   // a folder without a mailbox
+        {"ann.@127.0.0.1", PostOutcome::kUnknownLocalUser},
         {"", PostOutcome::kNoRecipient},
         {" , ;", PostOutcome::kNoRecipient},
     };
     test::WriteFile(mail + "/zed", "");
+    test::MakeDirs(mail + "/tmp");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.to);
         FakeForm form;
@@ -167,9 +178,34 @@ TEST_F(PostFormTest, RecipientsAreCheckedBeforeAnyDelivery) {
     }
 }
 
+// A directory nobody can write into while it lives, not even root: marked
+// immutable (ext4 and most Linux file systems know the flag).
+class ImmutableDir {
+public:
+    explicit ImmutableDir(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY)) {
+        int flags = 0;
+        made_ = fd_ >= 0 && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0 &&
+                (flags |= FS_IMMUTABLE_FL, ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0);
+    }
+    ~ImmutableDir() {
+        int flags = 0;
+        if (made_ && ioctl(fd_, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_IMMUTABLE_FL;
+            ioctl(fd_, FS_IOC_SETFLAGS, &flags);
+        }
+        if (fd_ >= 0) close(fd_);
+    }
+    bool made() const { return made_; }
+
+private:
+    int fd_;
+    bool made_ = false;
+};
+
 TEST_F(PostFormTest, ACopyThatCannotBeMadeFailsThePostAndMadeCopiesStay) {
-    // A user directory nobody can write into, not even root.
-    std::filesystem::create_directory_symlink("/proc/self", mail + "/zed");
+    test::MakeDirs(mail + "/zed/mailbox");
+    const ImmutableDir locked(mail + "/zed");
+    if (!locked.made()) GTEST_SKIP() << "this file system cannot make a directory immutable";
     FakeForm form;
     form.entries = {{"To", "ann@127.0.0.1,zed@127.0.0.1", "", false}, {"Body", "x", "", false}};
     std::string tempPath = temp;
@@ -245,7 +281,7 @@ TEST_F(PostFormTest, WithoutATempPathNothingIsMadeOrSent) {
 // copy names the Bcc recipients; any recipient that cannot be read or get a
 // copy refuses the whole post, From included.
 TEST_F(PostFormTest, Utf8MessageDeliversToCcAndBccOnceAndWritesNoBcc) {
-    test::MakeDirs(mail + "/carol");
+    test::MakeDirs(mail + "/carol/mailbox");
     FakeForm form;
     form.entries = {{"From", "Ann <ann@127.0.0.1>", "", false},
                     {"To", "Bob@mail.example", "", false},
