@@ -80,5 +80,23 @@ TEST(SentAttachmentType, CoversWhatBothReadersDeclare) {
     }
 }
 
+// A header line of the sender's own folded into the type never reaches the
+// response: what is sent is one well-formed type/subtype.
+TEST(SentAttachmentType, NeverCarriesAFoldedLine) {
+    for (const char* fold : {"\r\n\tX-Folded: 1", "\r\n X-Folded: 1"}) {
+        const std::string message = std::string("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n") +
+                                    "Content-Type: image/png" + fold +
+                                    "\r\nContent-Disposition: attachment; filename=x.png\r\n\r\nPNG\r\n--b--\r\n";
+        const mime::MimePart narrow(message.data(), message.data() + message.size());
+        const mime::MessagePart wide(message.data(), message.data() + message.size());
+        ASSERT_NE(FindAttachmentByName(narrow, "x.png"), nullptr);
+        ASSERT_NE(unicode::FindAttachmentByName(wide, u"x.png"), nullptr);
+        for (const std::string& sent :
+             {SentAttachmentType(AttachmentContentType(*FindAttachmentByName(narrow, "x.png"))),
+              SentAttachmentType(unicode::AttachmentContentType(*unicode::FindAttachmentByName(wide, u"x.png")))})
+            EXPECT_TRUE(sent == "image/png" || sent == kOpaque) << '[' << sent << ']';
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::mailbox
