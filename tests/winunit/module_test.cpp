@@ -14,8 +14,9 @@ namespace {
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
 
-const CLSID* const kClasses[] = {&CLSID_Mail, &CLSID_HanZi, &CLSID_SendMail, &CLSID_Upload, &CLSID_MailReader};
-const IID* const kInterfaces[] = {&IID_IMail, &IID_IHanZi, &IID_ISendMail, &IID_IUpload, &IID_IMail};
+const CLSID* const kClasses[] = {&CLSID_Mail, &CLSID_HanZi, &CLSID_SendMail, &CLSID_Upload, &CLSID_MailReader,
+                                   &CLSID_MailWriter};
+const IID* const kInterfaces[] = {&IID_IMail, &IID_IHanZi, &IID_ISendMail, &IID_IUpload, &IID_IMail, &IID_ISendMail};
 constexpr int kClassCount = sizeof kClasses / sizeof kClasses[0];
 
 // The DLL under test, loaded by path from TARNWICK_DLL (the runner sets it).

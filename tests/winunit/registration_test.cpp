@@ -7,11 +7,11 @@
 
 namespace {
 
-const char* const kNames[] = {"Mail", "HanZi", "SendMail", "Upload", "MailReader"};
+const char* const kNames[] = {"Mail", "HanZi", "SendMail", "Upload", "MailReader", "MailWriter"};
 const char* const kClassIds[] = {
     "{C662D3A1-F2A2-4B07-BD19-6260E9282FD3}", "{B993161F-1069-4570-A951-3EF1D16D80BA}",
     "{EAE3CD03-FDBB-4258-9B92-7D698978CFC1}", "{0D236E21-5ECD-478C-A1EB-06437A68D2BB}",
-    "{E6A0ABB3-37D5-416A-859F-C5AB6B45F9CB}"};
+    "{E6A0ABB3-37D5-416A-859F-C5AB6B45F9CB}", "{F2EB5F79-CFBF-42F5-843D-A53E5B80CBCF}"};
 constexpr int kClassCount = sizeof kNames / sizeof kNames[0];
 static_assert(sizeof kClassIds / sizeof kClassIds[0] == kClassCount, "one class id per name");
 
@@ -30,6 +30,19 @@ bool KeyExists(const std::string& path) {
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
+}
+
+// The ProgIDs under HKEY_CLASSES_ROOT that begin with "Tarnwick.".
+int TarnwickProgIdCount() {
+    int count = 0;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        const LONG result = RegEnumKeyExA(HKEY_CLASSES_ROOT, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result == ERROR_SUCCESS && std::string(name).rfind("Tarnwick.", 0) == 0) ++count;
+    }
+    return count;
 }
 
 DWORD SubkeyCount(const std::string& path) {
@@ -94,6 +107,8 @@ TEST_F(RegistrationTest, WritesEveryKeyOfEveryClass) {
     ASSERT_EQ(registerServer(), S_OK);
     for (int i = 0; i < kClassCount; ++i) ExpectRegistered(i);
     EXPECT_TRUE(KeyExists("TypeLib\\{321A60A6-D9D5-4E55-A00E-80F524BC4887}\\1.0"));
+    // Six classes, each under two ProgIDs, and no other.
+    EXPECT_EQ(TarnwickProgIdCount(), 2 * 6);
 }
 
 TEST_F(RegistrationTest, RegisteringAgainReplacesTheClassKeyWhole) {
@@ -115,6 +130,7 @@ TEST_F(RegistrationTest, UnregisteringRemovesTheKeysButNotTheClassIdRoot) {
         EXPECT_FALSE(KeyExists(std::string("Tarnwick.") + kNames[i] + ".1"));
         EXPECT_FALSE(KeyExists(std::string("CLSID\\") + kClassIds[i]));
     }
+    EXPECT_EQ(TarnwickProgIdCount(), 0);
     EXPECT_TRUE(KeyExists("CLSID"));
     EXPECT_FALSE(KeyExists("TypeLib\\{321A60A6-D9D5-4E55-A00E-80F524BC4887}\\1.0"));
     EXPECT_EQ(unregisterServer(), S_OK) << "removing what is gone is no failure";

@@ -68,6 +68,11 @@ TEST_F(TypeInfoTest, OtherInterfacesHaveTheirDispids) {
         {&CLSID_Upload, L"TargetDir", 5},     {&CLSID_Upload, L"GetFileData", 6},
         {&CLSID_Upload, L"FormName", 7},      {&CLSID_Upload, L"TotalCount", 8},
         {&CLSID_Upload, L"OnEndPage", 0x60020001},
+        {&CLSID_MailWriter, L"Send", 1},      {&CLSID_MailWriter, L"Form", 2},
+        {&CLSID_MailWriter, L"sTempPath", 3}, {&CLSID_MailWriter, L"sMailPath", 4},
+        {&CLSID_MailWriter, L"OnStartPage", 0x60020000}, {&CLSID_MailWriter, L"OnEndPage", 0x60020001},
+        {&CLSID_MailReader, L"GetBody", 6},   {&CLSID_MailReader, L"DeleteMail", 18},
+        {&CLSID_MailReader, L"GetHtmlBody", 19}, {&CLSID_MailReader, L"GetInlineFile", 20},
     };
     for (const auto& m : members) {
         IDispatch* object = nullptr;
@@ -77,6 +82,92 @@ TEST_F(TypeInfoTest, OtherInterfacesHaveTheirDispids) {
         EXPECT_EQ(IdOf(object, m.name), m.id);
         object->Release();
     }
+}
+
+// The interface a coclass of the type library names as its default.
+GUID DefaultInterfaceOf(ITypeLib* lib, const CLSID& clsid) {
+    GUID found = GUID_NULL;
+    ITypeInfo* coclass = nullptr;
+    if (FAILED(lib->GetTypeInfoOfGuid(clsid, &coclass))) return found;
+    TYPEATTR* attr = nullptr;
+    if (SUCCEEDED(coclass->GetTypeAttr(&attr))) {
+        for (UINT i = 0; attr->typekind == TKIND_COCLASS && i < attr->cImplTypes; ++i) {
+            INT flags = 0;
+            HREFTYPE ref = 0;
+            ITypeInfo* implemented = nullptr;
+            if (FAILED(coclass->GetImplTypeFlags(i, &flags)) || !(flags & IMPLTYPEFLAG_FDEFAULT) ||
+                FAILED(coclass->GetRefTypeOfImplType(i, &ref)) || FAILED(coclass->GetRefTypeInfo(ref, &implemented)))
+                continue;
+            TYPEATTR* implementedAttr = nullptr;
+            if (SUCCEEDED(implemented->GetTypeAttr(&implementedAttr))) {
+                found = implementedAttr->guid;
+                implemented->ReleaseTypeAttr(implementedAttr);
+            }
+            implemented->Release();
+        }
+        coclass->ReleaseTypeAttr(attr);
+    }
+    coclass->Release();
+    return found;
+}
+
+TEST_F(TypeInfoTest, MailWriterIsACoclassOfISendMail) {
+    ITypeLib* lib = nullptr;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_TARNWICKLib, 1, 0, LOCALE_USER_DEFAULT, &lib), S_OK);
+    EXPECT_TRUE(IsEqualGUID(DefaultInterfaceOf(lib, CLSID_MailWriter), IID_ISendMail));
+    EXPECT_TRUE(IsEqualGUID(DefaultInterfaceOf(lib, CLSID_SendMail), IID_ISendMail));
+    BSTR name = nullptr;
+    ITypeInfo* coclass = nullptr;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(CLSID_MailWriter, &coclass), S_OK);
+    ASSERT_EQ(coclass->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name, L"MailWriter");
+    SysFreeString(name);
+    coclass->Release();
+
+    // The object describes itself by the same interface.
+    IDispatch* writer = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_MailWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(&writer)),
+              S_OK);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(writer->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, IID_ISendMail));
+    info->ReleaseTypeAttr(attr);
+    info->Release();
+    writer->Release();
+    lib->Release();
+}
+
+TEST_F(TypeInfoTest, IMailReaderIsReachable) {
+    IID expected;
+    ASSERT_EQ(IIDFromString(L"{E0C66C7B-13E5-400E-8DE8-0EF2E240642A}", &expected), S_OK);
+    ASSERT_TRUE(IsEqualGUID(IID_IMailReader, expected));
+    IUnknown* reader = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_MailReader, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&reader)),
+              S_OK);
+    IDispatch* second = nullptr;
+    ASSERT_EQ(reader->QueryInterface(expected, reinterpret_cast<void**>(&second)), S_OK);
+    EXPECT_EQ(IdOf(second, L"GetHtmlBody"), 19);
+    EXPECT_EQ(IdOf(second, L"GetInlineFile"), 20);
+    second->Release();
+    reader->Release();
+
+    ITypeLib* lib = nullptr;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_TARNWICKLib, 1, 0, LOCALE_USER_DEFAULT, &lib), S_OK);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(expected, &info), S_OK);
+    struct { const wchar_t* name; MEMBERID id; } members[] = {{L"GetHtmlBody", 19}, {L"GetInlineFile", 20}};
+    for (const auto& m : members) {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(m.name)};
+        MEMBERID id = MEMBERID_NIL;
+        EXPECT_EQ(info->GetIDsOfNames(names, 1, &id), S_OK);
+        EXPECT_EQ(id, m.id);
+    }
+    info->Release();
+    lib->Release();
 }
 
 TEST_F(TypeInfoTest, HelpStringsReadAsChineseText) {
