@@ -38,6 +38,14 @@ constexpr size_t kMaxDrainBytes = 4u << 20;
 constexpr unsigned long kMaxDrainMs = 2000;
 // How often a wait for the Server API looks whether the host has the request.
 constexpr DWORD kApiPollMs = 200;
+// With nothing else in it, the Server API hands a request to the host within
+// milliseconds; one it holds longer than this may never come out, and the
+// next visitors' requests go in beside it rather than wait behind it.
+constexpr unsigned long kHandOverMs = 300;
+constexpr DWORD kHandOverPollMs = 10;
+// Tests set this to 1 to let a request target that is not a path through to
+// the Server API, which then never answers it: a hung exchange.
+constexpr const wchar_t* kPassAnyTargetVariable = L"TARNWICK_HOST_TEST_PASS_ANY_TARGET";
 
 bool StartsWithNoCase(const std::string& line, const char* prefix) {
     return _strnicmp(line.c_str(), prefix, strlen(prefix)) == 0;
@@ -53,12 +61,16 @@ bool SendAll(SOCKET s, const char* data, size_t size) {
     return true;
 }
 
+// What the server does with any method: the site's pages take these.
+constexpr char kAllowedMethods[] = "GET, HEAD, POST, OPTIONS";
+
 // Answers with an error page and closes: the connection is done (false).
-bool SendStatus(SOCKET client, int status) {
+// extraHeaders: whole header lines, each ending in CR LF.
+bool SendStatus(SOCKET client, int status, const std::string& extraHeaders = std::string()) {
     HttpResponse page = SiteServer::ErrorPage(status);
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + page.reason +
                        "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(page.body.size()) +
-                       "\r\nConnection: close\r\n\r\n";
+                       "\r\n" + extraHeaders + "Connection: close\r\n\r\n";
     SendAll(client, head.data(), head.size());
     SendAll(client, page.body.data(), page.body.size());
     return false;
@@ -172,6 +184,7 @@ bool BodyRelay::Start(const std::string& bindAddress, unsigned short port, unsig
     secret_ = secret;
     headDeadlineMs_ = Tunable(kHeadDeadlineVariable, kHeadDeadlineMs);
     apiAnswerMs_ = Tunable(kApiAnswerVariable, kApiAnswerMs);
+    passAnyTarget_ = Tunable(kPassAnyTargetVariable, 0) == 1;
     maxHeldBodyBytes_ = kMaxHeldBodyBytes;
     addrinfo hints = {};
     hints.ai_family = AF_UNSPEC;
@@ -295,6 +308,19 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
         return SendStatus(client, refusal);
     data.erase(0, scanner.HeadSize());
 
+    // Only a path goes on to the Server API, which leaves any other request
+    // target (absolute URL, authority, "*", a path without its "/")
+    // unanswered. The relay answers those itself.
+    if (request.method == "CONNECT") return SendStatus(client, 405, std::string("Allow: ") + kAllowedMethods + "\r\n");
+    if (request.method == "OPTIONS" && request.target == "*") {
+        if (request.contentLength > 0 || request.expectContinue) return SendStatus(client, 400);
+        const std::string reply = std::string("HTTP/1.1 200 OK\r\nAllow: ") + kAllowedMethods +
+                                  "\r\nContent-Length: 0\r\n" + (request.keepAlive ? "" : "Connection: close\r\n") +
+                                  "\r\n";
+        return SendAll(client, reply.data(), reply.size()) && request.keepAlive;
+    }
+    if ((request.target.empty() || request.target[0] != '/') && !passAnyTarget_) return SendStatus(client, 400);
+
     // The header lines passed on; the relay writes its own framing, Host
     // and marks, and a client's marks never get through.
     bool probe = false;
@@ -393,7 +419,9 @@ BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string&
                                      std::string& replyHead, std::string& replyBody) {
     // Through the Server API (a connection of its own each time) and back.
     // One request at a time: Wine's Server API leaves requests waiting when
-    // several arrive together. The host serves one at a time anyway.
+    // several arrive together. The host serves one at a time anyway. A
+    // request the Server API does not hand over at once lets the next one in
+    // (HandedOver), so that one it never answers delays nobody else.
     std::unique_lock<std::timed_mutex> one(apiMutex_, std::defer_lock);
     if (!probe) {
         one.lock();
@@ -412,10 +440,24 @@ BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string&
     DWORD sendLimit = apiAnswerMs_;
     setsockopt(inner, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendLimit), sizeof sendLimit);
     Reply reply = Reply::Closing;
-    if (ConnectWithin(inner, address, apiAnswerMs_) && SendAll(inner, head.data(), head.size()))
+    if (ConnectWithin(inner, address, apiAnswerMs_) && SendAll(inner, head.data(), head.size())) {
+        // A request the Server API keeps to itself holds up no one else.
+        if (!probe && !HandedOver(inner, token)) one.unlock();
         reply = ReadResponse(inner, token, closing, replyHead, replyBody);
+    }
     closesocket(inner);
     return reply;
+}
+
+bool BodyRelay::HandedOver(SOCKET inner, const std::string& token) {
+    const ULONGLONG deadline = GetTickCount64() + kHandOverMs;
+    do {
+        if (WaitReadable(inner, kHandOverPollMs)) return true;   // answered, or closed
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = kept_.find(token);
+        if (found != kept_.end() && found->second.reached) return true;
+    } while (GetTickCount64() < deadline);
+    return false;
 }
 
 bool BodyRelay::WaitForApi(SOCKET inner, const std::string& token) {
@@ -547,6 +589,7 @@ bool BodyRelay::Attach(HttpRequest& request) {
             return false;
         }
         Kept& kept = found->second;
+        kept.reached = true;
         if (kept.probe) return true;
         request.body.swap(kept.body);
         std::swap(spool, kept.spool);

@@ -91,6 +91,9 @@ private:
     // the host kept aside, if any). Closing when the client's connection
     // cannot carry another request after it.
     Reply ReadResponse(SOCKET inner, const std::string& token, bool closing, std::string& head, std::string& body);
+    // Whether the Server API handed the request to the host (or answered)
+    // within kHandOverMs.
+    bool HandedOver(SOCKET inner, const std::string& token);
     // Waits until the inner socket can be read; false after the time limit,
     // which does not run while the host has the request.
     bool WaitForApi(SOCKET inner, const std::string& token);
@@ -104,6 +107,7 @@ private:
     std::string secret_;
     unsigned long headDeadlineMs_ = 0;
     unsigned long apiAnswerMs_ = 0;
+    bool passAnyTarget_ = false;
 
     std::timed_mutex apiMutex_;   // one request in the Server API at a time
     std::mutex mutex_;
@@ -115,6 +119,7 @@ private:
         std::string remoteAddress;
         std::string host;   // the client's Host header
         bool probe = false;
+        bool reached = false;  // the host has had the request from the Server API
         bool inHost = false;   // between Attach and Detach: the page runs
         bool hasResponse = false;
         std::string response;

@@ -25,6 +25,8 @@ struct OutgoingCookie {
     std::string path = "/";
     std::string domain;
     bool secure = false;
+    bool httpOnly = false;   // kept from page scripts
+    std::string sameSite;    // "Strict", "Lax", "None" or "" (not sent)
 };
 
 struct PageState {
@@ -60,7 +62,7 @@ struct PageState {
     OutgoingCookie& CookieOut(const std::string& name) {
         for (auto& c : cookiesOut)
             if (c.name == name) return c;
-        cookiesOut.push_back(OutgoingCookie{name, "", "", "/", "", false});
+        cookiesOut.push_back(OutgoingCookie{name, "", "", "/", "", false, false, ""});
         return cookiesOut.back();
     }
 };

@@ -30,11 +30,15 @@ const Member kMembers[] = {
     {L"CacheControl", kCacheControl}, {L"IsClientConnected", kIsClientConnected},
     {L"AppendToLog", kAppendToLog}, {L"Add", kAdd}};
 
-enum : DISPID { kCookieExpires = 1, kCookiePath, kCookieDomain, kCookieSecure, kCookieHasKeys };
+enum : DISPID {
+    kCookieExpires = 1, kCookiePath, kCookieDomain, kCookieSecure, kCookieHasKeys, kCookieHttpOnly, kCookieSameSite
+};
 
+// HttpOnly and SameSite are this server's own: a page reaches them by name.
 const Member kCookieMembers[] = {{L"Item", DISPID_VALUE},       {L"Expires", kCookieExpires},
                                  {L"Path", kCookiePath},        {L"Domain", kCookieDomain},
-                                 {L"Secure", kCookieSecure},    {L"HasKeys", kCookieHasKeys}};
+                                 {L"Secure", kCookieSecure},    {L"HasKeys", kCookieHasKeys},
+                                 {L"HttpOnly", kCookieHttpOnly}, {L"SameSite", kCookieSameSite}};
 
 // Header names and values may not carry line breaks (response splitting).
 bool SafeHeaderText(const std::string& s) { return s.find_first_of("\r\n") == std::string::npos; }
@@ -113,6 +117,26 @@ protected:
             HRESULT hr = VariantLong(*call.value, secure);
             if (FAILED(hr)) return hr;
             return put_Secure(secure ? VARIANT_TRUE : VARIANT_FALSE);
+        }
+        case kCookieHttpOnly: {
+            long httpOnly = 0;
+            HRESULT hr = VariantLong(*call.value, httpOnly);
+            if (FAILED(hr)) return hr;
+            Cookie().httpOnly = httpOnly != 0;
+            return S_OK;
+        }
+        case kCookieSameSite: {
+            std::wstring text;
+            HRESULT hr = VariantText(*call.value, text);
+            if (FAILED(hr)) return hr;
+            const struct { const wchar_t* given; const char* sent; } kValues[] = {
+                {L"Strict", "Strict"}, {L"Lax", "Lax"}, {L"None", "None"}, {L"", ""}};
+            for (const auto& v : kValues) {
+                if (_wcsicmp(text.c_str(), v.given) != 0) continue;
+                Cookie().sameSite = v.sent;
+                return S_OK;
+            }
+            return E_INVALIDARG;
         }
         }
         return DISP_E_MEMBERNOTFOUND;

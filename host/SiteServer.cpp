@@ -52,7 +52,9 @@ std::string CookieLine(const OutgoingCookie& c) {
     line += "; path=" + (c.path.empty() ? std::string("/") : c.path);
     if (c.secure) line += "; secure";
     // Lax: other sites' forms and frames do not carry the session.
-    if (c.name == kSessionCookie) line += "; HttpOnly; SameSite=Lax";
+    if (c.name == kSessionCookie) return line + "; HttpOnly; SameSite=Lax";
+    if (c.httpOnly) line += "; HttpOnly";
+    if (!c.sameSite.empty()) line += "; SameSite=" + c.sameSite;
     return line;
 }
 

@@ -547,6 +547,9 @@ group_response() {
         problem "no dated cookie with expires, domain and path in [$(show "$cookies")]"
     grep -q -x -F "safe=1; path=/; secure" <<<"$cookies" || problem "no 'safe=1; path=/; secure' in [$(show "$cookies")]"
     verdict "Response.Cookies Expires, Path, Domain and Secure"
+    grep -q -x -F "ticket=t; path=/; HttpOnly; SameSite=Lax" <<<"$cookies" ||
+        problem "no 'ticket=t; path=/; HttpOnly; SameSite=Lax' in [$(show "$cookies")]"
+    verdict "Response.Cookies HttpOnly and SameSite"
 }
 
 group_server() {
@@ -1171,6 +1174,24 @@ a blank before the colon of Content-Length|Content-Length : 4\r\n
 a Content-Length with a sign|Content-Length: +4\r\n
 a folded header line|X-Folded: a\r\n Content-Length: 4\r\n
 RULES
+    # A request target that is no path is answered by the relay at once: the
+    # Server API would leave it unanswered, holding up every visitor.
+    local line status
+    while IFS='|' read -r rule line status; do
+        raw_request "$line HTTP/1.1"$'\r\n'"Host: 127.0.0.1:$host_port"$'\r\nConnection: close\r\n\r\n'
+        want_eq "answer" "$status" "$(raw_status)"
+        case "$line" in CONNECT* | OPTIONS*) grep -aq $'^Allow: GET, HEAD, POST, OPTIONS\r$' "$raw" || problem "no Allow header";; esac
+        verdict "$rule"
+    done <<'TARGETS'
+an absolute URL as the target is 400|GET http://x/|HTTP/1.1 400 Bad Request
+a path without its leading slash is 400|GET style.css|HTTP/1.1 400 Bad Request
+CONNECT is 405, with Allow|CONNECT 127.0.0.1:22|HTTP/1.1 405 Method Not Allowed
+OPTIONS * is 200, with Allow|OPTIONS *|HTTP/1.1 200 OK
+TARGETS
+    fetch /basic.asp
+    want_status 200
+    verdict "after them the site serves at once"
+
     raw_request "GET /basic.asp HTTP/1.1"$'\n'"Host: 127.0.0.1:$host_port"$'\n'"Connection: close"$'\n\n'
     want_eq "answer" "HTTP/1.1 400 Bad Request" "$(raw_status)"
     raw_request "GET /basic.asp HTTP/1.1"$'\r\n'"Host: 127.0.0.1:$host_port"$'\n\r\n'

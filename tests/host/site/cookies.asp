@@ -11,6 +11,9 @@ If Request.QueryString("set") = "1" Then
     Response.Cookies("dated").Domain = "localhost"
     Response.Cookies("safe") = "1"
     Response.Cookies("safe").Secure = True
+    Response.Cookies("ticket") = "t"
+    Response.Cookies("ticket").HttpOnly = True
+    Response.Cookies("ticket").SameSite = "lax"
     Response.Cookies("cn") = Request.Cookies("cn")
 End If
 %>
