@@ -1327,6 +1327,25 @@ TARGETS
     verdict "100 header lines are served, 101 are 431"
 }
 
+# A request the Server API never answers (made here by letting a target that
+# is not a path through, as before the relay refused them) holds up no other
+# visitor, and ends in 503 at the exchange's time limit.
+group_hung_exchange() {
+    TARNWICK_HOST_TEST_PASS_ANY_TARGET=1 TARNWICK_HOST_API_LIMIT_MS=3000 start_host hung || return
+    local hung=$work/hung ms
+    timeout 10 bash -c 'exec 3<>"/dev/tcp/127.0.0.1/$1" || exit 1; printf "%s" "$2" >&3; cat <&3' \
+        _ "$host_port" "GET http://x/ HTTP/1.1"$'\r\n'"Host: x"$'\r\nConnection: close\r\n\r\n' >"$hung" 2>/dev/null &
+    local hung_pid=$!
+    sleep 0.5
+    ms=$(curl -s -o /dev/null -m 30 -w '%{time_total}' "$base/static/notes.txt" | awk '{printf "%d", $1 * 1000}')
+    [ "${ms:-99999}" -lt 1000 ] || problem "a static file took $ms ms beside the hung exchange"
+    fetch /basic.asp
+    want_status 200
+    wait "$hung_pid"
+    want_eq "the hung exchange's answer" "HTTP/1.1 503 Service Unavailable" "$(head -1 "$hung" | tr -d '\r')"
+    verdict "a request the Server API never answers delays another visitor's static file by less than a second"
+}
+
 start_seconds=$SECONDS
 group_pages
 group_request
@@ -1344,6 +1363,7 @@ group_direct
 group_mail
 group_endurance
 group_hostile
+group_hung_exchange
 stop_host
 
 echo "($host_starts host starts, $((SECONDS - start_seconds)) s of checks)"
