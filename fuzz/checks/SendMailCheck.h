@@ -2,7 +2,8 @@
 // engine into a mail store under a fresh temporary directory of this
 // process ($TMPDIR/tarnwick-send-XXXXXX/box: tmp/ for the working
 // directories, mail/ann and mail/bob for the local users; the domains "lan",
-// "127.0.0.1" and "host" are local).
+// "127.0.0.1" and "host" are local; each user directory holds its mailbox
+// folder, which is what makes the name a user).
 //
 // The input's pieces, separated by zero bytes: From, To, Subject, Body, then
 // up to four uploads as a file name and the file's bytes. The form body is
@@ -67,7 +68,8 @@ public:
         temp_ = box_ + "/tmp/";
         mail_ = box_ + "/mail";
         fs::create_directories(temp_);
-        for (const char* user : kUsers) fs::create_directories(mail_ + "/" + user);
+        for (const char* user : kUsers)
+            fs::create_directories(mail_ + "/" + user + "/" + sendmail::kMailboxFolder);
     }
     ~Store() {
         std::error_code ignored;
@@ -81,11 +83,12 @@ public:
     const std::string& Temp() const { return temp_; }
     const std::string& Mail() const { return mail_; }
 
-    // Empties the user directories and the temporary directory.
+    // Empties the user directories (but for their mailbox folders) and the temporary directory.
     void Clean() const {
         std::error_code ignored;
         for (const char* user : kUsers)
-            for (const auto& entry : fs::directory_iterator(mail_ + "/" + user, ignored)) fs::remove_all(entry, ignored);
+            for (const auto& entry : fs::directory_iterator(mail_ + "/" + user, ignored))
+                if (entry.path().filename() != sendmail::kMailboxFolder) fs::remove_all(entry, ignored);
         for (const auto& entry : fs::directory_iterator(temp_, ignored)) fs::remove_all(entry, ignored);
     }
 
@@ -303,7 +306,8 @@ inline void CheckSendMail(const std::uint8_t* data, std::size_t size) {
 
     std::string firstCopy;
     for (const char* user : kUsers) {
-        const std::vector<std::string> copies = Names(store.Mail() + "/" + user);
+        std::vector<std::string> copies = Names(store.Mail() + "/" + user);
+        copies.erase(std::remove(copies.begin(), copies.end(), sendmail::kMailboxFolder), copies.end());
         FUZZ_CHECK(copies.size() == expectedUsers.count(user));
         for (const std::string& name : copies) {
             FUZZ_CHECK(IsCopyName(name));
