@@ -22,8 +22,13 @@ mkdir -p "$WINEPREFIX/drive_c/demo"
 echo "== running demo/demo.vbs as a page would"
 zh wine cscript //nologo "Z:${ROOT//\//\\}\\demo\\demo.vbs"
 iconv -f GBK -t UTF-8 "$WINEPREFIX/drive_c/demo/report.txt"
-echo "== delivered into C:\\mail\\bob\\:"
+# The mail server's local delivery collects what was delivered into bob's
+# folder into his mailbox (up to the end-of-data line, dot-stuffing undone).
+echo "== delivered into C:\\mail\\bob\\ and collected into his mailbox:"
 for f in "$store"/bob/qvr*.in; do
-    echo "-- $(basename "$f")"
-    iconv -f GBK -t UTF-8 "$f" | tr -d '\r'
+    [ -f "$f" ] || continue
+    webmail_collect "$f"
+    [ -n "$COLLECTED" ] || continue
+    echo "-- $(basename "$f") as mailbox\\$COLLECTED"
+    iconv -f GBK -t UTF-8 "$store/bob/mailbox/$COLLECTED" | tr -d '\r'
 done

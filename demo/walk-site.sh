@@ -40,8 +40,11 @@ before=$(session_id)
 curl -s -b "$jar" -c "$jar" -L -d "token=$(token_of "$work/signin.html")&user=alice&password=wrong" "$base/default.asp" > "$work/refused.html"
 check "a wrong password is refused" has "$work/refused.html" 'Wrong user name or password'
 
-curl -s -b "$jar" -c "$jar" -L -d "token=$(token_of "$work/refused.html")&user=alice&password=wonderland" "$base/default.asp" > "$work/inbox.html"
+curl -s -b "$jar" -c "$jar" -L -D "$work/signedin.headers" -d "token=$(token_of "$work/refused.html")&user=alice&password=wonderland" "$base/default.asp" > "$work/inbox.html"
 check "signing in leads to the inbox" has "$work/inbox.html" 'id="inbox"'
+# The one-use sign-in ticket, when it is handed out and when it is taken back.
+check "the sign-in ticket cookie is HttpOnly and SameSite=Lax, both times" \
+    test "$(grep -ci '^Set-Cookie: TarnwickSignIn=.*; HttpOnly; SameSite=Lax' "$work/signedin.headers")" -eq 2
 check "pages are sent as UTF-8" grep -qF '<meta charset="utf-8">' "$work/inbox.html"
 after=$(session_id)
 # The messages are listed in directory order over two pages: take both.

@@ -45,8 +45,8 @@ message() { crlf > "$1"; }
 
 webmail_store() {
     local store="$WINEPREFIX/drive_c/mail"
-    rm -rf "$store"
-    mkdir -p "$store/tmp" "$store/alice/mailbox" "$store/bob/mailbox" "$store/wangming/mailbox"
+    rm -rf "$store" "$WINEPREFIX/drive_c/webmail-tmp"
+    mkdir -p "$WINEPREFIX/drive_c/webmail-tmp" "$store/alice/mailbox" "$store/bob/mailbox" "$store/wangming/mailbox"
     {
         password_line alice wonderland
         password_line bob builder
@@ -187,17 +187,43 @@ Yes, noodles it is. See you at noon.
 MSG
 }
 
-# Stands in for the mail server's local delivery: messages the site
-# delivers (C:\mail\<user>\qvr*.in) move into that user's mailbox.
+# Collects one message file the way the mail server does: the message up
+# to its end-of-data line (a line holding "." alone), a line starting with
+# "." losing that dot (the writer doubled it), into the user's mailbox
+# folder; then the file goes. The mailbox name is "n" and the arrival time
+# in nanoseconds (19 digits), so the mailbox lists in order of arrival, after
+# the seeded messages (named by their two-digit numbers); the qvr names the
+# site writes are not padded and do not sort by time. Bytes pass as they are
+# (CR LF line ends, 8-bit text). A file whose end-of-data line has not been
+# written yet is left for the next round, unless it has not changed for 10
+# seconds (a writer that adds none): then it is collected whole.
+webmail_collect() {   # FILE (C:\mail\<user>\qvr*.in)
+    local f=$1 box name
+    COLLECTED=
+    box="$(dirname "$f")/mailbox"
+    if ! LC_ALL=C grep -aqxF -e . -e $'.\r' "$f"; then
+        [ $(($(date +%s) - $(stat -c %Y "$f"))) -ge 10 ] || return 0
+    fi
+    name="n$(date +%s%N).in"
+    mkdir -p "$box"
+    # Written beside the mailbox first, so a reader never sees half of it.
+    LC_ALL=C sed -n -e '/^\.\r\{0,1\}$/q' -e 's/^\.//' -e p "$f" > "$f.collecting" &&
+        mv "$f.collecting" "$box/$name" && rm -f "$f"
+    COLLECTED=$name
+}
+
+# Stands in for the mail server's local delivery: each message the site
+# delivers (C:\mail\<user>\qvr*.in) is collected into that user's mailbox,
+# in the order the site wrote them.
 webmail_delivery() {
     local store="$WINEPREFIX/drive_c/mail"
     (
         while sleep 1; do
-            for f in "$store"/*/qvr*.in; do
-                [ -f "$f" ] || continue
-                mkdir -p "$(dirname "$f")/mailbox"
-                mv -n "$f" "$(dirname "$f")/mailbox/" 2>/dev/null || true
-            done
+            # Oldest first, so the mailbox names follow the order of arrival.
+            find "$store" -mindepth 2 -maxdepth 2 -type f -name 'qvr*.in' -printf '%T@ %p\n' | sort -n |
+                cut -d' ' -f2- | while IFS= read -r f; do
+                    webmail_collect "$f"
+                done
         done
     ) &
     WEBMAIL_PIDS+=($!)

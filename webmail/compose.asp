@@ -49,6 +49,6 @@ If Request.QueryString("reply") <> "" Or Request.QueryString("forward") <> "" Th
 End If
 
 PageStart title
-ComposeForm H(toText), H(subject), H(body), False
+ComposeForm H(toText), "", "", H(subject), H(body), False
 PageEnd
 %>

@@ -3,8 +3,10 @@
 <!-- #include file="lib/common.inc" -->
 <!-- #include file="lib/auth.inc" -->
 <%
-' Messages are listed in the store's order, message 0 first.
-Dim mail, count, pages, page, first, last, i, f, subject
+' Newest first: the mail server names its files in order of arrival, so the
+' store's last message is the newest. Positions (first, last) count from the
+' newest; i is a message's index in the store.
+Dim mail, count, pages, page, first, last, k, i, f, subject
 
 Set mail = OpenMailbox()
 count = mail.MailCount
@@ -33,7 +35,8 @@ If Request.QueryString("deleted") = "1" Then
   <thead><tr><th class="from">From</th><th class="subject">Subject</th><th class="date">Date</th></tr></thead>
   <tbody>
 <%
-    For i = first To last
+    For k = first To last
+        i = count - 1 - k
         f = MessageFields(mail, i)
         subject = f(2)
         If Trim(subject) = "" Then subject = "(no subject)"

@@ -525,24 +525,37 @@ function htmlMessage() {
 
     const bobFiles = () => fs.readdirSync(path.join(store, 'bob', 'mailbox')).length +
         fs.readdirSync(path.join(store, 'bob')).filter(f => /^qvr/.test(f)).length;
+    // The Bcc field waits behind its link; a name in quotes may hold a comma.
     await step('a mistyped local recipient', async () => {
         const before = bobFiles();
-        const typo = `Typo ${Date.now()} 周末`;
+        const stamp = Date.now();
+        const typo = `Typo ${stamp} 周末`;
+        const body = `Kept 안녕 when it comes back. ref-${stamp}`;
+        const fields = { to: 'bob@localhost', cc: '"Wang, Ming" <wangming@localhost>', bcc: 'bbo@localhost' };
         await page.goto(`${base}/compose.asp`);
-        await page.fill('form#compose [name=To]', 'bob@localhost, bbo@localhost');
-        await page.fill('form#compose [name=Subject]', typo);
-        await page.fill('form#compose [name=Body]', 'Kept 안녕 when it comes back.');
+        const hiddenAtFirst = !(await page.isVisible('#bcc'));
+        await page.click('#show-bcc');
+        check('the Bcc field shows when its link is clicked', hiddenAtFirst && await page.isVisible('#bcc'), 'not hidden, then shown');
+        await page.fill('#to', fields.to);
+        await page.fill('#cc', fields.cc);
+        await page.fill('#bcc', fields.bcc);
+        await page.fill('#subject', typo);
+        await page.fill('#bodytext', body);
         await page.click('#send');
         const result = await page.locator('#result').innerText({ timeout: 60000 });
-        check('the unknown recipient is named', /unknown local recipient: bbo@localhost/i.test(result), JSON.stringify(result));
-        const kept = [await page.inputValue('#to'), await page.inputValue('#subject'), await page.inputValue('#bodytext')];
-        check('the form comes back filled in', kept.join('|') === `bob@localhost, bbo@localhost|${typo}|Kept 안녕 when it comes back.`,
+        check('the unknown recipient is named (here in Bcc)', /unknown local recipient: bbo@localhost/i.test(result), JSON.stringify(result));
+        const kept = [];
+        for (const id of ['#to', '#cc', '#bcc', '#subject', '#bodytext']) kept.push(await page.inputValue(id));
+        check('the form comes back filled in, Cc and Bcc too (Bcc shown)',
+              kept.join('|') === [fields.to, fields.cc, fields.bcc, typo, body].join('|') && await page.isVisible('#bcc'),
               JSON.stringify(kept));
         check('nothing is delivered to bob', bobFiles() === before, `${before} -> ${bobFiles()}`);
-        await page.fill('form#compose [name=To]', 'bob@localhost');
+        await page.fill('#bcc', '');
         await page.click('#send');
         await page.locator('#result', { hasText: 'sent' }).waitFor({ timeout: 60000 });
-        check('the form that came back sends once corrected', (await deliveredTo('bob', typo.slice(0, -3))) !== null, 'not delivered');
+        check('the form that came back sends once corrected (a quoted name with a comma is one recipient)',
+              (await deliveredTo('bob', `ref-${stamp}`)) !== null && (await deliveredTo('wangming', `ref-${stamp}`)) !== null,
+              'not delivered to both');
     });
 
     await step('an address that cannot be read', async () => {
@@ -554,9 +567,135 @@ function htmlMessage() {
         check('"<carol@localhost" is named as unreadable', /"<carol@localhost" cannot be read/.test(result), JSON.stringify(result));
     });
 
-    // The compose form posts GBK, the charset the message is written in:
-    // Chinese typed into it arrives readable, with script (compose.js makes
-    // the body) and without.
+    // Mail as written today, sent with script: a Korean subject with an
+    // emoji, Arabic text, two files whose names are hard to send, Cc and Bcc
+    // (bob named twice); then a 300-character subject over lines that start
+    // with a dot. Bob reads both exactly; the store shows who got a copy and
+    // that no copy names its Bcc recipients.
+    const today = Date.now();
+    const utf8Subject = `분기 보고서 🎉 ${today}`;
+    const utf8Body = `ref-u-${today}\nمرحبا بالعالم\nهذا سطر ثانٍ 🌙\n한국어 줄`;
+    const longSubject = (() => {
+        const unit = Array.from(`긴 제목 ${today} 🎉 a long subject, `);
+        const chars = Array.from({ length: 300 }, (_, i) => unit[i % unit.length]);
+        chars[299] = '!';
+        return chars.join('');
+    })();
+    const dotBody = `ref-l-${today}\n.\n..two dots\n.one dot\nlast line`;
+    const todayFiles = [
+        { name: '분기 보고서 (최종).txt', mimeType: 'text/plain',
+          buffer: Buffer.concat([Buffer.from('매출 120\r\n.\r\n..두 점\r\n', 'utf8'), Buffer.from([0, 0xff, 0x80, 0x0d, 0x0a, 0x2e])]) },
+        { name: 'a"b;c.txt', mimeType: 'text/plain', buffer: Buffer.from('a quote " and a semicolon ;\r\n') },
+    ];
+    // The copies (collected, or still waiting in the user's folder) that hold text.
+    const copiesOf = (user, text) => [path.join(store, user, 'mailbox'), path.join(store, user)]
+        .flatMap(dir => fs.readdirSync(dir).filter(f => dir.endsWith('mailbox') || /^qvr.*\.in$/.test(f)).map(f => path.join(dir, f)))
+        .filter(f => fs.statSync(f).isFile() && fs.readFileSync(f).includes(text));
+    await step('send mail written today', async () => {
+        await page.goto(`${base}/compose.asp`);
+        await page.fill('#to', 'Bob <bob@localhost>');
+        await page.fill('#cc', 'wangming@localhost');
+        await page.click('#show-bcc');
+        await page.fill('#bcc', 'alice@localhost; BOB@localhost');
+        await page.fill('#subject', utf8Subject);
+        await page.fill('#bodytext', utf8Body);
+        await page.setInputFiles('#file1', todayFiles[0]);
+        await page.setInputFiles('#file2', todayFiles[1]);
+        await page.click('#send');
+        const first = await page.locator('#result').innerText({ timeout: 60000 });
+        await page.goto(`${base}/compose.asp`);
+        await page.fill('#to', 'bob@localhost');
+        await page.fill('#subject', longSubject);
+        await page.fill('#bodytext', dotBody);
+        await page.click('#send');
+        const second = await page.locator('#result').innerText({ timeout: 60000 });
+        check('send a Korean, emoji and Arabic message with two files, Cc and Bcc; then a 300-character subject',
+              /sent/i.test(first) && /sent/i.test(second), `${JSON.stringify(first)}, ${JSON.stringify(second)}`);
+    });
+
+    await step('bob reads mail written today exactly', async () => {
+        const bobContext = await browser.newContext({ acceptDownloads: true });
+        const bob = await bobContext.newPage();
+        await signIn(bob, 'bob', 'builder');
+        let link = null;
+        for (let i = 0; i < 20 && !link; i++) {
+            link = await findMessage(bob, utf8Subject);
+            if (!link) await bob.waitForTimeout(500);
+        }
+        if (!link) throw new Error(`no "${utf8Subject}" in bob's inbox`);
+        const listed = await link.innerText();
+        await Promise.all([bob.waitForNavigation(), link.click()]);
+        const subject = await bob.locator('#subject').innerText();
+        const body = (await bob.locator('#body').innerText()).replace(/\r/g, '').replace(/\n+$/, '');
+        check('the Korean and emoji subject and the Arabic body read back exactly',
+              listed === utf8Subject && subject === utf8Subject && body === utf8Body,
+              JSON.stringify([listed, subject, body]));
+        const names = await bob.locator('ul#attachments a').allInnerTexts();
+        check('the attachment names read back exactly', JSON.stringify(names) === JSON.stringify(todayFiles.map(f => f.name)),
+              JSON.stringify(names));
+        const got = [];
+        for (const f of todayFiles) {
+            const [dl] = await Promise.all([bob.waitForEvent('download'),
+                bob.locator('ul#attachments a', { hasText: f.name }).first().click()]);
+            got.push({ name: dl.suggestedFilename(), bytes: fs.readFileSync(await dl.path()) });
+        }
+        check('both files download byte for byte', got.every((g, k) => Buffer.compare(g.bytes, todayFiles[k].buffer) === 0),
+              got.map(g => g.bytes.toString('hex')).join(' / '));
+        const href = await bob.locator('ul#attachments a', { hasText: todayFiles[1].name }).first().evaluate(a => a.href);
+        const disposition = (await bob.request.get(href)).headers()['content-disposition'];
+        check('the downloads keep their names (the Korean one as saved, the quoted one in filename*)',
+              got[0].name === todayFiles[0].name && extendedName(disposition) === todayFiles[1].name,
+              `${got[0].name}; ${disposition}`);
+        await Promise.all([bob.waitForNavigation(), bob.click('#reply')]);
+        const reply = await bob.inputValue('#subject');
+        await bob.goBack();
+        await Promise.all([bob.waitForNavigation(), bob.click('#forward')]);
+        const forward = await bob.inputValue('#subject');
+        check('reply and forward keep the subject\'s characters',
+              reply === `Re: ${utf8Subject}` && forward === `Fw: ${utf8Subject}`, JSON.stringify([reply, forward]));
+        let long = null;
+        for (let i = 0; i < 20 && !long; i++) {
+            long = await findMessage(bob, `긴 제목 ${today}`);
+            if (!long) await bob.waitForTimeout(500);
+        }
+        if (!long) throw new Error('no 300-character subject in bob\'s inbox');
+        await bob.goto(`${base}/inbox.asp`);
+        const top = await bob.locator('table#inbox tr.message td.subject a').allInnerTexts();
+        check('the inbox lists the newest first', top[0] === longSubject && top[1] === utf8Subject,
+              JSON.stringify(top.slice(0, 2)));
+        long = await findMessage(bob, `긴 제목 ${today}`);
+        await Promise.all([bob.waitForNavigation(), long.click()]);
+        const longShown = await bob.locator('#subject').innerText();
+        const dots = (await bob.locator('#body').innerText()).replace(/\r/g, '').replace(/\n+$/, '');
+        check('a 300-character subject reads back exactly', longShown === longSubject,
+              `${Array.from(longShown).length} characters: ${JSON.stringify(longShown)}`);
+        check('lines that start with a dot read back as typed', dots === dotBody, JSON.stringify(dots));
+        await bobContext.close();
+    });
+
+    await step('To, Cc and Bcc in the store', async () => {
+        const ref = `ref-u-${today}`;
+        const copies = {};
+        for (const user of ['bob', 'wangming', 'alice']) copies[user] = await deliveredTo(user, ref);
+        check('the To, Cc and Bcc recipients each get a copy; bob, named twice, one',
+              Object.values(copies).every(f => f !== null) && copiesOf('bob', ref).length === 1,
+              `${JSON.stringify(copies)}; bob ${copiesOf('bob', ref).length}`);
+        const raws = Object.values(copies).filter(Boolean).map(f => fs.readFileSync(f));
+        const heads = raws.map(r => r.subarray(0, r.indexOf('\r\n\r\n')).toString('latin1'));
+        check('the copies name the Cc recipient but never the Bcc ones, in ASCII header lines',
+              heads.every(h => /^Cc: wangming@localhost\r?$/m.test(h) && !/^bcc:/im.test(h) &&
+                          !/alice@localhost|BOB@localhost/.test(h.replace(/^From: .*$/m, '')) && !/[^\x00-\x7f]/.test(h)),
+              heads[0]);
+        const long = copiesOf('bob', `ref-l-${today}`).map(f => fs.readFileSync(f).toString('latin1'));
+        check('a collected message ends before its end-of-data line, its dots undone',
+              long.length === 1 && !/\r\n\.\r\n$/.test(raws[0].toString('latin1')) &&
+              long[0].endsWith(`\r\n.\r\n..two dots\r\n.one dot\r\nlast line\r\n`),
+              JSON.stringify(long.map(t => t.slice(-60))));
+    });
+
+    // The compose form posts UTF-8, the charset the message is written in:
+    // Chinese typed into it arrives readable, with script (compose.js posts
+    // the form's FormData) and without.
     for (const script of [true, false]) {
         const name = `Chinese text composed ${script ? 'with' : 'without'} script arrives readable`;
         await step(name, async () => {
