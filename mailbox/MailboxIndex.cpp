@@ -2,17 +2,9 @@
 
 #include <utility>
 
+#include "mailbox/MailboxListings.h"
+
 namespace tarnwick::mailbox {
-namespace {
-
-bool IsMessageName(const std::string& name) { return !name.empty() && name[0] != '.'; }
-
-}  // namespace
-
-void MessageView::Close() {
-    file_.Close();
-    listing_.End();
-}
 
 MailboxIndex::MailboxIndex(std::string mailPath, std::string userName)
     : mailPath_(std::move(mailPath)), userName_(std::move(userName)) {}
@@ -22,13 +14,9 @@ std::string MailboxIndex::Directory() const { return mailPath_ + userName_ + "\\
 std::string MailboxIndex::Pattern() const { return Directory() + "*.*"; }
 
 bool CountMessages(const std::string& directory, long& count) {
-    count = 0;
-    platform::DirectoryListing listing;
-    if (!listing.Start(directory + "*.*")) return false;
-    std::string name;
-    while (listing.Next(name))
-        if (IsMessageName(name)) ++count;
-    return true;
+    const std::shared_ptr<const MessageNames> names = MailboxListings::Shared().Messages(directory);
+    count = names ? static_cast<long>(names->size()) : 0;
+    return names != nullptr;
 }
 
 long MailboxIndex::MailCount() const {
@@ -37,22 +25,12 @@ long MailboxIndex::MailCount() const {
     return count;
 }
 
-bool MailboxIndex::FindMessageEntry(long nIndex, MessageView& view, std::string& entryName) const {
-    view.Close();
+bool MailboxIndex::FindMessageEntry(long nIndex, std::string& entryName) const {
     if (nIndex < 0) return false;
-    if (!view.listing_.Start(Pattern())) return false;
-    long position = 0;
-    std::string name;
-    while (view.listing_.Next(name)) {
-        if (!IsMessageName(name)) continue;
-        if (position == nIndex) {
-            entryName = name;
-            return true;
-        }
-        ++position;
-    }
-    view.listing_.End();
-    return false;
+    const std::shared_ptr<const MessageNames> names = MailboxListings::Shared().Messages(Directory());
+    if (!names || static_cast<unsigned long>(nIndex) >= names->size()) return false;
+    entryName = (*names)[static_cast<std::size_t>(nIndex)];
+    return true;
 }
 
 bool MailboxIndex::MailboxFilePath(const std::string& entryName, std::string& path) const {
@@ -67,8 +45,9 @@ bool MailboxIndex::OpenMessageView(const std::string& path, MessageView& view) {
 }
 
 ReadOutcome MailboxIndex::OpenMessage(long nIndex, MessageView& view) const {
+    view.Close();
     std::string entry, path;
-    if (!FindMessageEntry(nIndex, view, entry)) return ReadOutcome::NoMessage;
+    if (!FindMessageEntry(nIndex, entry)) return ReadOutcome::NoMessage;
     if (!MailboxFilePath(entry, path) || !OpenMessageView(path, view)) {
         view.Close();
         return ReadOutcome::Unopenable;
@@ -77,11 +56,10 @@ ReadOutcome MailboxIndex::OpenMessage(long nIndex, MessageView& view) const {
 }
 
 void MailboxIndex::DeleteMail(long nIndex) const {
-    MessageView view;
     std::string entry, path;
-    if (!FindMessageEntry(nIndex, view, entry)) return;
+    if (!FindMessageEntry(nIndex, entry)) return;
     if (MailboxFilePath(entry, path)) platform::DeleteFileAt(path);
-    view.Close();
+    MailboxListings::Shared().Drop(Directory());
 }
 
 }  // namespace tarnwick::mailbox

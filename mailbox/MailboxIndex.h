@@ -2,7 +2,8 @@
 //
 // Messages are the directory's entries whose names do not begin with ".", in
 // the order the platform lists them; a message's index is its 0-based position
-// among them. Nothing is cached: every call lists the directory again.
+// among them. The listing comes from MailboxListings, which takes it again
+// whenever the directory may have changed.
 #pragma once
 
 #include <string>
@@ -12,24 +13,23 @@
 
 namespace tarnwick::mailbox {
 
-// One message opened for reading: the listing that found it stays open
-// until the view is closed, with the file mapped read-only.
+// One message opened for reading: the file mapped read-only until the view
+// is closed.
 class MessageView {
 public:
     const char* Begin() const { return file_.Begin(); }
     const char* End() const { return file_.End(); }
     std::uint32_t Size() const { return file_.Size(); }
-    void Close();   // unmap, close the file, end the listing; idempotent
+    void Close() { file_.Close(); }   // unmap and close the file; idempotent
 
 private:
     friend class MailboxIndex;
-    platform::DirectoryListing listing_;
     platform::MappedFile file_;
 };
 
 // Counts the messages in directory (a narrow path ending with a separator,
 // listed as directory + "*.*") into count; false, with count 0, when it
-// cannot be listed.
+// cannot be listed. The listing is the one MailboxListings keeps.
 bool CountMessages(const std::string& directory, long& count);
 
 enum class ReadOutcome {
@@ -52,11 +52,11 @@ public:
     // The messages of Directory(); 0 when it cannot be listed.
     long MailCount() const;
 
-    // Finds the entry of message nIndex, leaving the listing open in view.
-    bool FindMessageEntry(long nIndex, MessageView& view, std::string& entryName) const;
+    // The name of message nIndex's entry; false when there is none.
+    bool FindMessageEntry(long nIndex, std::string& entryName) const;
     // Directory() + entry name; false when it would exceed text::kMaxPathBytes.
     bool MailboxFilePath(const std::string& entryName, std::string& path) const;
-    // Maps the file into view; false (nothing left open but the listing) on failure.
+    // Maps the file into view; false (nothing left open) on failure.
     static bool OpenMessageView(const std::string& path, MessageView& view);
     static void CloseMessageView(MessageView& view) { view.Close(); }
 
@@ -64,7 +64,8 @@ public:
     // On anything but Opened the view is already closed.
     ReadOutcome OpenMessage(long nIndex, MessageView& view) const;
 
-    // Deletes message nIndex; the outcome of the deletion is not reported.
+    // Deletes message nIndex (and forgets the listing it changed); the
+    // outcome of the deletion is not reported.
     void DeleteMail(long nIndex) const;
 
 private:

@@ -12,6 +12,12 @@ struct UtcTime {
 UtcTime CurrentUtcTime();
 std::time_t CurrentTime();
 
+// File times: 100-nanosecond ticks since 1601-01-01 UTC, the unit of the
+// file system's own stamps (LastWriteTime in platform/FileSystem.h).
+using FileTime = long long;
+constexpr FileTime kFileTicksPerSecond = 10000000LL;
+FileTime CurrentFileTime();
+
 // A moment as the local clock shows it, with the local zone's offset from
 // UTC at that moment (daylight saving included).
 struct LocalTime {

@@ -68,6 +68,10 @@ bool CreateDirectoryAt(const std::string& path);
 // Removes a directory; succeeds only when it is empty.
 bool RemoveDirectoryAt(const std::string& path);
 bool FileExists(const std::string& path);
+// The last-write time of a file or directory (a directory changes when an
+// entry is added, removed or renamed) in file-time ticks (platform/Clock.h);
+// false when it cannot be read.
+bool LastWriteTime(const std::string& path, long long& ticks);
 bool DirectoryExists(const std::string& path);
 // Opens a file with the C library (mode as for fopen); null on failure.
 std::FILE* OpenStdioFile(const std::string& path, const char* mode);

@@ -1,5 +1,7 @@
 #include "platform/Clock.h"
 
+#include "platform/posix/PosixFileTime.h"
+
 #include <sys/time.h>
 
 namespace tarnwick::platform {
@@ -14,6 +16,12 @@ UtcTime CurrentUtcTime() {
 }
 
 std::time_t CurrentTime() { return std::time(nullptr); }
+
+FileTime CurrentFileTime() {
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return FileTimeOf(now);
+}
 
 bool ToLocalTime(std::time_t t, LocalTime& local) {
     std::tm tm;

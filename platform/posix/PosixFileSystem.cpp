@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 
+#include "platform/posix/PosixFileTime.h"
+
 namespace tarnwick::platform {
 namespace {
 
@@ -120,6 +122,13 @@ bool RemoveDirectoryAt(const std::string& path) {
 bool FileExists(const std::string& path) {
     struct stat st;
     return stat(ToPosixPath(path).c_str(), &st) == 0;
+}
+
+bool LastWriteTime(const std::string& path, long long& ticks) {
+    struct stat st;
+    if (stat(ToPosixPath(path).c_str(), &st) != 0) return false;
+    ticks = FileTimeOf(st.st_mtim);
+    return true;
 }
 
 bool DirectoryExists(const std::string& path) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/Win32FileTime.h"
+
 namespace tarnwick::platform {
 
 UtcTime CurrentUtcTime() {
@@ -12,20 +14,21 @@ UtcTime CurrentUtcTime() {
 
 std::time_t CurrentTime() { return std::time(nullptr); }
 
+FileTime CurrentFileTime() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return TicksOf(now);
+}
+
 namespace {
 
 // 100-nanosecond ticks from 1601-01-01 to 1970-01-01.
 constexpr long long kUnixEpochTicks = 116444736000000000LL;
-constexpr long long kTicksPerSecond = 10000000LL;
-
-long long TicksOf(const FILETIME& f) {
-    return static_cast<long long>(static_cast<unsigned long long>(f.dwHighDateTime) << 32 | f.dwLowDateTime);
-}
 
 }  // namespace
 
 bool ToLocalTime(std::time_t t, LocalTime& local) {
-    const long long ticks = static_cast<long long>(t) * kTicksPerSecond + kUnixEpochTicks;
+    const long long ticks = static_cast<long long>(t) * kFileTicksPerSecond + kUnixEpochTicks;
     if (ticks < 0) return false;
     FILETIME utcFile{static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<unsigned long long>(ticks) >> 32)};
     SYSTEMTIME utc, shown;
@@ -33,7 +36,7 @@ bool ToLocalTime(std::time_t t, LocalTime& local) {
     if (!FileTimeToSystemTime(&utcFile, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &shown) ||
         !SystemTimeToFileTime(&shown, &shownFile))
         return false;
-    const long long offsetSeconds = (TicksOf(shownFile) - ticks) / kTicksPerSecond;
+    const long long offsetSeconds = (TicksOf(shownFile) - ticks) / kFileTicksPerSecond;
     local = {shown.wYear, shown.wMonth, shown.wDay, shown.wHour, shown.wMinute, shown.wSecond,
              shown.wDayOfWeek, static_cast<int>(offsetSeconds / 60)};
     return true;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/Win32FileTime.h"
+
 namespace tarnwick::platform {
 
 bool DirectoryListing::Start(const std::string& pattern) {
@@ -88,6 +90,16 @@ bool RemoveDirectoryAt(const std::string& path) { return RemoveDirectoryA(path.c
 
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool LastWriteTime(const std::string& path, long long& ticks) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    // A directory is asked for without its closing separator ("C:\" keeps it).
+    std::string name = path;
+    if (name.size() > 3 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
+    if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) return false;
+    ticks = TicksOf(data.ftLastWriteTime);
+    return true;
 }
 
 bool DirectoryExists(const std::string& path) {

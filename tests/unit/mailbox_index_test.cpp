@@ -26,9 +26,8 @@ protected:
         std::vector<std::string> names;
         MailboxIndex index = Index();
         for (long i = 0;; ++i) {
-            MessageView view;
             std::string name;
-            if (!index.FindMessageEntry(i, view, name)) break;
+            if (!index.FindMessageEntry(i, name)) break;
             names.push_back(name);
         }
         return names;
