@@ -145,20 +145,39 @@ int Count(const std::string& dir, std::FILE* out, std::FILE* err) {
     return std::fprintf(out, "%ld\n", count) < 0 ? OutputFailure(err) : kExitOk;
 }
 
+// Writes part's decoded bytes to file. A base64 body (nearly every
+// attachment) is decoded a piece at a time through one small buffer and a
+// body stored as it is goes straight from the mapped message, so a large
+// attachment never needs memory of its own size; quoted-printable, which
+// only text uses, is decoded whole.
+template <class Part>
+bool WriteDecoded(const Part& part, std::FILE* file) {
+    if (mime::DecodedCapacity(part) == 0) return true;
+    switch (mime::BodyEncoding(part)) {
+    case mime::TransferEncoding::Base64:
+        return mime::Base64DecodeInPieces(part.bodyBegin, part.bodyEnd, [file](const char* bytes, std::size_t size) {
+            return WriteBytes(file, bytes, size);
+        });
+    case mime::TransferEncoding::Identity:
+        return WriteBytes(file, part.bodyBegin, static_cast<std::size_t>(part.bodyEnd - part.bodyBegin));
+    case mime::TransferEncoding::QuotedPrintable:
+        break;
+    }
+    const std::unique_ptr<char[]> bytes(new char[mime::DecodedCapacity(part)]);
+    return WriteBytes(file, bytes.get(), mime::DecodeBodyInto(part, bytes.get()));
+}
+
 // Writes part's decoded bytes (part null: no attachment named name).
 template <class Part>
 int Extract(const Part* part, const std::string& messagePath, const std::string& name, const CommandLine& line,
             std::FILE* out, std::FILE* err) {
     if (!part) return Failure(err, "no attachment named '" + name + "' in " + messagePath);
-    // Decoded once, into a buffer nobody fills first, and written from there.
-    const std::unique_ptr<char[]> bytes(new char[mime::DecodedCapacity(*part) + 1]);
-    const std::size_t size = mime::DecodeBodyInto(*part, bytes.get());
-    if (!line.hasOutput) return WriteBytes(out, bytes.get(), size) ? kExitOk : OutputFailure(err);
+    if (!line.hasOutput) return WriteDecoded(*part, out) ? kExitOk : OutputFailure(err);
 
     const std::string& path = line.outputPath;
     std::FILE* file = platform::OpenStdioFile(path, "wb");
     if (!file) return Failure(err, "cannot write " + path + ": " + std::strerror(errno));
-    bool written = WriteBytes(file, bytes.get(), size);
+    bool written = WriteDecoded(*part, file);
     int error = written ? 0 : errno;
     if (std::fclose(file) != 0 && written) {
         written = false;

@@ -2,6 +2,7 @@
 #include "mime/Codecs.h"
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <cstring>
 
@@ -724,6 +725,33 @@ void QuotedPrintableEncode(std::string_view text, std::string& out) {
             column += 3;
         }
     }
+}
+
+bool Base64DecodeInPieces(const char* begin, const char* end,
+                          const std::function<bool(const char* bytes, std::size_t size)>& write) {
+    constexpr std::size_t kPieceSymbols = kBase64PieceBytes / 3 * 4;
+    std::unique_ptr<char[]> buffer(new char[kBase64PieceBytes]);
+    for (const char* p = begin; p < end;) {
+        // The piece runs to its last whole group, or through a pad character.
+        const char* q = p;
+        std::size_t symbols = 0;
+        bool padded = false;
+        for (; q < end && symbols < kPieceSymbols; ++q) {
+            const signed char kind = kSymbolTable[static_cast<unsigned char>(*q)];
+            if (kind >= 0) {
+                ++symbols;
+            } else if (kind == kBase64Pad) {
+                padded = true;
+                ++q;
+                break;
+            }
+        }
+        const std::size_t size = Base64DecodeRange(p, q, buffer.get());
+        if (size != 0 && !write(buffer.get(), size)) return false;
+        if (padded) break;
+        p = q;
+    }
+    return true;
 }
 
 namespace reference {

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -78,6 +79,15 @@ std::size_t Base64DecodeStringRange(const char* begin, const char* end, char* ou
 // Reads only inside [begin, end); out must hold 3 bytes per 4 alphabet
 // characters.
 std::size_t Base64DecodeRange(const char* begin, const char* end, char* out);
+
+// Base64DecodeRange over [begin, end) a piece at a time, through one buffer
+// of kBase64PieceBytes: each piece ends after a whole number of groups (or at
+// the pad character that ends decoding, or at end), so the pieces handed to
+// write, in order, are exactly the bytes Base64DecodeRange gives. write
+// returns false to stop; the result is false then.
+constexpr std::size_t kBase64PieceBytes = 48 * 1024;
+bool Base64DecodeInPieces(const char* begin, const char* end,
+                          const std::function<bool(const char* bytes, std::size_t size)>& write);
 
 // Decodes quoted-printable [begin, end) into out by the stored-message rule;
 // returns the number of bytes written (at most end - begin, the size out must

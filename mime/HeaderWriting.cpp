@@ -196,8 +196,10 @@ std::vector<std::string> ParameterTokens(std::string_view name, std::string_view
     const std::string quoted = QuotedText(utf8);
     // A continuation line holds a blank, the parameter and its ';'.
     const std::size_t lineRoom = kFoldWidth - 2;
+    // A quoted value holding "=?" would be read as encoded words by the
+    // many readers that decode them in parameters too.
     if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return IsPrintableAscii(static_cast<unsigned char>(c)); }) &&
-        name.size() + 1 + quoted.size() <= lineRoom)
+        utf8.find("=?") == std::string_view::npos && name.size() + 1 + quoted.size() <= lineRoom)
         return {std::string(name) + "=" + quoted};
 
     const std::string whole = std::string(name) + "*=UTF-8''" + PercentEncoded(utf8);

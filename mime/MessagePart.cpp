@@ -52,14 +52,16 @@ std::size_t DecodedCapacity(const MessagePart& part) {
     return part.bodyBegin != nullptr ? static_cast<std::size_t>(part.bodyEnd - part.bodyBegin) : 0;
 }
 
+TransferEncoding BodyEncoding(const MessagePart& part) {
+    const Field* field = part.FindField("Content-Transfer-Encoding");
+    return field != nullptr ? TransferEncodingOf(ParseStructured(field->value).value) : TransferEncoding::Identity;
+}
+
 std::size_t DecodeBodyInto(const MessagePart& part, char* out) {
     if (DecodedCapacity(part) == 0) return 0;
-    const Field* field = part.FindField("Content-Transfer-Encoding");
-    const TransferEncoding encoding =
-        field != nullptr ? TransferEncodingOf(ParseStructured(field->value).value) : TransferEncoding::Identity;
     const char* const begin = part.bodyBegin;
     const char* const end = part.bodyEnd;
-    switch (encoding) {
+    switch (BodyEncoding(part)) {
     case TransferEncoding::Base64:
         return Base64DecodeRange(begin, end, out);
     case TransferEncoding::QuotedPrintable:

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "mime/Codecs.h"
 #include "mime/HeaderText.h"
 
 namespace tarnwick::mime {
@@ -41,8 +42,10 @@ std::string MediaTypeOf(const StructuredValue& contentType);
 
 // The bytes DecodeBodyInto may write for part (0 for a part that was split).
 std::size_t DecodedCapacity(const MessagePart& part);
-// The part's body decoded by its Content-Transfer-Encoding (TransferEncodingOf
-// of the value before any ';'): base64 as a MimePart's body, quoted-printable
+// The part's Content-Transfer-Encoding (TransferEncodingOf of the value
+// before any ';'; Identity without the field).
+TransferEncoding BodyEncoding(const MessagePart& part);
+// The part's body decoded by its BodyEncoding: base64 as a MimePart's body, quoted-printable
 // by RFC 2045 (QuotedPrintableDecodeRfc2045), anything else copied; returns
 // the count.
 std::size_t DecodeBodyInto(const MessagePart& part, char* out);

@@ -191,13 +191,17 @@ std::vector<const MimePart*> Attachments(const MimePart& root) {
 
 std::size_t DecodedCapacity(const MimePart& part) { return part.bodyBegin != nullptr ? part.BodySize() : 0; }
 
-std::size_t DecodeBodyInto(const MimePart& part, char* out, DecodeFor use) {
-    if (DecodedCapacity(part) == 0) return 0;
+TransferEncoding BodyEncoding(const MimePart& part) {
     char encoding[kValueBytes];
     if (!GetField(part, "Content-Transfer-Encoding", encoding)) encoding[0] = 0;
+    return TransferEncodingOf(encoding);
+}
+
+std::size_t DecodeBodyInto(const MimePart& part, char* out, DecodeFor use) {
+    if (DecodedCapacity(part) == 0) return 0;
     const char* const begin = part.bodyBegin;
     const char* const end = part.bodyEnd;
-    switch (TransferEncodingOf(encoding)) {
+    switch (BodyEncoding(part)) {
     case TransferEncoding::Base64:
         return Base64DecodeRange(begin, end, out);
     case TransferEncoding::QuotedPrintable:

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "mime/Codecs.h"
 #include "mime/HeaderField.h"
 
 namespace tarnwick::mime {
@@ -102,13 +103,16 @@ struct DecodedBody {
 // text there. Everything else decodes alike.
 enum class DecodeFor { Attachment, Text };
 
-// Decodes the part's body by its "Content-Transfer-Encoding" token
-// (TransferEncodingOf: letter case, blanks and comments ignored): base64
+// Decodes the part's body by its BodyEncoding: base64
 // through Base64DecodeRange, quoted-printable through
 // QuotedPrintableDecodeAttachment (for an attachment) or
 // QuotedPrintableDecodeRange (for text), anything else (or no field) copied
 // exactly, count = body size.
 DecodedBody DecodeBody(const MimePart& part, DecodeFor use = DecodeFor::Attachment);
+
+// The part's "Content-Transfer-Encoding" token (TransferEncodingOf: letter
+// case, blanks and comments ignored; Identity without the field).
+TransferEncoding BodyEncoding(const MimePart& part);
 
 // The bytes DecodeBodyInto may write for part: its body's size (0 for a part
 // that was split). Decoding never makes a body longer.

@@ -329,6 +329,44 @@ TEST(MimeCodecDecode, RoundTripsRandomDataOfEveryLength) {
     }
 }
 
+// Decoding a piece at a time gives Base64DecodeRange's bytes whatever falls
+// on a piece's edge: groups split over odd line lengths, junk and zero bytes,
+// a pad that ends decoding early, a group cut off at the end.
+TEST(MimeCodecDecode, PiecesGiveTheBytesOfTheWholeRange) {
+    const std::string data = RandomBytes(3 * kBase64PieceBytes + 5, 77);
+    std::string encoded = EncodeRange(data);
+    std::string oddLines;   // lines of 75 symbols: no group ends a line
+    for (char c : encoded)
+        if (c != '\r' && c != '\n') oddLines += c;
+    for (std::size_t at = 75; at < oddLines.size(); at += 77) oddLines.insert(at, "\r\n");
+    std::string junk = encoded;   // junk right where the first piece would end
+    junk.insert(kBase64PieceBytes / 3 * 4 + 20, std::string("\0*\x80 ", 4));
+    std::string earlyPad = oddLines;
+    earlyPad.insert(kBase64PieceBytes / 3 * 4 + 5000, "=");   // in the second piece
+    const std::string cutOff = oddLines.substr(0, oddLines.size() - 3);
+    const struct {
+        const char* name;
+        std::string input;
+        std::size_t minPieces;
+    } cases[] = {{"lines of 76", encoded, 3}, {"lines of 75", oddLines, 3},     {"junk at the edge", junk, 3},
+                 {"early pad", earlyPad, 2},  {"cut off", cutOff, 3},         {"short", "QUJD=RUZH", 1}};
+    for (const auto& c : cases) {
+        const std::string& input = c.input;
+        const ExactBytes in(input);
+        std::string whole(input.size(), '\0');
+        whole.resize(Base64DecodeRange(in.begin(), in.end(), whole.data()));
+        std::string pieced;
+        std::size_t pieces = 0;
+        EXPECT_TRUE(Base64DecodeInPieces(in.begin(), in.end(), [&](const char* bytes, std::size_t size) {
+            EXPECT_LE(size, kBase64PieceBytes);
+            pieced.append(bytes, size);
+            return ++pieces != 0;
+        }));
+        EXPECT_EQ(pieced, whole) << c.name;
+        EXPECT_GE(pieces, c.minPieces) << c.name;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Quoted-printable
 
