@@ -81,4 +81,28 @@ f = mail.GetAllFileName(0)
 mail.DeleteMail 0
 CheckEqual "a message read just before can be deleted", mail.MailCount, 1
 
+' Changes by anyone are seen by the next call, within the same second: a
+' delivery, another object's delete, a rename, a rewrite, another process.
+Set reader = CreateObject("Tarnwick.MailReader")
+reader.sMailPath = store
+reader.sUserName = "alice"
+host.RemoveTree box
+host.MakeDirs box
+Msg "1.in", "one"
+CheckEqual "listed once", mail.MailCount, 1
+Msg "2.in", "two"
+CheckEqual "a delivery is seen at once", mail.MailCount, 2
+reader.DeleteMail 0
+CheckEqual "another object's delete is seen", mail.MailCount, 1
+kept = mail.GetTitleInfo(0)
+For Each name In Split(host.ListDir(box), "|")
+    If Left(name, 1) <> "." Then CreateObject("Scripting.FileSystemObject").MoveFile box & name, box & "9.in"
+Next
+CheckEqual "a renamed message is still read", mail.GetTitleInfo(0), kept
+Msg "9.in", "rewritten"
+CheckEqual "a rewritten message is read anew", mail.GetTitleInfo(0), "x||||rewritten||||"
+CreateObject("WScript.Shell").Run "cmd /c echo From: y> " & box & "8.in && del " & box & "9.in", 0, True
+CheckEqual "another process's delivery and delete are seen", Left(reader.GetTitleInfo(0), 5), "y||||"
+CheckEqual "by both objects", mail.MailCount, 1
+
 Finish
