@@ -146,7 +146,7 @@ fuzz_options() {   # target -> "max_len dict"
         fuzz_hz_decoder) echo "16384 -" ;;
         fuzz_page_source) echo "16384 page.dict" ;;
         fuzz_http_text) echo "20000 http.dict" ;;
-        fuzz_send_mail) echo "8192 -" ;;
+        fuzz_send_mail|fuzz_mail_writer) echo "8192 -" ;;
         *) echo "4096 -" ;;
     esac
 }

@@ -12,7 +12,8 @@ HTML_BYTES (whole lines), so the HTML-to-text reading starts from real mail
 markup; plus a few HTML shapes the corpus lacks.
 
 The other targets get small inputs made here: HZ text cut from the corpus,
-form bodies, pages with includes, composed forms and request heads.
+form bodies, pages with includes, composed forms (for SendMail and for
+MailWriter) and request heads.
 
 Run from anywhere: python3 fuzz/make-seeds.py (replaces the seed folders).
 """
@@ -257,6 +258,31 @@ def send_mail():
     write_seeds("fuzz_send_mail", forms)
 
 
+def mail_writer():
+    # NUL-separated: From, To, Cc, Bcc, Subject, Body, then file name,
+    # content type and bytes triples.
+    korean = "\ud55c\uad6d\uc5b4 \uba54\uc77c".encode()
+    emoji = "\U0001F600\U0001F44D".encode()
+    arabic = "\u0645\u0631\u062d\u0628\u0627".encode()
+    forms = [
+        b"me@x\0ann@127.0.0.1\0\0\0Hi\0Hello\r\n.\r\nthere",
+        "\uae40\ucca0\uc218 <me@x>".encode() + b"\0Ann <ann@lan>, bob@host\0\0\0" + korean + b" " + emoji +
+        b"\0" + korean + b"\r\n" + arabic + b"\n" + emoji + b"\0" + korean + b".txt\0text/plain\0" + korean,
+        b"\"Doe; \\\"J\\\" x\" <me@x>\0\"O'Brien; Pat\" <bob@lan>\0carol@else\0\0" + arabic + b"\0" + arabic +
+        b"\0C:\\docs\\a%22b;c.bin\0application/x-thing\0\x01\x02\x03\0d:e.txt\0bad type\0 y ",
+        b"me@x\0ann@lan\0\0\0" + b"s" * 300 + b"\0x\0" + b"n" * 80 + emoji + b".pdf\0application/pdf\0%PDF",
+        b"me@x\0ann@lan\0\0\0" + b"long words " * 28 + b"\0.\n..\n.\r\n. x\r\n.",
+        b"me@x\0ann@lan; bob@lan\0\0ann@lan\0Bcc again\0body",
+        b"me@x\0bob@host\0\0Secret <ann@127.0.0.1>\0only ann by bcc\0",
+        b"me@x\0ann@lan, zed@lan\0\0\0unknown user\0refused",
+        b"me@x\0<ann@lan\0\0\0unreadable\0x",
+        b"a@x, b@x\0ann@lan\0\0\0two senders\0x",
+        b"me@x\0\0\0\0nobody\0x",
+        b"me@x\0ann@lan\0\0\0=?utf-8?q?x?= a\tb \x01\xd6\xd0\xce\xc4\0\xd6\xd0\xce\xc4\0\xd6\xd0.txt\0\0x",
+    ]
+    write_seeds("fuzz_mail_writer", forms)
+
+
 def http_text():
     # A request head; the check also reads the input as a query, a cookie
     # header, a path and a status line.
@@ -282,6 +308,7 @@ def main():
     form_data()
     page_source()
     send_mail()
+    mail_writer()
     http_text()
     total = 0
     for dirpath, _, files in os.walk(SEEDS):

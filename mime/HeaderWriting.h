@@ -44,7 +44,7 @@ std::string FoldedField(std::string_view name, const std::vector<std::string>& t
 
 // A parameter for utf8 as tokens for FoldedField, each but the last ending
 // in ';' when more follow: name="value" for printable ASCII that fits a
-// line, else RFC 2231 name*=UTF-8''%XX (sections name*0*=, name*1*=, ... when
+// line and holds no "=?" (readers would decode it as encoded words), else RFC 2231 name*=UTF-8''%XX (sections name*0*=, name*1*=, ... when
 // one would not fit), never splitting a character between sections.
 std::vector<std::string> ParameterTokens(std::string_view name, std::string_view utf8);
 

@@ -22,6 +22,9 @@ constexpr std::size_t kMaxPlainLineChars = 76;
 // The ASCII stand-in for a file name, for readers that know no RFC 2231.
 constexpr std::size_t kMaxFallbackNameChars = 60;
 constexpr char kDefaultMediaType[] = "application/octet-stream";
+// A media type's type and subtype names are at most this long (RFC 6838
+// 4.2); a longer one posted would make its header line pass 998 bytes.
+constexpr std::size_t kMaxMediaTypeNameChars = 127;
 constexpr char kTextType[] = "text/plain; charset=UTF-8";
 
 void Write(std::FILE* file, std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file); }
@@ -167,7 +170,10 @@ bool Utf8Message::SetFrom(std::string_view text) {
 }
 
 void Utf8Message::AddAttachment(std::string_view name, std::string_view mediaType, std::string_view bytes) {
-    const std::string type = mime::IsMediaType(mediaType) ? std::string(mediaType) : kDefaultMediaType;
+    const std::size_t slash = mediaType.find('/');
+    const bool wellFormed = mime::IsMediaType(mediaType) && slash <= kMaxMediaTypeNameChars &&
+                            mediaType.size() - slash - 1 <= kMaxMediaTypeNameChars;
+    const std::string type = wellFormed ? std::string(mediaType) : kDefaultMediaType;
     attachments_.push_back(Attachment{std::string(name), type, bytes});
 }
 

@@ -14,6 +14,7 @@
 #include "fuzz/checks/HttpTextCheck.h"
 #include "fuzz/checks/HzDecoderCheck.h"
 #include "fuzz/checks/MailReaderCheck.h"
+#include "fuzz/checks/MailWriterCheck.h"
 #include "fuzz/checks/MimeMessageCheck.h"
 #include "fuzz/checks/PageSourceCheck.h"
 #include "fuzz/checks/SendMailCheck.h"
@@ -37,6 +38,7 @@ const Target kTargets[] = {
     {"fuzz_http_text", CheckHttpText},
     {"fuzz_hz_decoder", CheckHzDecoder},
     {"fuzz_mail_reader", CheckMailReader},
+    {"fuzz_mail_writer", CheckMailWriter},
     {"fuzz_mime_message", CheckMimeMessage},
     {"fuzz_page_source", CheckPageSource},
     {"fuzz_send_mail", CheckSendMail},
