@@ -418,10 +418,10 @@ bool BodyRelay::ReadBody(SOCKET client, unsigned long long length, bool expectCo
 BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string& token, bool probe, bool closing,
                                      std::string& replyHead, std::string& replyBody) {
     // Through the Server API (a connection of its own each time) and back.
-    // One request at a time: Wine's Server API leaves requests waiting when
-    // several arrive together. The host serves one at a time anyway. A
-    // request the Server API does not hand over at once lets the next one in
-    // (HandedOver), so that one it never answers delays nobody else.
+    // One hand-over at a time: Wine's Server API leaves requests waiting
+    // when several arrive together. Once the host has the request (or after
+    // kHandOverMs, when the Server API keeps it to itself and may never
+    // answer) the next one goes in, and the pages run side by side.
     std::unique_lock<std::timed_mutex> one(apiMutex_, std::defer_lock);
     if (!probe) {
         one.lock();
@@ -441,8 +441,10 @@ BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string&
     setsockopt(inner, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendLimit), sizeof sendLimit);
     Reply reply = Reply::Closing;
     if (ConnectWithin(inner, address, apiAnswerMs_) && SendAll(inner, head.data(), head.size())) {
-        // A request the Server API keeps to itself holds up no one else.
-        if (!probe && !HandedOver(inner, token)) one.unlock();
+        if (!probe) {
+            HandedOver(inner, token);
+            one.unlock();
+        }
         reply = ReadResponse(inner, token, closing, replyHead, replyBody);
     }
     closesocket(inner);

@@ -109,7 +109,7 @@ private:
     unsigned long apiAnswerMs_ = 0;
     bool passAnyTarget_ = false;
 
-    std::timed_mutex apiMutex_;   // one request in the Server API at a time
+    std::timed_mutex apiMutex_;   // one hand-over to the Server API at a time
     std::mutex mutex_;
     struct Kept {
         std::string body;

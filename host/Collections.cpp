@@ -186,9 +186,9 @@ HRESULT GetStoredValue(const VariantDictionary& values, const VARIANT& key, VARI
         long index = 0;
         HRESULT hr = VariantLong(key, index);
         if (FAILED(hr)) return hr;
-        const std::wstring* name = values.KeyAt(static_cast<size_t>(index < 0 ? 0 : index));
-        if (!name) return DISP_E_BADINDEX;
-        return values.Get(*name, result);
+        std::wstring name;
+        if (!values.KeyAt(static_cast<size_t>(index < 0 ? 0 : index), name)) return DISP_E_BADINDEX;
+        return values.Get(name, result);
     }
     std::wstring name;
     HRESULT hr = VariantText(key, name);
@@ -214,9 +214,9 @@ HRESULT ValuesView::get_Key(VARIANT index, VARIANT* result) {
     long i = 0;
     HRESULT hr = VariantLong(index, i);
     if (FAILED(hr)) return hr;
-    const std::wstring* name = values_.KeyAt(static_cast<size_t>(i < 0 ? 0 : i));
-    if (!name) return DISP_E_BADINDEX;
-    return SetString(result, *name);
+    std::wstring name;
+    if (!values_.KeyAt(static_cast<size_t>(i < 0 ? 0 : i), name)) return DISP_E_BADINDEX;
+    return SetString(result, name);
 }
 
 HRESULT ValuesView::get_Count(int* count) {
@@ -246,7 +246,10 @@ HRESULT ValuesView::Call(const Invocation& call) {
     switch (call.id) {
     case DISPID_VALUE:
         if (call.args.Count() != 1) return DISP_E_BADPARAMCOUNT;
-        if (call.put) return put_Item(*call.args.Raw(0), *call.value);
+        if (call.put) {
+            HRESULT hr = put_Item(*call.args.Raw(0), *call.value);
+            return hr == kApartmentObjectRefused ? call.Fail(hr, kApartmentObjectMessage) : hr;
+        }
         return get_Item(*call.args.Raw(0), call.result);
     case kCount:
         SetLong(call.result, static_cast<long>(values_.Count()));

@@ -1,7 +1,7 @@
 // tarnwick-host: serves a folder of classic server pages and static files
 // over the platform's HTTP Server API.
 //
-//   tarnwick-host --site DIR [--port 8080] [--bind 127.0.0.1] [--max-body BYTES] [--max-form BYTES] [--debug]
+//   tarnwick-host --site DIR [--port 8080] [--bind 127.0.0.1] [--max-body BYTES] [--max-form BYTES] [--threads N] [--debug]
 #include <winsock2.h>
 #include <windows.h>
 #include <objbase.h>
@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "host/HttpQueue.h"
 #include "host/Sessions.h"
 #include "host/SiteServer.h"
+#include "host/site/PagePool.h"
 
 using namespace tarnwick::host;
 
@@ -68,7 +70,7 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 void Usage() {
     fprintf(stderr,
             "usage: tarnwick-host --site DIR [--port N] [--bind ADDRESS] [--max-body BYTES] [--max-form BYTES]\n"
-            "                     [--debug] [--direct]\n"
+            "                     [--threads N] [--debug] [--direct]\n"
             "  --site DIR        the folder served as the site root (required)\n"
             "  --port N          TCP port, default 8080\n"
             "  --bind ADDRESS    address to listen on, default 127.0.0.1 (loopback only);\n"
@@ -77,6 +79,8 @@ void Usage() {
             "                    a K or M suffix multiplies by 1024 or 1048576\n"
             "  --max-form BYTES  largest url-encoded form body a page accepts (413 above),\n"
             "                    default 1048576 (1 MiB); K and M as for --max-body\n"
+            "  --threads N       page threads (pages run side by side; one session's requests\n"
+            "                    one at a time), default two per processor and at least 4\n"
             "  --debug           error pages show the failing file, line and message\n"
             "  --direct          under Wine too, let the HTTP Server API take connections\n"
             "                    itself (no relay: bodies over about 128 KiB are lost)\n");
@@ -111,6 +115,11 @@ bool ParseArguments(int argc, wchar_t** argv, HostOptions& options) {
             if (!ParseSize(argv[++i], options.maxBody)) return false;
         } else if (arg == L"--max-form" && hasValue) {
             if (!ParseSize(argv[++i], options.maxForm)) return false;
+        } else if (arg == L"--threads" && hasValue) {
+            wchar_t* end = nullptr;
+            unsigned long threads = wcstoul(argv[++i], &end, 10);
+            if (*end != 0 || threads == 0 || threads > 256) return false;
+            options.threads = static_cast<unsigned>(threads);
         } else if (arg == L"--debug") {
             options.debug = true;
         } else if (arg == L"--direct") {
@@ -348,20 +357,30 @@ int wmain(int argc, wchar_t** argv) {
                        "whatever --bind says\n");
             fflush(stdout);
             SiteServer server(options);
-            HttpRequest request;
-            while (queue.Receive(request, options.maxBody)) {
-                if (relayed && relay.Attach(request)) {
+            PagePool pool;
+            if (!pool.Start(options.threads ? options.threads : DefaultPageThreads())) {
+                fprintf(stderr, "tarnwick-host: cannot start the page threads\n");
+                rc = kExitCannotStart;
+            }
+            for (;;) {
+                auto request = std::make_shared<HttpRequest>();
+                if (rc == kExitCannotStart || !queue.Receive(*request, options.maxBody)) break;
+                if (relayed && relay.Attach(*request)) {
                     // The supervisor's probe: the server answers; nothing runs.
                     HttpResponse answer;
                     answer.status = 204;
                     answer.reason = ReasonPhrase(204);
-                    queue.Send(request, answer);
+                    queue.Send(*request, answer);
                     continue;
                 }
-                HttpResponse response = server.Handle(request);
-                if (relayed) relay.Detach(request, response);
-                queue.Send(request, response);
+                // One session's requests in turn; everything else side by side.
+                pool.Post(SessionCookieOf(*request), [&server, &relay, &queue, relayed, request] {
+                    HttpResponse response = server.Handle(*request);
+                    if (relayed) relay.Detach(*request, response);
+                    queue.Send(*request, response);
+                });
             }
+            pool.WaitIdle();
             g_queue = nullptr;
         }
     }

@@ -40,7 +40,8 @@ HRESULT ValueCall(VariantDictionary& values, const Invocation& call) {
     if (call.put) {
         std::wstring name;
         HRESULT hr = call.args.String(0, name);
-        return FAILED(hr) ? hr : values.Set(name, *call.value);
+        if (SUCCEEDED(hr)) hr = values.Set(name, *call.value);
+        return hr == kApartmentObjectRefused ? call.Fail(hr, kApartmentObjectMessage) : hr;
     }
     return GetStoredValue(values, *call.args.Raw(0), call.result);
 }
@@ -186,6 +187,16 @@ HRESULT ApplicationObject::get_Value(BSTR name, VARIANT* value) {
 }
 
 HRESULT ApplicationObject::put_Value(BSTR name, VARIANT value) { return state_->application->Set(Text(name), value); }
+
+HRESULT ApplicationObject::Lock() {
+    state_->application->Lock();
+    return S_OK;
+}
+
+HRESULT ApplicationObject::UnLock() {
+    state_->application->Unlock();
+    return S_OK;
+}
 
 HRESULT ApplicationObject::get_StaticObjects(IVariantDictionary** out) { return EmptyView(out, this); }
 

@@ -44,9 +44,9 @@ public:
     HRESULT STDMETHODCALLTYPE get_Value(BSTR name, VARIANT* value) override;
     HRESULT STDMETHODCALLTYPE put_Value(BSTR name, VARIANT value) override;
     HRESULT STDMETHODCALLTYPE putref_Value(BSTR name, VARIANT value) override { return put_Value(name, value); }
-    // Pages run one at a time, so the lock has nothing to exclude.
-    HRESULT STDMETHODCALLTYPE Lock() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE UnLock() override { return S_OK; }
+    // Other pages' writes wait until this page unlocks, or ends.
+    HRESULT STDMETHODCALLTYPE Lock() override;
+    HRESULT STDMETHODCALLTYPE UnLock() override;
     HRESULT STDMETHODCALLTYPE get_StaticObjects(IVariantDictionary** out) override;
     HRESULT STDMETHODCALLTYPE get_Contents(IVariantDictionary** out) override;
 

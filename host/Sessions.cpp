@@ -22,19 +22,23 @@ std::string NewSessionId() {
     return id;
 }
 
-void SessionStore::DropExpired(ULONGLONG now) {
+void SessionStore::DropExpired(ULONGLONG now, Dropped& dropped) {
     for (auto it = sessions_.begin(); it != sessions_.end();) {
         const SessionData& s = *it->second;
-        if (now - s.lastUse > static_cast<ULONGLONG>(s.timeoutMinutes) * 60000)
+        if (now - s.lastUse > static_cast<ULONGLONG>(s.timeoutMinutes) * 60000) {
+            dropped.push_back(it->second);
             it = sessions_.erase(it);
-        else
+        } else {
             ++it;
+        }
     }
 }
 
 std::shared_ptr<SessionData> SessionStore::Open(const std::string& cookieId) {
+    Dropped dropped;
+    std::lock_guard<std::mutex> lock(mutex_);
     ULONGLONG now = GetTickCount64();
-    DropExpired(now);
+    DropExpired(now, dropped);
     auto found = sessions_.find(cookieId);
     if (found != sessions_.end()) {
         found->second->lastUse = now;
@@ -47,7 +51,7 @@ std::shared_ptr<SessionData> SessionStore::Open(const std::string& cookieId) {
     return session;
 }
 
-void SessionStore::MakeRoom() {
+void SessionStore::MakeRoom(Dropped& dropped) {
     if (sessions_.size() < kMaxSessions) return;
     // Anonymous floods make sessions whose cookie never comes back: they go
     // first, so signed-in visitors keep theirs.
@@ -58,19 +62,26 @@ void SessionStore::MakeRoom() {
         if (oldest == sessions_.end() || s.lastUse < oldest->second->lastUse) oldest = it;
         if (s.isNew && (oldestNew == sessions_.end() || s.lastUse < oldestNew->second->lastUse)) oldestNew = it;
     }
-    sessions_.erase(oldestNew != sessions_.end() ? oldestNew : oldest);
+    auto victim = oldestNew != sessions_.end() ? oldestNew : oldest;
+    dropped.push_back(victim->second);
+    sessions_.erase(victim);
 }
 
 SessionCookie SessionStore::Close(const std::shared_ptr<SessionData>& session, bool cookieSent) {
     if (!session) return SessionCookie::Keep;
+    Dropped dropped;
     if (session->abandoned) {
-        if (session->live) sessions_.erase(session->id);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (session->live) sessions_.erase(session->id);
+        }
         session->live = false;
         session->values.Clear();
         return cookieSent ? SessionCookie::Expire : SessionCookie::Keep;
     }
     if (session->live || session->values.Count() == 0) return SessionCookie::Keep;
-    MakeRoom();
+    std::lock_guard<std::mutex> lock(mutex_);
+    MakeRoom(dropped);
     session->live = true;
     session->lastUse = GetTickCount64();
     sessions_[session->id] = session;

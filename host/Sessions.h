@@ -5,7 +5,9 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "host/VariantDictionary.h"
 
@@ -34,6 +36,8 @@ struct SessionData {
 // What a response tells the browser about its session cookie.
 enum class SessionCookie { Keep, Set, Expire };
 
+// Used by the page threads at once: one lock guards the map. A session's
+// own data needs none, as its requests run one at a time.
 class SessionStore {
 public:
     // The live session of that id; else a new session with a fresh id (never
@@ -46,8 +50,12 @@ public:
     SessionCookie Close(const std::shared_ptr<SessionData>& session, bool cookieSent);
 
 private:
-    void DropExpired(ULONGLONG now);
-    void MakeRoom();
+    using Dropped = std::vector<std::shared_ptr<SessionData>>;
+    // With mutex_ held. What they drop is released after the lock: an object
+    // a session kept may have to be reached on another page thread.
+    void DropExpired(ULONGLONG now, Dropped& dropped);
+    void MakeRoom(Dropped& dropped);
+    std::mutex mutex_;
     std::map<std::string, std::shared_ptr<SessionData>> sessions_;
 };
 

@@ -60,6 +60,13 @@ std::string CookieLine(const OutgoingCookie& c) {
 
 }  // namespace
 
+std::string SessionCookieOf(const HttpRequest& request) {
+    std::string id;
+    for (const auto& c : ParseCookieHeader(request.Header("Cookie")))
+        if (c.first == kSessionCookie) id = c.second;
+    return id;
+}
+
 HttpResponse SiteServer::ErrorPage(int status, const std::string& detail) {
     HttpResponse r;
     r.status = status;
@@ -205,9 +212,7 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
     state->serverSoftware = kServerSoftware;
     state->blocks = &page.blocks;
     state->application = &application_;
-    std::string sessionId;
-    for (const auto& c : state->cookies)
-        if (c.first == kSessionCookie) sessionId = c.second;
+    const std::string sessionId = SessionCookieOf(request);
     state->session = sessions_.Open(sessionId);
     state->codePage = static_cast<UINT>(page.codePage ? page.codePage : state->session->codePage);
 
@@ -218,6 +223,8 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
     bool ran = RunScript(page, state->codePage, objects, *state, failure);
     EndPageObjects(*state);
     state->context = nullptr;
+    // A page that locked Application and did not unlock it lets go now.
+    application_.ReleaseLock();
     // A session begins when a page first stores a value in it; the cookie
     // goes out then, and is cleared when a page abandons the session.
     SessionCookie sessionCookie = sessions_.Close(state->session, !sessionId.empty());

@@ -23,13 +23,18 @@ struct HostOptions {
     size_t maxForm = size_t(1) << 20;        // url-encoded bodies (--max-form)
     bool debug = false;                      // error pages show file, line and message
     bool direct = false;                     // no relay, even under Wine
+    unsigned threads = 0;                    // page threads (--threads); 0: the default
 };
+
+// The session a request names: the value of its last session cookie, "" for none.
+std::string SessionCookieOf(const HttpRequest& request);
 
 class SiteServer {
 public:
     explicit SiteServer(HostOptions options) : options_(std::move(options)) {}
 
-    // Never throws; every failure becomes an error page.
+    // Called on the page threads, several at once. Never throws; every
+    // failure becomes an error page.
     HttpResponse Handle(const HttpRequest& request);
 
     // A small HTML page for an error status.
@@ -49,7 +54,7 @@ private:
 
     HostOptions options_;
     SessionStore sessions_;
-    VariantDictionary application_;
+    VariantDictionary application_{true};   // objects that any thread may call
 };
 
 }  // namespace tarnwick::host
