@@ -2,8 +2,9 @@
 # Figures of the page host's page threads, over loopback with the demo site
 # set up as `./run.sh demo` sets it up (demo/webmail-env.sh), in a prefix of
 # its own (build/bench-prefix):
-#   1. 40 inbox requests of 40 signed-in visitors (a session each), one
-#      after another, then 20 at a time; the ratio of the two times.
+#   1. 40 inbox requests of 40 signed-in visitors (a session each, each
+#      from a loopback address of its own), one after another, then 20 at a
+#      time; the ratio of the two times.
 #   2. the About page of one visitor on an idle server, then while another
 #      visitor posts a 30 MB upload (compose, send); the ratio.
 # Needs the Windows build (./run.sh build). Prints a table.
@@ -52,16 +53,20 @@ sign_in() {   # jar
 
 visitors=40
 for i in $(seq $visitors); do sign_in "$work/jar$i"; done
-inbox() { curl -s -f -b "$1" -o /dev/null "$base/inbox.asp"; }
+# Visitor i comes from the loopback address 127.0.0.(i+1): the host holds
+# one client address to 16 connections at once.
+inbox() {   # visitor number
+    curl -s -f --interface "127.0.0.$(($1 + 1))" -b "$work/jar$1" -o /dev/null "$base/inbox.asp"
+}
 export -f inbox
-export base
-for i in $(seq $visitors); do inbox "$work/jar$i"; done   # warm: every page compiled once
+export base work
+for i in $(seq $visitors); do inbox "$i"; done   # warm: every page compiled once
 
 start=$(now_ms)
-for i in $(seq $visitors); do inbox "$work/jar$i"; done
+for i in $(seq $visitors); do inbox "$i"; done
 one_by_one=$(($(now_ms) - start))
 start=$(now_ms)
-seq $visitors | sed "s|^|$work/jar|" | xargs -P 20 -I{} bash -c 'inbox "$1"' _ {}
+seq $visitors | xargs -P 20 -I{} bash -c 'inbox "$1"' _ {}
 parallel=$(($(now_ms) - start))
 
 # About: the median of 9 requests of visitor 1, idle and beside the upload.
