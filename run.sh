@@ -106,6 +106,11 @@ run_tests() {
     printf '%s\n' "$out" | grep -vE '^ok ' >&2 || true
     count_suite "the Wine suites" "$out"
 
+    log "page host layers (host/net/ includes nothing above it)"
+    out=$(tests/host/layers.sh 2>&1) || true
+    printf '%s\n' "$out" | grep -vE '^ok ' >&2 || true
+    count_suite "the page host layers" "$out"
+
     log "page host over HTTP"
     out=$(tests/host/run.sh --exe build/win64/host/tarnwick-host.exe --dll build/win64/Tarnwick.dll 2>&1) || true
     printf '%s\n' "$out" | grep -vE '^ok ' >&2 || true

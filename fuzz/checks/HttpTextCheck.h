@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "fuzz/checks/Check.h"
-#include "host/HttpText.h"
+#include "host/site/UrlText.h"
 
 namespace tarnwick::fuzz {
 namespace http_text {

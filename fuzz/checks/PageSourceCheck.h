@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "fuzz/checks/Check.h"
-#include "host/HttpText.h"
-#include "host/PageSource.h"
+#include "host/site/UrlText.h"
+#include "host/site/PageSource.h"
 
 namespace tarnwick::fuzz {
 namespace page_source {

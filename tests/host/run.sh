@@ -1346,6 +1346,83 @@ group_hung_exchange() {
     verdict "a request the Server API never answers delays another visitor's static file by less than a second"
 }
 
+# Pages run on a pool of page threads: one session's requests one at a
+# time in arrival order, other visitors beside them; Application.Lock is a
+# real lock; objects kept in Session work on the next requests' threads.
+group_pool() {
+    start_host pool --debug --threads 4 || return
+    local i pids=() ms jar=$work/jar-pool
+
+    # Two visitors without a common session, each page busy for 1 s.
+    fetch /pool/busy.asp?ms=1000
+    local started=$(date +%s%N)
+    curl -s -o "$work/busy1" -m 20 "$base/pool/busy.asp?ms=1000" &
+    pids=($!)
+    curl -s -o "$work/busy2" -m 20 "$base/pool/busy.asp?ms=1000" &
+    pids+=($!)
+    wait "${pids[@]}"
+    ms=$((($(date +%s%N) - started) / 1000000))
+    pids=()
+    want_eq "first page" "busy=1000;" "$(cat "$work/busy1")"
+    want_eq "second page" "busy=1000;" "$(cat "$work/busy2")"
+    [ "${ms:-99999}" -lt 1700 ] || problem "two 1-second pages of two visitors took $ms ms together"
+    verdict "pages of two visitors run side by side (two 1 s pages in ${ms:-?} ms)"
+
+    # Four requests of one session, sent 100 ms apart while each runs 300 ms.
+    rm -f "$jar"
+    fetch /session.asp -c "$jar" -b "$jar"
+    for i in 1 2 3 4; do
+        curl -s -m 20 -b "$jar" -o "$work/order$i" "$base/pool/order.asp?n=$i" &
+        pids+=($!)
+        sleep 0.1
+    done
+    wait "${pids[@]}"
+    want_eq "the session's log after the last request" "log=[1 1][2 2][3 3][4 4];" "$(cat "$work/order4")"
+    verdict "requests of one session never overlap and run in the order they arrived"
+
+    # Two visitors add to one Application counter under Lock, at once.
+    pids=()
+    for i in 1 2; do
+        curl -s -m 60 -o "$work/count$i" "$base/pool/count.asp?n=300" &
+        pids+=($!)
+    done
+    wait "${pids[@]}"
+    fetch /pool/count.asp?n=0
+    want_body_is "counter=600;$nl"
+    verdict "Application.Lock: two pages adding 300 each at once lose no increment"
+
+    fetch /pool/lock_kept.asp
+    want_body_is "kept=locked;$nl"
+    ms=$(curl -s -o "$body" -m 20 -w '%{time_total}' "$base/pool/write.asp" | awk '{printf "%d", $1 * 1000}')
+    want_body_is "kept=written;$nl"
+    [ "${ms:-99999}" -lt 5000 ] || problem "the write waited $ms ms"
+    verdict "a page that locks Application and does not unlock it lets go when it ends"
+
+    rm -f "$jar"
+    fetch "/pool/keep.asp?step=1" -c "$jar" -b "$jar"
+    want_body_is "stored;$nl"
+    # Each later request runs beside three busy pages of other visitors, so
+    # that the four page threads take one each: mostly not the first one.
+    local j
+    for i in 2 3 4 5; do
+        pids=()
+        for j in 1 2 3; do
+            curl -s -o /dev/null -m 20 "$base/pool/busy.asp?ms=300" &
+            pids+=($!)
+        done
+        fetch "/pool/keep.asp?step=$i" -c "$jar" -b "$jar"
+        want_body_is "count=$i;first=one;encode=YWJj;$nl"
+        wait "${pids[@]}"
+    done
+    verdict "a Scripting.Dictionary and a Tarnwick.Mail kept in Session work on later requests, on other page threads"
+
+    fetch /pool/app_object.asp
+    want_status 200
+    want_body_has "description=Disallowed object use"
+    want_body_has "stored=0;"
+    verdict "Application refuses an apartment-threaded object"
+}
+
 start_seconds=$SECONDS
 group_pages
 group_request
@@ -1364,6 +1441,7 @@ group_mail
 group_endurance
 group_hostile
 group_hung_exchange
+group_pool
 stop_host
 
 echo "($host_starts host starts, $((SECONDS - start_seconds)) s of checks)"

@@ -3,7 +3,7 @@
 // byte, string, file and registry helpers scripts lack under Wine.
 #pragma once
 
-#include "host/AspInterfaces.h"
+#include "host/page/AspInterfaces.h"
 
 #include <memory>
 

@@ -3,7 +3,7 @@
 // with the interfaces' real vtables.
 #pragma once
 
-#include "host/AspInterfaces.h"
+#include "host/page/AspInterfaces.h"
 
 #include "ComObject.h"
 

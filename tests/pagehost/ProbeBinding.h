@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "host/AspInterfaces.h"
+#include "host/page/AspInterfaces.h"
 #include "Variants.h"
 
 namespace pagehost {

@@ -2,7 +2,7 @@
 // BinaryRead asks for them, with injected failures and short reads.
 #pragma once
 
-#include "host/AspInterfaces.h"
+#include "host/page/AspInterfaces.h"
 
 #include <memory>
 

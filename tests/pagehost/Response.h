@@ -2,7 +2,7 @@
 // bytes, content type, buffering, end) in the host state, in order.
 #pragma once
 
-#include "host/AspInterfaces.h"
+#include "host/page/AspInterfaces.h"
 
 #include <memory>
 

@@ -3,7 +3,7 @@
 // shows up in the page objects' reference counts.
 #pragma once
 
-#include "host/AspInterfaces.h"
+#include "host/page/AspInterfaces.h"
 
 #include "ComObject.h"
 #include "PageHost.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "frame/ComPtr.h"
-#include "host/ScriptObject.h"
+#include "host/page/ScriptObject.h"
 
 namespace pagehost {
 

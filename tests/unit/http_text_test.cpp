@@ -1,4 +1,4 @@
-#include "host/HttpText.h"
+#include "host/site/UrlText.h"
 
 #include <gtest/gtest.h>
 

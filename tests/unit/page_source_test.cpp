@@ -1,4 +1,4 @@
-#include "host/PageSource.h"
+#include "host/site/PageSource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Figures of the page host's page threads, over loopback with the demo site
+# set up as `./run.sh demo` sets it up (demo/webmail-env.sh), in a prefix of
+# its own (build/bench-prefix):
+#   1. 40 inbox requests of 40 signed-in visitors (a session each, each
+#      from a loopback address of its own), one after another, then 20 at a
+#      time; the ratio of the two times.
+#   2. the About page of one visitor on an idle server, then while another
+#      visitor posts a 30 MB upload (compose, send); the ratio.
+# Needs the Windows build (./run.sh build). Prints a table.
+#
+#   bench/pool-figures.sh [--port N] [--threads N]
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+port=$((20000 + $$ % 20000))
+threads=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --port) port=$2; shift 2 ;;
+    --threads) threads=(--threads "$2"); shift 2 ;;
+    *) echo "usage: $0 [--port N] [--threads N]" >&2; exit 2 ;;
+    esac
+done
+export WINEPREFIX="$ROOT/build/bench-prefix"
+source "$ROOT/demo/webmail-env.sh"
+work=$(mktemp -d)
+trap 'webmail_stop; rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+
+webmail_prefix
+webmail_store
+webmail_delivery
+log="$ROOT/build/bench-host.log"
+# As webmail_host starts it, with the page-thread option when given.
+zh wine 'C:\tarnwick\tarnwick-host.exe' --site "$ROOT/webmail" --port "$port" "${threads[@]}" >"$log" 2>&1 &
+WEBMAIL_PIDS+=($!)
+base="http://127.0.0.1:$port"
+for _ in $(seq 300); do
+    curl -s -o /dev/null "$base/style.css" && break
+    sleep 0.2
+done
+
+token_of() { sed -n 's/.*name="token" value="\([^"]*\)".*/\1/p' "$1" | head -1; }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# A signed-in visitor: a cookie jar of its own (a session of its own).
+sign_in() {   # jar
+    curl -s -b "$1" -c "$1" "$base/" >"$1.html"
+    curl -s -b "$1" -c "$1" -L -d "token=$(token_of "$1.html")&user=alice&password=wonderland" \
+        "$base/default.asp" >"$1.inbox"
+    grep -q 'id="inbox"' "$1.inbox" || { echo "signing in failed" >&2; exit 1; }
+}
+
+visitors=40
+for i in $(seq $visitors); do sign_in "$work/jar$i"; done
+# Visitor i comes from the loopback address 127.0.0.(i+1): the host holds
+# one client address to 16 connections at once.
+inbox() {   # visitor number
+    curl -s -f --interface "127.0.0.$(($1 + 1))" -b "$work/jar$1" -o /dev/null "$base/inbox.asp"
+}
+export -f inbox
+export base work
+for i in $(seq $visitors); do inbox "$i"; done   # warm: every page compiled once
+
+start=$(now_ms)
+for i in $(seq $visitors); do inbox "$i"; done
+one_by_one=$(($(now_ms) - start))
+start=$(now_ms)
+seq $visitors | xargs -P 20 -I{} bash -c 'inbox "$1"' _ {}
+parallel=$(($(now_ms) - start))
+
+# About: the median of 9 requests of visitor 1, idle and beside the upload.
+about_ms() {
+    curl -s -f -b "$work/jar1" -o "$work/about.html" -w '%{time_total}\n' "$base/about.asp" |
+        awk '{printf "%d\n", $1 * 1000}'
+}
+median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+for _ in 1 2 3; do about_ms >/dev/null; done
+idle=$(for _ in $(seq 9); do about_ms; done | median)
+
+head -c $((30 * 1024 * 1024)) /dev/urandom >"$work/upload.bin"
+curl -s -b "$work/jar2" "$base/compose.asp" >"$work/compose.html"
+token=$(token_of "$work/compose.html")
+start=$(now_ms)
+curl -s -b "$work/jar2" -F "token=$token" -F From=alice@localhost -F To=bob@localhost \
+    -F "Subject=upload" -F "Body=30 MB" -F "file1=@$work/upload.bin" \
+    -o "$work/sent.html" "$base/send.asp" &
+upload_pid=$!
+samples=()
+sleep 0.2
+while kill -0 "$upload_pid" 2>/dev/null; do
+    samples+=("$(about_ms)")
+    sleep 0.1
+done
+wait "$upload_pid"
+upload=$(($(now_ms) - start))
+grep -q 'Message sent.' "$work/sent.html" || echo "note: the upload was not sent" >&2
+busy=$(printf '%s\n' "${samples[@]}" | median)
+worst=$(printf '%s\n' "${samples[@]}" | sort -n | tail -1)
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+echo
+echo "| figure | measured | baseline (same run) | ratio | goal |"
+echo "|---|---|---|---|---|"
+echo "| 40 inbox requests (40 sessions), 20 at a time | $parallel ms | $one_by_one ms one after another | $(ratio "$parallel" "$one_by_one") | <= 0.6 |"
+echo "| About beside a 30 MB upload (median of ${#samples[@]}; worst $worst ms; upload $upload ms) | $busy ms | $idle ms idle (median of 9) | $(ratio "$busy" "$idle") | <= 3 |"

@@ -1,4 +1,0 @@
-// Defines the page interfaces' ids, once for the program.
-#include <initguid.h>
-
-#include "host/AspInterfaces.h"

@@ -1,0 +1,300 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "host/net/HttpQueue.h"
+
+#include <http.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "host/net/HttpFraming.h"
+#include "host/net/Secrets.h"
+
+namespace tarnwick::host {
+
+namespace {
+
+// Header names in the order of the API's request header ids.
+const char* const kRequestHeaderNames[HttpHeaderRequestMaximum] = {
+    "Cache-Control", "Connection", "Date", "Keep-Alive", "Pragma", "Trailer", "Transfer-Encoding", "Upgrade",
+    "Via", "Warning", "Allow", "Content-Length", "Content-Type", "Content-Encoding", "Content-Language",
+    "Content-Location", "Content-MD5", "Content-Range", "Expires", "Last-Modified", "Accept", "Accept-Charset",
+    "Accept-Encoding", "Accept-Language", "Authorization", "Cookie", "Expect", "From", "Host", "If-Match",
+    "If-Modified-Since", "If-None-Match", "If-Range", "If-Unmodified-Since", "Max-Forwards",
+    "Proxy-Authorization", "Referer", "Range", "TE", "Translate", "User-Agent"};
+
+// Response headers with a slot of their own; every other name (and each
+// Set-Cookie, which may repeat) goes out as an "unknown" header.
+const char* const kResponseHeaderNames[HttpHeaderResponseMaximum] = {
+    "Cache-Control", "Connection", "Date", "Keep-Alive", "Pragma", "Trailer", "Transfer-Encoding", "Upgrade",
+    "Via", "Warning", "Allow", "Content-Length", "Content-Type", "Content-Encoding", "Content-Language",
+    "Content-Location", "Content-MD5", "Content-Range", "Expires", "Last-Modified", "Accept-Ranges", "Age",
+    "ETag", "Location", "Proxy-Authenticate", "Retry-After", "Server", "Set-Cookie", "Vary",
+    "WWW-Authenticate"};
+
+const char* const kVerbNames[] = {"", "", "", "OPTIONS", "GET", "HEAD", "POST", "PUT", "DELETE", "TRACE",
+                                  "CONNECT", "TRACK", "MOVE", "COPY", "PROPFIND", "PROPPATCH", "MKCOL", "LOCK",
+                                  "UNLOCK", "SEARCH"};
+
+// The first request read is this large; a request with longer headers is
+// read again into a buffer of the size the API asks for, up to the limit.
+constexpr ULONG kFirstReadBytes = 16 * 1024;
+constexpr ULONG kMaxRequestHeadBytes = kMaxUrlBytes + kMaxHeaderBytes + 4096;
+constexpr ULONG kBodyReadBytes = 256 * 1024;
+
+bool SameName(const std::string& a, const char* b) { return _stricmp(a.c_str(), b) == 0; }
+
+std::string FormatAddress(const SOCKADDR* address, unsigned short* port) {
+    char text[INET6_ADDRSTRLEN] = "";
+    if (port) *port = 0;
+    if (!address) return std::string();
+    if (address->sa_family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(&in->sin_addr);
+        snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+        if (port) *port = ntohs(in->sin_port);
+    } else if (address->sa_family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(address);
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(&in6->sin6_addr);
+        std::string s;
+        for (int i = 0; i < 16; i += 2) {
+            char group[8];
+            snprintf(group, sizeof group, "%s%x", i ? ":" : "", (b[i] << 8) | b[i + 1]);
+            s += group;
+        }
+        if (port) *port = ntohs(in6->sin6_port);
+        return s;
+    }
+    return text;
+}
+
+// Copies what the API parsed into the host's own request.
+void CopyRequest(const HTTP_REQUEST* r, HttpRequest& request) {
+    request.id = r->RequestId;
+    if (r->Verb == HttpVerbUnknown && r->pUnknownVerb)
+        request.method.assign(r->pUnknownVerb, r->UnknownVerbLength);
+    else if (r->Verb >= 0 && static_cast<size_t>(r->Verb) < sizeof kVerbNames / sizeof kVerbNames[0])
+        request.method = kVerbNames[r->Verb];
+    char version[32];
+    snprintf(version, sizeof version, "HTTP/%u.%u", r->Version.MajorVersion, r->Version.MinorVersion);
+    request.protocol = version;
+    std::string url(r->pRawUrl ? r->pRawUrl : "", r->pRawUrl ? r->RawUrlLength : 0);
+    size_t question = url.find('?');
+    request.rawPath = url.substr(0, question);
+    request.query = question == std::string::npos ? std::string() : url.substr(question + 1);
+    // An absolute-form target ("http://host/path") keeps only its path.
+    if (request.rawPath.compare(0, 7, "http://") == 0) {
+        size_t slash = request.rawPath.find('/', 7);
+        request.rawPath = slash == std::string::npos ? "/" : request.rawPath.substr(slash);
+    }
+    size_t headerBytes = 0;
+    for (int i = 0; i < HttpHeaderRequestMaximum; ++i) {
+        const HTTP_KNOWN_HEADER& h = r->Headers.KnownHeaders[i];
+        if (!h.pRawValue) continue;
+        request.headers.emplace_back(kRequestHeaderNames[i], std::string(h.pRawValue, h.RawValueLength));
+        headerBytes += h.RawValueLength + strlen(kRequestHeaderNames[i]) + 4;
+        if (h.RawValueLength > kMaxHeaderLineBytes) request.refusal = 431;
+    }
+    for (USHORT i = 0; i < r->Headers.UnknownHeaderCount; ++i) {
+        const HTTP_UNKNOWN_HEADER& h = r->Headers.pUnknownHeaders[i];
+        request.headers.emplace_back(std::string(h.pName, h.NameLength), std::string(h.pRawValue, h.RawValueLength));
+        headerBytes += h.NameLength + h.RawValueLength + 4;
+        if (h.RawValueLength > kMaxHeaderLineBytes) request.refusal = 431;
+    }
+    request.remoteAddress = FormatAddress(r->Address.pRemoteAddress, nullptr);
+    request.localAddress = FormatAddress(r->Address.pLocalAddress, &request.localPort);
+    if (url.size() > kMaxUrlBytes)
+        request.refusal = 414;
+    else if (headerBytes > kMaxHeaderBytes)
+        request.refusal = 431;
+}
+
+}  // namespace
+
+std::string HttpRequest::Header(const std::string& name) const {
+    for (const auto& h : headers)
+        if (SameName(h.first, name.c_str())) return h.second;
+    return std::string();
+}
+
+HttpQueue::~HttpQueue() {
+    if (queue_) {
+        if (!url_.empty()) HttpRemoveUrl(queue_, url_.c_str());
+        CloseHandle(queue_);
+    }
+    if (initialized_) HttpTerminate(HTTP_INITIALIZE_SERVER, nullptr);
+}
+
+bool HttpQueue::Open(const std::wstring& urlPrefix, std::string& error) {
+    HTTPAPI_VERSION version = HTTPAPI_VERSION_1;
+    ULONG rc = NO_ERROR;
+    // The HTTP service may still be starting (a fresh Wine prefix answers
+    // "service timeout" or "database locked" for a few seconds).
+    for (int attempt = 0; attempt < 60; ++attempt) {
+        rc = HttpInitialize(version, HTTP_INITIALIZE_SERVER, nullptr);
+        if (rc != ERROR_SERVICE_REQUEST_TIMEOUT && rc != ERROR_SERVICE_DATABASE_LOCKED) break;
+        Sleep(500);
+    }
+    if (rc != NO_ERROR) {
+        error = "HttpInitialize failed with error " + std::to_string(rc);
+        return false;
+    }
+    initialized_ = true;
+    rc = HttpCreateHttpHandle(&queue_, 0);
+    if (rc != NO_ERROR) {
+        error = "HttpCreateHttpHandle failed with error " + std::to_string(rc);
+        return false;
+    }
+    rc = HttpAddUrl(queue_, urlPrefix.c_str(), nullptr);
+    if (rc != NO_ERROR) {
+        error = "cannot listen on the address (HttpAddUrl error " + std::to_string(rc) + ")";
+        return false;
+    }
+    url_ = urlPrefix;
+    return true;
+}
+
+bool HttpQueue::Receive(HttpRequest& request, size_t maxBody) {
+    for (;;) {
+        request = HttpRequest();
+        std::vector<char> buffer(kFirstReadBytes);
+        HTTP_REQUEST_ID id = HTTP_NULL_ID;
+        ULONG got = 0;
+        ULONG rc;
+        for (;;) {
+            auto* r = reinterpret_cast<HTTP_REQUEST*>(buffer.data());
+            rc = HttpReceiveHttpRequest(queue_, id, 0, r, static_cast<ULONG>(buffer.size()), &got, nullptr);
+            if (rc != ERROR_MORE_DATA) break;
+            id = r->RequestId;
+            if (got > kMaxRequestHeadBytes) break;
+            buffer.resize(got);
+        }
+        if (rc == ERROR_MORE_DATA) {
+            // Too large to even read: answer without looking further.
+            request.id = id;
+            request.method = "GET";
+            request.refusal = 431;
+            return true;
+        }
+        if (rc == ERROR_CONNECTION_INVALID) continue;   // the client left
+        if (rc != NO_ERROR) return false;                // shut down
+        const auto* r = reinterpret_cast<const HTTP_REQUEST*>(buffer.data());
+        CopyRequest(r, request);
+        if (!requiredName_.empty() && !SameSecret(request.Header(requiredName_), requiredValue_)) {
+            request.refusal = 403;
+            return true;
+        }
+        if (request.refusal) return true;
+        if (!(r->Flags & HTTP_REQUEST_FLAG_MORE_ENTITY_BODY_EXISTS)) return true;
+
+        std::string length = request.Header("Content-Length");
+        if (!length.empty() && strtoull(length.c_str(), nullptr, 10) > maxBody) {
+            request.refusal = 413;
+            return true;
+        }
+        std::vector<char> chunk(kBodyReadBytes);
+        for (;;) {
+            ULONG n = 0;
+            rc = HttpReceiveRequestEntityBody(queue_, request.id, 0, chunk.data(), static_cast<ULONG>(chunk.size()),
+                                              &n, nullptr);
+            if (rc != NO_ERROR && rc != ERROR_HANDLE_EOF) break;
+            request.body.append(chunk.data(), n);
+            if (request.body.size() > maxBody) {
+                request.body.clear();
+                request.refusal = 413;
+                return true;
+            }
+            if (rc == ERROR_HANDLE_EOF) break;
+        }
+        if (rc != NO_ERROR && rc != ERROR_HANDLE_EOF) continue;   // the client left mid-body
+        return true;
+    }
+}
+
+void HttpQueue::Send(const HttpRequest& request, const HttpResponse& response) {
+    HTTP_RESPONSE r;
+    memset(&r, 0, sizeof r);
+    r.Version.MajorVersion = 1;
+    r.Version.MinorVersion = 1;
+    r.StatusCode = static_cast<USHORT>(response.status);
+    r.pReason = response.reason.c_str();
+    r.ReasonLength = static_cast<USHORT>(response.reason.size());
+    std::vector<HTTP_UNKNOWN_HEADER> unknown;
+    unknown.reserve(response.headers.size());
+    for (const auto& h : response.headers) {
+        int slot = -1;
+        for (int i = 0; i < HttpHeaderResponseMaximum; ++i)
+            if (SameName(h.first, kResponseHeaderNames[i])) slot = i;
+        if (slot == HttpHeaderSetCookie || slot == HttpHeaderContentLength) slot = -1;
+        if (SameName(h.first, "Content-Length")) continue;   // the API counts the body itself
+        if (slot >= 0) {
+            r.Headers.KnownHeaders[slot].pRawValue = h.second.c_str();
+            r.Headers.KnownHeaders[slot].RawValueLength = static_cast<USHORT>(h.second.size());
+        } else {
+            HTTP_UNKNOWN_HEADER u;
+            u.pName = h.first.c_str();
+            u.NameLength = static_cast<USHORT>(h.first.size());
+            u.pRawValue = h.second.c_str();
+            u.RawValueLength = static_cast<USHORT>(h.second.size());
+            unknown.push_back(u);
+        }
+    }
+    r.Headers.UnknownHeaderCount = static_cast<USHORT>(unknown.size());
+    r.Headers.pUnknownHeaders = unknown.empty() ? nullptr : unknown.data();
+    HTTP_DATA_CHUNK chunk;
+    memset(&chunk, 0, sizeof chunk);
+    if (!response.body.empty() && !response.omitBody) {
+        chunk.DataChunkType = HttpDataChunkFromMemory;
+        chunk.FromMemory.pBuffer = const_cast<char*>(response.body.data());
+        chunk.FromMemory.BufferLength = static_cast<ULONG>(response.body.size());
+        r.EntityChunkCount = 1;
+        r.pEntityChunks = &chunk;
+    }
+    ULONG sent = 0;
+    std::lock_guard<std::mutex> one(sending_);
+    HttpSendHttpResponse(queue_, request.id, 0, &r, nullptr, &sent, nullptr, 0, nullptr, nullptr);
+}
+
+void HttpQueue::Shutdown() {
+    if (queue_) HttpShutdownRequestQueue(queue_);
+}
+
+void HttpQueue::RequireHeader(const std::string& name, const std::string& value) {
+    requiredName_ = name;
+    requiredValue_ = value;
+}
+
+bool EndWineHttpService() {
+    // Wine runs the service's driver (http.sys) in a driver host process of
+    // its own; the service manager starts a new one when asked again.
+    HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (processes == INVALID_HANDLE_VALUE) return false;
+    bool ended = false;
+    PROCESSENTRY32W process = {};
+    process.dwSize = sizeof process;
+    for (BOOL more = Process32FirstW(processes, &process); more; more = Process32NextW(processes, &process)) {
+        if (_wcsicmp(process.szExeFile, L"winedevice.exe") != 0) continue;
+        HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.th32ProcessID);
+        if (modules == INVALID_HANDLE_VALUE) continue;
+        bool runsHttp = false;
+        MODULEENTRY32W module = {};
+        module.dwSize = sizeof module;
+        for (BOOL m = Module32FirstW(modules, &module); m && !runsHttp; m = Module32NextW(modules, &module))
+            runsHttp = _wcsicmp(module.szModule, L"http.sys") == 0;
+        CloseHandle(modules);
+        if (!runsHttp) continue;
+        HANDLE host = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.th32ProcessID);
+        if (host && TerminateProcess(host, 1)) {
+            WaitForSingleObject(host, 5000);
+            ended = true;
+        }
+        if (host) CloseHandle(host);
+    }
+    CloseHandle(processes);
+    return ended;
+}
+
+}  // namespace tarnwick::host

@@ -1,0 +1,4 @@
+// Defines the page interfaces' ids, once for the program.
+#include <initguid.h>
+
+#include "host/page/AspInterfaces.h"

@@ -1,0 +1,71 @@
+// Named values kept by Session and Application: keys compare without case,
+// values are VARIANT copies. Pages on several threads use them, so every
+// call takes the dictionary's own lock, and an object is kept in the Global
+// Interface Table: a later page on another thread gets it through a proxy to
+// the apartment that made it (or the object itself, when it can be called
+// from any thread).
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tarnwick::host {
+
+// What Application answers for an object that can only be called on the
+// thread that made it, as a classic server does.
+constexpr HRESULT kApartmentObjectRefused = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x197);
+constexpr const wchar_t* kApartmentObjectMessage =
+    L"Disallowed object use: Cannot add object with apartment model behavior to the application intrinsic object.";
+
+class VariantDictionary {
+public:
+    // Application's values take only objects that any thread may call.
+    explicit VariantDictionary(bool agileObjectsOnly = false);
+    ~VariantDictionary();
+    VariantDictionary(const VariantDictionary&) = delete;
+    VariantDictionary& operator=(const VariantDictionary&) = delete;
+
+    // Copies the value into result; Empty when the key is unknown.
+    HRESULT Get(const std::wstring& key, VARIANT* result) const;
+    // Waits while a page of another thread holds Lock.
+    HRESULT Set(const std::wstring& key, const VARIANT& value);
+    void Remove(const std::wstring& key);
+    void Clear();
+    size_t Count() const;
+    // 1-based, as scripts count; false past the end.
+    bool KeyAt(size_t index, std::wstring& key) const;
+    std::vector<std::wstring> Keys() const;
+
+    // Application.Lock and UnLock: the page that locks (its thread) is the
+    // only writer until it unlocks as often as it locked, or its page ends
+    // (ReleaseLock). Waiting pages keep serving calls to their apartment.
+    void Lock();
+    void Unlock();
+    void ReleaseLock();
+
+private:
+    struct Kept;   // an object in the Global Interface Table
+    struct Entry {
+        std::wstring key;
+        VARIANT value;                  // anything but an object
+        std::shared_ptr<Kept> object;   // or an object
+    };
+    Entry* Find(const std::wstring& key);
+    const Entry* Find(const std::wstring& key) const;
+    // With mutex_ held: waits until no other thread holds Lock.
+    void WaitForWriters(std::unique_lock<std::mutex>& lock);
+
+    const bool agileOnly_;
+    mutable std::mutex mutex_;
+    std::vector<Entry> entries_;
+    DWORD lockOwner_ = 0;   // thread id of the page holding Lock
+    int lockDepth_ = 0;
+    HANDLE unlocked_ = nullptr;   // set while nobody holds Lock
+};
+
+}  // namespace tarnwick::host

@@ -1,0 +1,72 @@
+#include "host/site/PagePool.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace tarnwick::host {
+
+unsigned DefaultPageThreads() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return std::max(4u, 2u * static_cast<unsigned>(info.dwNumberOfProcessors));
+}
+
+bool PagePool::Start(unsigned threads) {
+    ready_ = CreateSemaphoreW(nullptr, 0, 0x7fffffff, nullptr);
+    if (!ready_) return false;
+    unsigned started = 0;
+    for (unsigned i = 0; i < threads; ++i) {
+        try {
+            std::thread([this] { ThreadMain(); }).detach();
+            ++started;
+        } catch (...) {
+            break;
+        }
+    }
+    return started > 0;
+}
+
+void PagePool::Post(const std::string& key, std::function<void()> job) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++unfinished_;
+    if (queue_.Push(key, std::move(job))) ReleaseSemaphore(ready_, 1, nullptr);
+}
+
+void PagePool::WaitIdle() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait(lock, [this] { return unfinished_ == 0; });
+}
+
+void PagePool::ThreadMain() {
+    // The thread's apartment lives as long as the process: objects a page
+    // keeps in Session are called here from other threads, so the thread
+    // also runs the calls that come to it (window messages) while it waits.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
+    for (;;) {
+        DWORD woke = MsgWaitForMultipleObjectsEx(1, &ready_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            continue;
+        }
+        if (woke != WAIT_OBJECT_0) continue;
+        std::string key;
+        std::function<void()> job;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!queue_.Pop(key, job)) continue;
+        }
+        job();
+        job = nullptr;   // what the job held goes with it, on this thread
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (queue_.Done(key)) ReleaseSemaphore(ready_, 1, nullptr);
+        if (--unfinished_ == 0) idle_.notify_all();
+    }
+}
+
+}  // namespace tarnwick::host

@@ -1,0 +1,6 @@
+<%
+Application.Lock
+Application("kept") = "written"
+Application.UnLock
+Response.Write "kept=" & Application("kept") & ";"
+%>
