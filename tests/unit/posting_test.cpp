@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "mime/Codecs.h"
@@ -316,6 +318,16 @@ TEST_F(PostFormTest, Utf8MessageDeliversToCcAndBccOnceAndWritesNoBcc) {
         tempPath = temp;
         EXPECT_EQ(PostForm(refused.Posted(), refusedMessage, tempPath, mail, Domains()), row.outcome);
         EXPECT_EQ(Files(mail + "/carol").size(), 1u);
+    }
+}
+
+// Message-IDs made in one burst (one second, one process) never repeat.
+TEST(NewMessageId, IsUniqueAndNamesTheHost) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 2000; ++i) {
+        const std::string id = NewMessageId("mail.example");
+        ASSERT_EQ(id.substr(id.size() - 13), "@mail.example");
+        EXPECT_TRUE(seen.insert(id).second) << id;
     }
 }
 
