@@ -11,6 +11,7 @@
 #include "sendmail/MessageText.h"
 #include "sendmail/Posting.h"
 #include "text/Charsets.h"
+#include "text/NarrowText.h"
 
 namespace tarnwick::sendmail {
 namespace {
@@ -147,7 +148,9 @@ bool ParseMailboxes(std::string_view text, std::vector<Mailbox>& out) {
     for (std::size_t i = 0; i <= text.size(); ++i) {
         if (i < text.size()) {
             const char c = text[i];
-            if (quoted && c == '\\') {
+            // A backslash in quotes takes the next character with it (one
+            // at the very end is only itself, so the last mailbox is read).
+            if (quoted && c == '\\' && i + 1 < text.size()) {
                 ++i;
                 continue;
             }
@@ -171,7 +174,12 @@ bool Utf8Message::SetFrom(std::string_view text) {
 
 void Utf8Message::AddAttachment(std::string_view name, std::string_view mediaType, std::string_view bytes) {
     const std::size_t slash = mediaType.find('/');
-    const bool wellFormed = mime::IsMediaType(mediaType) && slash <= kMaxMediaTypeNameChars &&
+    // A message or multipart type would tell readers to parse the base64 text
+    // as a message (which may be written in no other encoding): those files
+    // go as plain bytes.
+    const std::string_view top = mediaType.substr(0, slash);
+    const bool container = text::EqualIgnoringAsciiCase(top, "message") || text::EqualIgnoringAsciiCase(top, "multipart");
+    const bool wellFormed = mime::IsMediaType(mediaType) && !container && slash <= kMaxMediaTypeNameChars &&
                             mediaType.size() - slash - 1 <= kMaxMediaTypeNameChars;
     const std::string type = wellFormed ? std::string(mediaType) : kDefaultMediaType;
     attachments_.push_back(Attachment{std::string(name), type, bytes});
@@ -234,16 +242,22 @@ void Utf8Message::WriteTo(std::FILE* file, std::time_t date, const std::string& 
 
 namespace {
 
+// A field's whole value as UTF-8. A zero byte, which no mail text may hold,
+// becomes U+FFFD, so nothing typed after it is lost.
 std::string FieldText(const upload::PostedForm& form, std::string_view name) {
-    return text::RawTextToUtf8(upload::TextOf(form.Value(name)));
+    const upload::FieldText value = form.Value(name);
+    if (value.data == nullptr || value.length <= 0) return std::string();
+    std::string text = text::RawTextToUtf8(std::string_view(value.data, static_cast<std::size_t>(value.length)));
+    for (std::size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at + 3))
+        text.replace(at, 1, "\xEF\xBF\xBD");
+    return text;
 }
 
-// What follows a file path's last '/' or '\' and a drive prefix: UTF-8
-// holds neither byte inside a character.
+// What follows a file path's last '/' or '\' (a browser may send the whole
+// path): UTF-8 holds neither byte inside a character.
 std::string_view BaseName(std::string_view path) {
     const std::size_t slash = path.find_last_of("/\\");
     if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
-    if (path.size() >= 2 && path[1] == ':') path.remove_prefix(2);
     return path;
 }
 

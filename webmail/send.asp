@@ -5,18 +5,24 @@
 <!-- #include file="lib/compose.inc" -->
 <%
 Dim sender, problem, recipientCount
+Const MAX_RECIPIENT_FIELD = 10000
 
-' text without the blanks (spaces, tabs, line breaks) around it.
+' text without the blanks (spaces, tabs, line breaks) around it; one Mid at
+' the end, so a long run of blanks costs no more than its length.
 Function WithoutBlanks(text)
-    Dim s
+    Dim s, first, last
     s = CStr(text & "")
-    Do While Len(s) > 0 And InStr(" " & vbTab & vbCr & vbLf, Left(s, 1)) > 0
-        s = Mid(s, 2)
+    first = 1
+    Do While first <= Len(s)
+        If InStr(" " & vbTab & vbCr & vbLf, Mid(s, first, 1)) = 0 Then Exit Do
+        first = first + 1
     Loop
-    Do While Len(s) > 0 And InStr(" " & vbTab & vbCr & vbLf, Right(s, 1)) > 0
-        s = Left(s, Len(s) - 1)
+    last = Len(s)
+    Do While last >= first
+        If InStr(" " & vbTab & vbCr & vbLf, Mid(s, last, 1)) = 0 Then Exit Do
+        last = last - 1
     Loop
-    WithoutBlanks = s
+    WithoutBlanks = Mid(s, first, last - first + 1)
 End Function
 
 Function IsLocalDomain(domain)
@@ -72,7 +78,7 @@ Function MailboxProblem(token)
     k = 1
     Do While k <= Len(token)
         c = Mid(token, k, 1)
-        If quoted And c = "\" Then
+        If quoted And c = "\" And k < Len(token) Then
             k = k + 1
         ElseIf c = """" Then
             quoted = Not quoted
@@ -115,6 +121,11 @@ Function RecipientProblem(fieldText)
     Dim s, k, c, quoted, inAngle, start, token
     RecipientProblem = ""
     s = CStr(fieldText & "")
+    ' Read a character at a time: a field this long is no list of recipients.
+    If Len(s) > MAX_RECIPIENT_FIELD Then
+        RecipientProblem = "A recipient field holds at most " & MAX_RECIPIENT_FIELD & " characters."
+        Exit Function
+    End If
     quoted = False
     inAngle = False
     start = 1
@@ -122,7 +133,7 @@ Function RecipientProblem(fieldText)
     Do While k <= Len(s) + 1
         c = ""
         If k <= Len(s) Then c = Mid(s, k, 1)
-        If quoted And c = "\" Then
+        If quoted And c = "\" And k < Len(s) Then
             k = k + 1
         Else
             If c = """" And Not inAngle Then quoted = Not quoted

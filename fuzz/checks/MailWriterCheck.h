@@ -62,13 +62,12 @@ inline std::string FieldText(const upload::PostedForm& form, std::string_view na
     return text::RawTextToUtf8(upload::TextOf(form.Value(name)));
 }
 
-// The name MailWriter gives an upload: what follows the last '/' or '\' and
-// a drive prefix, "%22" read as the quote browsers write that way.
+// The name MailWriter gives an upload: what follows the last '/' or '\',
+// "%22" read as the quote browsers write that way.
 inline std::string AttachedName(const char* fileName) {
     std::string name = text::RawTextToUtf8(fileName);
     const std::size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
-    if (name.size() >= 2 && name[1] == ':') name.erase(0, 2);
     for (std::size_t at = name.find("%22"); at != std::string::npos; at = name.find("%22", at + 1))
         name.replace(at, 3, "\"");
     return name.empty() ? std::string(sendmail::kUnnamedAttachment) : name;

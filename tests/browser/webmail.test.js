@@ -565,6 +565,20 @@ function htmlMessage() {
         await page.click('#send');
         const result = await page.locator('#result').innerText({ timeout: 60000 });
         check('"<carol@localhost" is named as unreadable', /"<carol@localhost" cannot be read/.test(result), JSON.stringify(result));
+        // The last recipient, its quote left open by a final backslash, is read too.
+        const before = bobFiles();
+        await page.goto(`${base}/compose.asp`);
+        await page.fill('#to', 'Bob <bob@localhost>, "x <wangming@localhost>\\');
+        await page.click('#send');
+        const open = await page.locator('#result').innerText({ timeout: 60000 });
+        check('a last recipient whose quote stays open is named as unreadable, nothing sent',
+              /"x <wangming@localhost>\\" cannot be read/.test(open) && bobFiles() === before, JSON.stringify(open));
+        await page.goto(`${base}/compose.asp`);
+        await page.fill('#to', ' '.repeat(10001) + 'bob@localhost');
+        await page.click('#send');
+        const long = await page.locator('#result').innerText({ timeout: 60000 });
+        check('a recipient field past 10,000 characters is refused at once', /at most 10000 characters/.test(long),
+              JSON.stringify(long));
     });
 
     // Mail as written today, sent with script: a Korean subject with an
