@@ -27,6 +27,7 @@
 #include <string>
 
 #include "host/net/HttpMessage.h"
+#include "host/net/Owned.h"
 
 namespace tarnwick::host {
 
@@ -100,7 +101,7 @@ private:
     std::string Keep(Kept kept);
     void Forget(const std::string& token);
 
-    SOCKET listener_ = INVALID_SOCKET;
+    OwnedSocket listener_;
     unsigned short port_ = 0;
     unsigned short internalPort_ = 0;
     size_t maxBody_ = 0;
@@ -113,7 +114,7 @@ private:
     std::mutex mutex_;
     struct Kept {
         std::string body;
-        HANDLE spool = INVALID_HANDLE_VALUE;   // the body, when too large to keep in memory
+        OwnedFile spool;   // the body, when too large to keep in memory (deleted when closed)
         unsigned long long length = 0;
         size_t heldBytes = 0;                  // of the relay's share of memory
         std::string remoteAddress;
