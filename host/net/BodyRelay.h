@@ -109,6 +109,7 @@ private:
     unsigned long headDeadlineMs_ = 0;
     unsigned long apiAnswerMs_ = 0;
     bool passAnyTarget_ = false;
+    unsigned long busyHandOverMs_ = 0;
 
     std::timed_mutex apiMutex_;   // one hand-over to the Server API at a time
     std::mutex mutex_;
