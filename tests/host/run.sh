@@ -1440,7 +1440,20 @@ group_pool() {
     verdict "Application refuses an apartment-threaded object"
 }
 
+# A wrong command line prints the usage, which names every option.
+group_usage() {
+    local text option
+    text=$(timeout 60 "${wine_env[@]}" wine "$winexe" --no-such-option 2>&1 >/dev/null)
+    want_eq "exit status of a wrong command line" 2 "$?"
+    for option in --site --port --bind --max-body --max-form --threads --debug --direct; do
+        [[ "$text" == *"[$option"* || "$text" == *"$option DIR"* ]] || problem "the usage line lacks $option"
+        [[ "$text" == *"  $option "* ]] || problem "the usage does not describe $option"
+    done
+    verdict "the usage names and describes every option"
+}
+
 start_seconds=$SECONDS
+group_usage
 group_pages
 group_request
 group_response
