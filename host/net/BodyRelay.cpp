@@ -445,19 +445,22 @@ BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string&
 }
 
 bool BodyRelay::HandedOver(SOCKET inner, const std::string& token) {
-    unsigned long patience = kHandOverMs;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (inHost_ > 0) patience = busyHandOverMs_;
-    }
-    const ULONGLONG deadline = GetTickCount64() + patience;
-    do {
-        if (WaitReadable(inner, kHandOverPollMs)) return true;   // answered, or closed
-        std::lock_guard<std::mutex> lock(mutex_);
+    // Woken by Attach the moment the host has the request; the inner socket
+    // (an answer of the Server API's own, or a close) is looked at between.
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(inHost_ > 0 ? busyHandOverMs_ : kHandOverMs);
+    for (;;) {
         auto found = kept_.find(token);
         if (found != kept_.end() && found->second.reached) return true;
-    } while (GetTickCount64() < deadline);
-    return false;
+        lock.unlock();
+        const bool answered = WaitReadable(inner, 0);
+        lock.lock();
+        if (answered) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        handedOver_.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(kHandOverPollMs)));
+    }
 }
 
 bool BodyRelay::WaitForApi(SOCKET inner, const std::string& token) {
@@ -590,6 +593,7 @@ bool BodyRelay::Attach(HttpRequest& request) {
         }
         Kept& kept = found->second;
         kept.reached = true;
+        handedOver_.notify_all();
         if (kept.probe) return true;
         request.body.swap(kept.body);
         spool = std::move(kept.spool);

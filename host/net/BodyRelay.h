@@ -22,6 +22,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -113,6 +114,7 @@ private:
 
     std::timed_mutex apiMutex_;   // one hand-over to the Server API at a time
     std::mutex mutex_;
+    std::condition_variable handedOver_;   // a request reached the host (Attach)
     struct Kept {
         std::string body;
         OwnedFile spool;   // the body, when too large to keep in memory (deleted when closed)
