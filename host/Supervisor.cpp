@@ -12,6 +12,7 @@
 
 #include "host/net/BodyRelay.h"
 #include "host/net/HttpQueue.h"
+#include "host/net/Owned.h"
 #include "host/net/Secrets.h"
 #include "host/page/Automation.h"
 #include "host/site/Serving.h"
@@ -59,32 +60,31 @@ ProbeResult Probe(const HostOptions& options, const std::string& secret, DWORD l
     addrinfo hints = {};
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICHOST;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(options.port).c_str(), &hints, &found) != 0 || !found)
+    OwnedAddrInfo found;
+    if (getaddrinfo(host.c_str(), std::to_string(options.port).c_str(), &hints, found.put()) != 0 || !found)
         return ProbeResult::Unreachable;
-    SOCKET s = socket(found->ai_family, SOCK_STREAM, IPPROTO_TCP);
-    bool ok = s != INVALID_SOCKET;
+    OwnedSocket s{socket(found.get()->ai_family, SOCK_STREAM, IPPROTO_TCP)};
+    bool ok = static_cast<bool>(s);
     if (ok) {
-        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
-        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
-        ok = connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0;
+        setsockopt(s.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
+        setsockopt(s.get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
+        ok = connect(s.get(), found.get()->ai_addr, static_cast<int>(found.get()->ai_addrlen)) == 0;
     }
-    freeaddrinfo(found);
+    found.reset();
     const bool reached = ok;
     if (ok) {
         std::string request = "GET / HTTP/1.1\r\nHost: localhost\r\n" + std::string(BodyRelay::kProbeHeader) + ": " +
                               secret + "\r\nConnection: close\r\n\r\n";
-        ok = send(s, request.data(), static_cast<int>(request.size()), 0) == static_cast<int>(request.size());
+        ok = send(s.get(), request.data(), static_cast<int>(request.size()), 0) == static_cast<int>(request.size());
         std::string reply;
         char buffer[256];
         while (ok && reply.find("\r\n") == std::string::npos && reply.size() < sizeof buffer) {
-            int n = recv(s, buffer, sizeof buffer, 0);
+            int n = recv(s.get(), buffer, sizeof buffer, 0);
             if (n <= 0) break;
             reply.append(buffer, static_cast<size_t>(n));
         }
         ok = reply.compare(0, 13, "HTTP/1.1 204 ") == 0;
     }
-    if (s != INVALID_SOCKET) closesocket(s);
     return ok ? ProbeResult::Answered : reached ? ProbeResult::Unanswered : ProbeResult::Unreachable;
 }
 
@@ -101,12 +101,12 @@ int Supervise(const HostOptions& options) {
     const std::string secret = NewSecret();
     SetEnvironmentVariableW(kSecretVariable, Wide(secret, CP_UTF8).c_str());
     std::wstring commandLine = std::wstring(GetCommandLineW()) + L" " + kWorkerFlag;
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    OwnedHandle job{CreateJobObjectW(nullptr, nullptr)};
     if (job) {
         // The server never outlives its supervisor.
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
     }
     g_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnSupervisorControl, TRUE);
@@ -119,30 +119,30 @@ int Supervise(const HostOptions& options) {
     for (bool first = true;; first = false) {
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
+        PROCESS_INFORMATION created = {};
         std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
         line.push_back(L'\0');
         if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                            &startup, &process)) {
+                            &startup, &created)) {
             fprintf(stderr, "tarnwick-host: cannot start the server process (error %lu)\n", GetLastError());
             return 1;
         }
-        if (job) AssignProcessToJobObject(job, process.hProcess);
-        ResumeThread(process.hThread);
-        CloseHandle(process.hThread);
+        OwnedHandle process{created.hProcess}, thread{created.hThread};
+        if (job) AssignProcessToJobObject(job.get(), process.get());
+        ResumeThread(thread.get());
+        thread.reset();
         const ULONGLONG started = GetTickCount64();
 
         bool answered = false;
         bool hung = false;
         int failedProbes = 0;
-        HANDLE waits[2] = {process.hProcess, g_stopEvent};
+        HANDLE waits[2] = {process.get(), g_stopEvent};
         for (;;) {
             DWORD woke = WaitForMultipleObjects(2, waits, FALSE, probing ? probeInterval : INFINITE);
             if (woke == WAIT_OBJECT_0) break;
             if (woke == WAIT_OBJECT_0 + 1) {
-                if (WaitForSingleObject(process.hProcess, kStopWaitMs) != WAIT_OBJECT_0)
-                    TerminateProcess(process.hProcess, kExitStopped);
-                CloseHandle(process.hProcess);
+                if (WaitForSingleObject(process.get(), kStopWaitMs) != WAIT_OBJECT_0)
+                    TerminateProcess(process.get(), kExitStopped);
                 return 0;
             }
             // A relay that does not listen yet is a server still starting;
@@ -159,15 +159,15 @@ int Supervise(const HostOptions& options) {
         }
         if (hung) {
             printf("tarnwick-host: the server does not answer; ending it\n");
-            TerminateProcess(process.hProcess, 1);
-            WaitForSingleObject(process.hProcess, kStopWaitMs);
+            TerminateProcess(process.get(), 1);
+            WaitForSingleObject(process.get(), kStopWaitMs);
             // Mostly it is Wine's HTTP service that hangs (on a request it
             // cannot take): the next server starts it afresh.
             if (EndWineHttpService()) printf("tarnwick-host: ended Wine's HTTP service too, to start it afresh\n");
         }
         DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hProcess);
+        GetExitCodeProcess(process.get(), &code);
+        process.reset();
         if (WaitForSingleObject(g_stopEvent, 0) == WAIT_OBJECT_0 || code == kExitStopped) return 0;
         if (first && code == kExitCannotStart) return 1;
         if (GetTickCount64() - started >= kStableRunMs) pause = kFirstRestartPauseMs;

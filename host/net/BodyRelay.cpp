@@ -7,9 +7,10 @@
 #include <cstring>
 #include <thread>
 
-#include "host/net/HttpQueue.h"
-#include "host/net/HttpFraming.h"
+#include "host/net/AddressText.h"
 #include "host/net/ErrorPage.h"
+#include "host/net/HttpFraming.h"
+#include "host/net/HttpQueue.h"
 #include "host/net/Secrets.h"
 
 namespace tarnwick::host {
@@ -44,8 +45,12 @@ constexpr DWORD kApiPollMs = 200;
 constexpr unsigned long kHandOverMs = 300;
 // While pages run, the machine is busy and a hand-over can take longer: two
 // requests in the Server API at once may both be left waiting there for
-// good, so the next request waits up to this long for the one before.
-constexpr unsigned long kBusyHandOverMs = 3000;
+// good, so the next request waits up to this long for the one before. Under
+// bursts of 16 pages at once on a loaded 2-core machine, 300 ms let Wine's
+// HTTP service hang now and then and 800 ms did not; it is also about the
+// most a request the Server API never hands over may delay the next visitor.
+constexpr unsigned long kBusyHandOverMs = 800;
+constexpr const wchar_t* kBusyHandOverVariable = L"TARNWICK_HOST_BUSY_HANDOVER_MS";
 constexpr DWORD kHandOverPollMs = 10;
 // Tests set this to 1 to let a request target that is not a path through to
 // the Server API, which then never answers it: a hung exchange.
@@ -118,20 +123,12 @@ bool ConnectWithin(SOCKET s, const sockaddr_in& address, unsigned long ms) {
 
 // The address text a page sees, and the key its connections are counted by.
 void DescribeClient(const sockaddr_storage& address, std::string& text, std::string& key) {
-    char buffer[INET6_ADDRSTRLEN] = "";
-    if (address.ss_family == AF_INET) {
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, buffer, sizeof buffer);
-        text = key = buffer;
-    } else if (address.ss_family == AF_INET6) {
-        in6_addr a = reinterpret_cast<const sockaddr_in6*>(&address)->sin6_addr;
-        inet_ntop(AF_INET6, &a, buffer, sizeof buffer);
-        text = buffer;
+    text = key = AddressText(reinterpret_cast<const sockaddr*>(&address));
+    if (address.ss_family == AF_INET6) {
         // One network hands its hosts a /64 of addresses to choose from.
-        memset(&a.s6_addr[8], 0, 8);
-        inet_ntop(AF_INET6, &a, buffer, sizeof buffer);
-        key = std::string(buffer) + "/64";
-    } else {
-        text = key = std::string();
+        sockaddr_in6 network = *reinterpret_cast<const sockaddr_in6*>(&address);
+        memset(&network.sin6_addr.s6_addr[8], 0, 8);
+        key = AddressText(reinterpret_cast<const sockaddr*>(&network)) + "/64";
     }
 }
 
@@ -155,25 +152,21 @@ unsigned short FreeLoopbackPort() {
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
     unsigned short port = 0;
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s != INVALID_SOCKET) {
+    if (OwnedSocket s{socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)}) {
         sockaddr_in address = {};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int length = sizeof address;
-        if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        if (bind(s.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            getsockname(s.get(), reinterpret_cast<sockaddr*>(&address), &length) == 0)
             port = ntohs(address.sin_port);
-        closesocket(s);
     }
     WSACleanup();
     return port;
 }
 
-BodyRelay::~BodyRelay() {
-    if (listener_ != INVALID_SOCKET) closesocket(listener_);
-    // Connection threads are detached; the process ends with the host.
-}
+// Connection threads are detached; the process ends with the host.
+BodyRelay::~BodyRelay() = default;
 
 bool BodyRelay::Start(const std::string& bindAddress, unsigned short port, unsigned short internalPort,
                       size_t maxBody, const std::string& secret, std::string& error) {
@@ -189,21 +182,22 @@ bool BodyRelay::Start(const std::string& bindAddress, unsigned short port, unsig
     headDeadlineMs_ = Tunable(kHeadDeadlineVariable, kHeadDeadlineMs);
     apiAnswerMs_ = Tunable(kApiAnswerVariable, kApiAnswerMs);
     passAnyTarget_ = Tunable(kPassAnyTargetVariable, 0) == 1;
+    busyHandOverMs_ = Tunable(kBusyHandOverVariable, kBusyHandOverMs);
     maxHeldBodyBytes_ = kMaxHeldBodyBytes;
     addrinfo hints = {};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST;
-    addrinfo* found = nullptr;
+    OwnedAddrInfo found;
     std::string host = bindAddress == "*" ? "0.0.0.0" : bindAddress;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, found.put()) != 0 || !found) {
         error = "not an address to listen on: " + bindAddress;
         return false;
     }
-    listener_ = socket(found->ai_family, SOCK_STREAM, IPPROTO_TCP);
-    bool ok = listener_ != INVALID_SOCKET && bind(listener_, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0 &&
-              listen(listener_, SOMAXCONN) == 0;
-    freeaddrinfo(found);
+    listener_.reset(socket(found.get()->ai_family, SOCK_STREAM, IPPROTO_TCP));
+    const bool ok = listener_ &&
+                    bind(listener_.get(), found.get()->ai_addr, static_cast<int>(found.get()->ai_addrlen)) == 0 &&
+                    listen(listener_.get(), SOMAXCONN) == 0;
     if (!ok) {
         error = "cannot listen on " + bindAddress + ":" + std::to_string(port) + " (in use?)";
         return false;
@@ -216,8 +210,8 @@ void BodyRelay::AcceptLoop() {
     for (;;) {
         sockaddr_storage address;
         int length = sizeof address;
-        SOCKET client = accept(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        if (client == INVALID_SOCKET) {
+        OwnedSocket client{accept(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length)};
+        if (!client) {
             if (WSAGetLastError() == WSAEINTR || WSAGetLastError() == WSAECONNRESET) continue;
             return;
         }
@@ -236,13 +230,12 @@ void BodyRelay::AcceptLoop() {
             }
         }
         if (!admitted) {
-            SendStatus(client, 503);
-            closesocket(client);
+            SendStatus(client.get(), 503);
             continue;
         }
-        std::thread([this, client, remote, key] {
-            Serve(client, remote);
-            closesocket(client);
+        std::thread([this, client = std::move(client), remote, key]() mutable {
+            Serve(client.get(), remote);
+            client.reset();
             std::lock_guard<std::mutex> lock(mutex_);
             --connections_;
             if (--perAddress_[key] == 0) perAddress_.erase(key);
@@ -263,7 +256,6 @@ void BodyRelay::Forget(const std::string& token) {
     if (found == kept_.end()) return;
     Kept& kept = found->second;
     heldBodyBytes_ -= kept.heldBytes;
-    if (kept.spool != INVALID_HANDLE_VALUE) CloseHandle(kept.spool);
     if (kept.inHost) --inHost_;
     kept_.erase(found);
 }
@@ -386,19 +378,19 @@ bool BodyRelay::ReadBody(SOCKET client, unsigned long long length, bool expectCo
         wchar_t folder[MAX_PATH], path[MAX_PATH];
         DWORD n = GetTempPathW(MAX_PATH, folder);
         if (n > 0 && n < MAX_PATH && GetTempFileNameW(folder, L"twb", 0, path))
-            kept.spool = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (kept.spool == INVALID_HANDLE_VALUE) return SendStatus(client, 503);
+            kept.spool.reset(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (!kept.spool) return SendStatus(client, 503);
     } else {
         kept.body.reserve(static_cast<size_t>(length));
     }
     auto store = [&kept](const char* bytes, size_t size) {
-        if (kept.spool == INVALID_HANDLE_VALUE) {
+        if (!kept.spool) {
             kept.body.append(bytes, size);
             return true;
         }
         DWORD written = 0;
-        return WriteFile(kept.spool, bytes, static_cast<DWORD>(size), &written, nullptr) && written == size;
+        return WriteFile(kept.spool.get(), bytes, static_cast<DWORD>(size), &written, nullptr) && written == size;
     };
     const size_t arrived = static_cast<size_t>(std::min<unsigned long long>(data.size(), length));
     if (!store(data.data(), arrived)) return SendStatus(client, 503);
@@ -435,40 +427,40 @@ BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string&
             if (inHost_ > 0) return Reply::Busy;
         }
     }
-    SOCKET inner = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (inner == INVALID_SOCKET) return Reply::Closing;
+    OwnedSocket inner{socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
+    if (!inner) return Reply::Closing;
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(internalPort_);
     DWORD sendLimit = apiAnswerMs_;
-    setsockopt(inner, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendLimit), sizeof sendLimit);
-    Reply reply = Reply::Closing;
-    if (ConnectWithin(inner, address, apiAnswerMs_) && SendAll(inner, head.data(), head.size())) {
-        if (!probe) {
-            HandedOver(inner, token);
-            one.unlock();
-        }
-        reply = ReadResponse(inner, token, closing, replyHead, replyBody);
+    setsockopt(inner.get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendLimit), sizeof sendLimit);
+    if (!ConnectWithin(inner.get(), address, apiAnswerMs_) || !SendAll(inner.get(), head.data(), head.size()))
+        return Reply::Closing;
+    if (!probe) {
+        HandedOver(inner.get(), token);
+        one.unlock();
     }
-    closesocket(inner);
-    return reply;
+    return ReadResponse(inner.get(), token, closing, replyHead, replyBody);
 }
 
 bool BodyRelay::HandedOver(SOCKET inner, const std::string& token) {
-    unsigned long patience = kHandOverMs;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (inHost_ > 0) patience = kBusyHandOverMs;
-    }
-    const ULONGLONG deadline = GetTickCount64() + patience;
-    do {
-        if (WaitReadable(inner, kHandOverPollMs)) return true;   // answered, or closed
-        std::lock_guard<std::mutex> lock(mutex_);
+    // Woken by Attach the moment the host has the request; the inner socket
+    // (an answer of the Server API's own, or a close) is looked at between.
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(inHost_ > 0 ? busyHandOverMs_ : kHandOverMs);
+    for (;;) {
         auto found = kept_.find(token);
         if (found != kept_.end() && found->second.reached) return true;
-    } while (GetTickCount64() < deadline);
-    return false;
+        lock.unlock();
+        const bool answered = WaitReadable(inner, 0);
+        lock.lock();
+        if (answered) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        handedOver_.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(kHandOverPollMs)));
+    }
 }
 
 bool BodyRelay::WaitForApi(SOCKET inner, const std::string& token) {
@@ -589,7 +581,7 @@ bool BodyRelay::Attach(HttpRequest& request) {
     // Without the secret the request did not come through the relay: the
     // queue refuses it (403).
     if (token.empty() || !SameSecret(secret, secret_)) return false;
-    HANDLE spool = INVALID_HANDLE_VALUE;
+    OwnedFile spool;
     unsigned long long length = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -601,9 +593,10 @@ bool BodyRelay::Attach(HttpRequest& request) {
         }
         Kept& kept = found->second;
         kept.reached = true;
+        handedOver_.notify_all();
         if (kept.probe) return true;
         request.body.swap(kept.body);
-        std::swap(spool, kept.spool);
+        spool = std::move(kept.spool);
         length = kept.length;
         request.relayToken = token;
         request.remoteAddress = kept.remoteAddress;
@@ -613,15 +606,14 @@ bool BodyRelay::Attach(HttpRequest& request) {
         ++inHost_;
     }
     // The entry stays for the response; the relay drops it when the connection is done.
-    if (spool != INVALID_HANDLE_VALUE) {
+    if (spool) {
         // A body that waited in a temporary file (deleted when closed).
         LARGE_INTEGER start = {};
         request.body.resize(static_cast<size_t>(length));
         DWORD got = 0;
-        bool ok = SetFilePointerEx(spool, start, nullptr, FILE_BEGIN) &&
-                  (length == 0 || (ReadFile(spool, &request.body[0], static_cast<DWORD>(length), &got, nullptr) &&
+        bool ok = SetFilePointerEx(spool.get(), start, nullptr, FILE_BEGIN) &&
+                  (length == 0 || (ReadFile(spool.get(), &request.body[0], static_cast<DWORD>(length), &got, nullptr) &&
                                    got == length));
-        CloseHandle(spool);
         if (!ok) {
             request.body.clear();
             if (!request.refusal) request.refusal = 500;

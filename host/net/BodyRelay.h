@@ -22,11 +22,13 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include "host/net/HttpMessage.h"
+#include "host/net/Owned.h"
 
 namespace tarnwick::host {
 
@@ -100,7 +102,7 @@ private:
     std::string Keep(Kept kept);
     void Forget(const std::string& token);
 
-    SOCKET listener_ = INVALID_SOCKET;
+    OwnedSocket listener_;
     unsigned short port_ = 0;
     unsigned short internalPort_ = 0;
     size_t maxBody_ = 0;
@@ -108,12 +110,14 @@ private:
     unsigned long headDeadlineMs_ = 0;
     unsigned long apiAnswerMs_ = 0;
     bool passAnyTarget_ = false;
+    unsigned long busyHandOverMs_ = 0;
 
     std::timed_mutex apiMutex_;   // one hand-over to the Server API at a time
     std::mutex mutex_;
+    std::condition_variable handedOver_;   // a request reached the host (Attach)
     struct Kept {
         std::string body;
-        HANDLE spool = INVALID_HANDLE_VALUE;   // the body, when too large to keep in memory
+        OwnedFile spool;   // the body, when too large to keep in memory (deleted when closed)
         unsigned long long length = 0;
         size_t heldBytes = 0;                  // of the relay's share of memory
         std::string remoteAddress;

@@ -10,7 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "host/net/AddressText.h"
 #include "host/net/HttpFraming.h"
+#include "host/net/Owned.h"
 #include "host/net/Secrets.h"
 
 namespace tarnwick::host {
@@ -47,30 +49,6 @@ constexpr ULONG kBodyReadBytes = 256 * 1024;
 
 bool SameName(const std::string& a, const char* b) { return _stricmp(a.c_str(), b) == 0; }
 
-std::string FormatAddress(const SOCKADDR* address, unsigned short* port) {
-    char text[INET6_ADDRSTRLEN] = "";
-    if (port) *port = 0;
-    if (!address) return std::string();
-    if (address->sa_family == AF_INET) {
-        const auto* in = reinterpret_cast<const sockaddr_in*>(address);
-        const unsigned char* b = reinterpret_cast<const unsigned char*>(&in->sin_addr);
-        snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-        if (port) *port = ntohs(in->sin_port);
-    } else if (address->sa_family == AF_INET6) {
-        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(address);
-        const unsigned char* b = reinterpret_cast<const unsigned char*>(&in6->sin6_addr);
-        std::string s;
-        for (int i = 0; i < 16; i += 2) {
-            char group[8];
-            snprintf(group, sizeof group, "%s%x", i ? ":" : "", (b[i] << 8) | b[i + 1]);
-            s += group;
-        }
-        if (port) *port = ntohs(in6->sin6_port);
-        return s;
-    }
-    return text;
-}
-
 // Copies what the API parsed into the host's own request.
 void CopyRequest(const HTTP_REQUEST* r, HttpRequest& request) {
     request.id = r->RequestId;
@@ -104,8 +82,8 @@ void CopyRequest(const HTTP_REQUEST* r, HttpRequest& request) {
         headerBytes += h.NameLength + h.RawValueLength + 4;
         if (h.RawValueLength > kMaxHeaderLineBytes) request.refusal = 431;
     }
-    request.remoteAddress = FormatAddress(r->Address.pRemoteAddress, nullptr);
-    request.localAddress = FormatAddress(r->Address.pLocalAddress, &request.localPort);
+    request.remoteAddress = AddressText(r->Address.pRemoteAddress);
+    request.localAddress = AddressText(r->Address.pLocalAddress, &request.localPort);
     if (url.size() > kMaxUrlBytes)
         request.refusal = 414;
     else if (headerBytes > kMaxHeaderBytes)
@@ -121,10 +99,8 @@ std::string HttpRequest::Header(const std::string& name) const {
 }
 
 HttpQueue::~HttpQueue() {
-    if (queue_) {
-        if (!url_.empty()) HttpRemoveUrl(queue_, url_.c_str());
-        CloseHandle(queue_);
-    }
+    if (queue_ && !url_.empty()) HttpRemoveUrl(queue_.get(), url_.c_str());
+    queue_.reset();   // before the API ends
     if (initialized_) HttpTerminate(HTTP_INITIALIZE_SERVER, nullptr);
 }
 
@@ -143,12 +119,12 @@ bool HttpQueue::Open(const std::wstring& urlPrefix, std::string& error) {
         return false;
     }
     initialized_ = true;
-    rc = HttpCreateHttpHandle(&queue_, 0);
+    rc = HttpCreateHttpHandle(queue_.put(), 0);
     if (rc != NO_ERROR) {
         error = "HttpCreateHttpHandle failed with error " + std::to_string(rc);
         return false;
     }
-    rc = HttpAddUrl(queue_, urlPrefix.c_str(), nullptr);
+    rc = HttpAddUrl(queue_.get(), urlPrefix.c_str(), nullptr);
     if (rc != NO_ERROR) {
         error = "cannot listen on the address (HttpAddUrl error " + std::to_string(rc) + ")";
         return false;
@@ -166,7 +142,7 @@ bool HttpQueue::Receive(HttpRequest& request, size_t maxBody) {
         ULONG rc;
         for (;;) {
             auto* r = reinterpret_cast<HTTP_REQUEST*>(buffer.data());
-            rc = HttpReceiveHttpRequest(queue_, id, 0, r, static_cast<ULONG>(buffer.size()), &got, nullptr);
+            rc = HttpReceiveHttpRequest(queue_.get(), id, 0, r, static_cast<ULONG>(buffer.size()), &got, nullptr);
             if (rc != ERROR_MORE_DATA) break;
             id = r->RequestId;
             if (got > kMaxRequestHeadBytes) break;
@@ -198,7 +174,7 @@ bool HttpQueue::Receive(HttpRequest& request, size_t maxBody) {
         std::vector<char> chunk(kBodyReadBytes);
         for (;;) {
             ULONG n = 0;
-            rc = HttpReceiveRequestEntityBody(queue_, request.id, 0, chunk.data(), static_cast<ULONG>(chunk.size()),
+            rc = HttpReceiveRequestEntityBody(queue_.get(), request.id, 0, chunk.data(), static_cast<ULONG>(chunk.size()),
                                               &n, nullptr);
             if (rc != NO_ERROR && rc != ERROR_HANDLE_EOF) break;
             request.body.append(chunk.data(), n);
@@ -255,11 +231,11 @@ void HttpQueue::Send(const HttpRequest& request, const HttpResponse& response) {
     }
     ULONG sent = 0;
     std::lock_guard<std::mutex> one(sending_);
-    HttpSendHttpResponse(queue_, request.id, 0, &r, nullptr, &sent, nullptr, 0, nullptr, nullptr);
+    HttpSendHttpResponse(queue_.get(), request.id, 0, &r, nullptr, &sent, nullptr, 0, nullptr, nullptr);
 }
 
 void HttpQueue::Shutdown() {
-    if (queue_) HttpShutdownRequestQueue(queue_);
+    if (queue_) HttpShutdownRequestQueue(queue_.get());
 }
 
 void HttpQueue::RequireHeader(const std::string& name, const std::string& value) {
@@ -270,30 +246,28 @@ void HttpQueue::RequireHeader(const std::string& name, const std::string& value)
 bool EndWineHttpService() {
     // Wine runs the service's driver (http.sys) in a driver host process of
     // its own; the service manager starts a new one when asked again.
-    HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (processes == INVALID_HANDLE_VALUE) return false;
+    OwnedFile processes{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+    if (!processes) return false;
     bool ended = false;
     PROCESSENTRY32W process = {};
     process.dwSize = sizeof process;
-    for (BOOL more = Process32FirstW(processes, &process); more; more = Process32NextW(processes, &process)) {
+    for (BOOL more = Process32FirstW(processes.get(), &process); more;
+         more = Process32NextW(processes.get(), &process)) {
         if (_wcsicmp(process.szExeFile, L"winedevice.exe") != 0) continue;
-        HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.th32ProcessID);
-        if (modules == INVALID_HANDLE_VALUE) continue;
+        OwnedFile modules{CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.th32ProcessID)};
+        if (!modules) continue;
         bool runsHttp = false;
         MODULEENTRY32W module = {};
         module.dwSize = sizeof module;
-        for (BOOL m = Module32FirstW(modules, &module); m && !runsHttp; m = Module32NextW(modules, &module))
+        for (BOOL m = Module32FirstW(modules.get(), &module); m && !runsHttp; m = Module32NextW(modules.get(), &module))
             runsHttp = _wcsicmp(module.szModule, L"http.sys") == 0;
-        CloseHandle(modules);
         if (!runsHttp) continue;
-        HANDLE host = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.th32ProcessID);
-        if (host && TerminateProcess(host, 1)) {
-            WaitForSingleObject(host, 5000);
+        OwnedHandle host{OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.th32ProcessID)};
+        if (host && TerminateProcess(host.get(), 1)) {
+            WaitForSingleObject(host.get(), 5000);
             ended = true;
         }
-        if (host) CloseHandle(host);
     }
-    CloseHandle(processes);
     return ended;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/net/HttpMessage.h"
+#include "host/net/Owned.h"
 
 namespace tarnwick::host {
 
@@ -34,7 +35,7 @@ public:
     void RequireHeader(const std::string& name, const std::string& value);
 
 private:
-    HANDLE queue_ = nullptr;
+    OwnedHandle queue_;
     std::wstring url_;
     bool initialized_ = false;
     std::mutex sending_;   // one response at a time into the Server API

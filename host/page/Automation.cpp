@@ -2,9 +2,11 @@
 
 #include <oleauto.h>
 
-#include <cstring>
+#include <algorithm>
 
+#include "frame/ComBoundary.h"
 #include "frame/ComPtr.h"
+#include "platform/Charset.h"
 
 namespace tarnwick::host {
 
@@ -113,41 +115,30 @@ bool ReadByteArray(const VARIANT& v, std::string& out) {
     return true;
 }
 
-HRESULT MakeByteArray(const std::string& bytes, VARIANT* out) {
-    SAFEARRAY* sa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    if (!sa) return E_OUTOFMEMORY;
-    if (!bytes.empty()) {
-        SafeArrayData data;
-        HRESULT hr = data.Lock(sa);
-        if (FAILED(hr)) {
-            SafeArrayDestroy(sa);
-            return hr;
-        }
-        memcpy(data.Data(), bytes.data(), bytes.size());
-    }
-    V_VT(out) = VT_ARRAY | VT_UI1;
-    V_ARRAY(out) = sa;
-    return S_OK;
+HRESULT CopyByteArray(std::string_view bytes, VARIANT* out) {
+    return frame::MakeByteArray(
+        bytes.size(),
+        [bytes](char* data) {
+            std::copy(bytes.begin(), bytes.end(), data);
+            return bytes.size();
+        },
+        out);
 }
 
 std::string Narrow(const std::wstring& s, UINT codePage) {
-    if (s.empty()) return std::string();
-    if (codePage == 0) codePage = CP_ACP;
-    int n = WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), &out[0], n, nullptr, nullptr);
+    std::string out;
+    platform::EncodeCodePage(codePage, std::u16string_view(reinterpret_cast<const char16_t*>(s.data()), s.size()),
+                             out);
     return out;
 }
 
 std::wstring Wide(const std::string& s, UINT codePage) {
-    if (s.empty()) return std::wstring();
-    if (codePage == 0) codePage = CP_ACP;
-    int n = MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), &out[0], n);
-    return out;
+    // A page's code page is one the system converts from bytes itself;
+    // UTF-16 (which the platform reads on its own) is none.
+    if (codePage == platform::kUtf16LeCodePage || codePage == platform::kUtf16BeCodePage) return std::wstring();
+    std::u16string out;
+    platform::DecodeCodePage(codePage, s, out);
+    return std::wstring(out.begin(), out.end());
 }
 
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {

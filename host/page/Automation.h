@@ -7,6 +7,7 @@
 #include <oaidl.h>
 
 #include <string>
+#include <string_view>
 
 namespace tarnwick::host {
 
@@ -46,9 +47,12 @@ void SetDispatch(VARIANT* result, IDispatch* object);
 // Byte arrays (VT_ARRAY|VT_UI1, directly or by reference); a null array is
 // an empty one. False when v is not a byte array.
 bool ReadByteArray(const VARIANT& v, std::string& out);
-HRESULT MakeByteArray(const std::string& bytes, VARIANT* out);
+// A copy of bytes as a new byte array, made by the frame's builder
+// (frame/ComBoundary.h).
+HRESULT CopyByteArray(std::string_view bytes, VARIANT* out);
 
-// Text conversions with a code page (CP_ACP when 0).
+// Text conversions with a code page (the system's when 0), done by
+// platform/Charset.h; "" when the code page cannot convert.
 std::string Narrow(const std::wstring& s, UINT codePage);
 std::wstring Wide(const std::string& s, UINT codePage);
 

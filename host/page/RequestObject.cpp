@@ -141,7 +141,7 @@ HRESULT RequestObject::BinaryRead(VARIANT* countToRead, VARIANT* result) {
     if (requested < 0) return E_INVALIDARG;
     const std::string& body = state_->request->body;
     size_t n = std::min(static_cast<size_t>(requested), body.size() - state_->readPosition);
-    hr = MakeByteArray(body.substr(state_->readPosition, n), result);
+    hr = CopyByteArray(std::string_view(body).substr(state_->readPosition, n), result);
     if (FAILED(hr)) return hr;
     state_->readPosition += n;
     // The count argument receives the number of bytes actually read.

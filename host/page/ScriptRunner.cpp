@@ -11,6 +11,7 @@ namespace tarnwick::host {
 
 namespace {
 
+using frame::Bstr;
 using frame::ComPtr;
 
 // The page objects reach the script as the members of one named item, the
@@ -61,11 +62,9 @@ public:
         EXCEPINFO info = {};
         if (SUCCEEDED(error->GetExceptionInfo(&info))) {
             if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+            const Bstr source(info.bstrSource), description(info.bstrDescription), help(info.bstrHelpFile);
             failure_.code = info.scode ? info.scode : static_cast<HRESULT>(info.wCode);
-            if (info.bstrDescription) failure_.description = info.bstrDescription;
-            SysFreeString(info.bstrSource);
-            SysFreeString(info.bstrDescription);
-            SysFreeString(info.bstrHelpFile);
+            if (description.Get()) failure_.description = description.Get();
         }
         // Ending the page surfaces as an error from Response.End; it is none.
         if (state_.ended) return S_OK;
@@ -76,9 +75,8 @@ public:
             failure_.line = static_cast<long>(line);
             failure_.column = column;
         }
-        BSTR text = nullptr;
-        if (SUCCEEDED(error->GetSourceLineText(&text)) && text) failure_.lineText = text;
-        SysFreeString(text);
+        Bstr text;
+        if (SUCCEEDED(error->GetSourceLineText(text.Put())) && text.Get()) failure_.lineText = text.Get();
         failed_ = true;
         return S_OK;
     }
@@ -128,9 +126,7 @@ bool RunScript(const CompiledPage& page, UINT codePage, const PageObjects& objec
     if (code.empty() && !page.script.empty()) return Fail(failure, E_FAIL, L"the page is not in its code page");
     EXCEPINFO info = {};
     hr = parser->ParseScriptText(code.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE, nullptr, &info);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
+    const Bstr source(info.bstrSource), description(info.bstrDescription), help(info.bstrHelpFile);
     // Queued text runs when the engine starts.
     if (SUCCEEDED(hr) && !site->Failed()) engine->SetScriptState(SCRIPTSTATE_CONNECTED);
     engine->Close();

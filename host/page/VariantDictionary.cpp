@@ -84,12 +84,11 @@ struct VariantDictionary::Kept {
 };
 
 VariantDictionary::VariantDictionary(bool agileObjectsOnly) : agileOnly_(agileObjectsOnly) {
-    unlocked_ = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    unlocked_.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
 }
 
 VariantDictionary::~VariantDictionary() {
     Clear();
-    if (unlocked_) CloseHandle(unlocked_);
 }
 
 VariantDictionary::Entry* VariantDictionary::Find(const std::wstring& key) {
@@ -219,7 +218,8 @@ void VariantDictionary::WaitForWriters(std::unique_lock<std::mutex>& lock) {
         lock.unlock();
         // Calls into this thread's apartment still get through meanwhile.
         DWORD index = 0;
-        if (FAILED(CoWaitForMultipleHandles(0, INFINITE, 1, &unlocked_, &index))) Sleep(1);
+        HANDLE unlocked = unlocked_.get();
+        if (FAILED(CoWaitForMultipleHandles(0, INFINITE, 1, &unlocked, &index))) Sleep(1);
         lock.lock();
     }
 }
@@ -228,7 +228,7 @@ void VariantDictionary::Lock() {
     std::unique_lock<std::mutex> lock(mutex_);
     WaitForWriters(lock);
     lockOwner_ = GetCurrentThreadId();
-    if (lockDepth_++ == 0) ResetEvent(unlocked_);
+    if (lockDepth_++ == 0) ResetEvent(unlocked_.get());
 }
 
 void VariantDictionary::Unlock() {
@@ -236,7 +236,7 @@ void VariantDictionary::Unlock() {
     if (lockDepth_ == 0 || lockOwner_ != GetCurrentThreadId()) return;
     if (--lockDepth_ == 0) {
         lockOwner_ = 0;
-        SetEvent(unlocked_);
+        SetEvent(unlocked_.get());
     }
 }
 
@@ -245,7 +245,7 @@ void VariantDictionary::ReleaseLock() {
     if (lockDepth_ == 0 || lockOwner_ != GetCurrentThreadId()) return;
     lockDepth_ = 0;
     lockOwner_ = 0;
-    SetEvent(unlocked_);
+    SetEvent(unlocked_.get());
 }
 
 }  // namespace tarnwick::host

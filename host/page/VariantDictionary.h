@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "host/net/Owned.h"
+
 namespace tarnwick::host {
 
 // What Application answers for an object that can only be called on the
@@ -65,7 +67,7 @@ private:
     std::vector<Entry> entries_;
     DWORD lockOwner_ = 0;   // thread id of the page holding Lock
     int lockDepth_ = 0;
-    HANDLE unlocked_ = nullptr;   // set while nobody holds Lock
+    OwnedHandle unlocked_;   // an event set while nobody holds Lock
 };
 
 }  // namespace tarnwick::host

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "frame/ComPtr.h"
+#include "host/net/Owned.h"
 #include "host/page/Automation.h"
 #include "host/page/PageState.h"
 #include "host/page/ScriptRunner.h"
 #include "host/page/ScriptingContext.h"
 #include "host/page/ServerObject.h"
+#include "platform/Charset.h"
 
 namespace tarnwick::host {
 
@@ -40,8 +43,8 @@ std::string HtmlEscape(const std::string& s) {
 // system code page. Valid UTF-8 is taken as such.
 UINT PathCodePage(const std::string& bytes) {
     if (bytes.empty()) return CP_ACP;
-    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    return n > 0 ? CP_UTF8 : CP_ACP;
+    std::u16string wide;
+    return platform::DecodeCodePage(platform::kUtf8CodePage, bytes, wide, true) ? CP_UTF8 : CP_ACP;
 }
 
 // A Set-Cookie value; the session cookie is kept from page scripts.
@@ -82,18 +85,17 @@ SiteServer::FileKind SiteServer::Probe(const std::string& sitePath) const {
 bool SiteServer::ReadSiteFile(const std::string& sitePath, std::string& bytes) const {
     bytes.clear();
     // Opening a folder this way fails, so only files are read.
-    HANDLE file = CreateFileW(PhysicalPath(sitePath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    OwnedFile file{CreateFileW(PhysicalPath(sitePath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file) return false;
     LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < (1LL << 31);
+    bool ok = GetFileSizeEx(file.get(), &size) && size.QuadPart < (1LL << 31);
     if (ok) {
         bytes.resize(static_cast<size_t>(size.QuadPart));
         DWORD got = 0;
-        ok = bytes.empty() || (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+        ok = bytes.empty() || (ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) &&
                                got == bytes.size());
     }
-    CloseHandle(file);
     if (!ok) bytes.clear();
     return ok;
 }
@@ -230,14 +232,13 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
         std::string message = Narrow(failure.description, CP_UTF8);
         if (message.empty()) {
             // Some engine errors come without a text: the system may know one.
-            wchar_t* text = nullptr;
+            OwnedLocal text;
             if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, static_cast<DWORD>(failure.code), 0, reinterpret_cast<wchar_t*>(&text), 0,
+                               nullptr, static_cast<DWORD>(failure.code), 0, reinterpret_cast<wchar_t*>(text.put()), 0,
                                nullptr) && text) {
-                message = Narrow(text, CP_UTF8);
+                message = Narrow(static_cast<const wchar_t*>(text.get()), CP_UTF8);
                 while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
             }
-            LocalFree(text);
         }
         if (message.empty()) {
             char code[32];

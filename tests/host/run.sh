@@ -1344,6 +1344,23 @@ group_hung_exchange() {
     wait "$hung_pid"
     want_eq "the hung exchange's answer" "HTTP/1.1 503 Service Unavailable" "$(head -1 "$hung" | tr -d '\r')"
     verdict "a request the Server API never answers delays another visitor's static file by less than a second"
+
+    # The same while a slow page of another visitor runs (the relay then
+    # gives a hand-over longer, the machine being busy).
+    local slow=$work/slow slow_pid
+    curl -s -o "$slow" -m 30 "$base/pool/busy.asp?ms=4000" &
+    slow_pid=$!
+    sleep 1
+    timeout 10 bash -c 'exec 3<>"/dev/tcp/127.0.0.1/$1" || exit 1; printf "%s" "$2" >&3; cat <&3' \
+        _ "$host_port" "GET http://x/ HTTP/1.1"$'\r\n'"Host: x"$'\r\nConnection: close\r\n\r\n' >"$hung" 2>/dev/null &
+    hung_pid=$!
+    sleep 0.2
+    ms=$(curl -s -o /dev/null -m 30 -w '%{time_total}' "$base/static/notes.txt" | awk '{printf "%d", $1 * 1000}')
+    [ "${ms:-99999}" -lt 1000 ] || problem "a static file took $ms ms beside the hung exchange and the slow page"
+    wait "$hung_pid" "$slow_pid"
+    want_eq "the slow page" "busy=4000;" "$(cat "$slow")"
+    want_eq "the hung exchange's answer" "HTTP/1.1 503 Service Unavailable" "$(head -1 "$hung" | tr -d '\r')"
+    verdict "also while another visitor's page runs, a hung exchange delays a static file by less than a second (${ms:-?} ms)"
 }
 
 # Pages run on a pool of page threads: one session's requests one at a
@@ -1423,7 +1440,20 @@ group_pool() {
     verdict "Application refuses an apartment-threaded object"
 }
 
+# A wrong command line prints the usage, which names every option.
+group_usage() {
+    local text option
+    text=$(timeout 60 "${wine_env[@]}" wine "$winexe" --no-such-option 2>&1 >/dev/null)
+    want_eq "exit status of a wrong command line" 2 "$?"
+    for option in --site --port --bind --max-body --max-form --threads --debug --direct; do
+        [[ "$text" == *"[$option"* || "$text" == *"$option DIR"* ]] || problem "the usage line lacks $option"
+        [[ "$text" == *"  $option "* ]] || problem "the usage does not describe $option"
+    done
+    verdict "the usage names and describes every option"
+}
+
 start_seconds=$SECONDS
+group_usage
 group_pages
 group_request
 group_response

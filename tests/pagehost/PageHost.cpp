@@ -429,7 +429,7 @@ HRESULT PageHost::CallHelper(DISPID id, const Args& args, VARIANT* result, EXCEP
     case kHexToBytes:
         if (FAILED(hr = NeutralText(args.Raw(0), text))) return hr;
         if (!HexToBytes(text, bytes)) return E_INVALIDARG;
-        return MakeByteArray(bytes, result);
+        return CopyByteArray(bytes, result);
     case kArrayInfo:
         if (!args.Raw(0)) return DISP_E_BADPARAMCOUNT;
         return SetString(result, ArrayInfo(*args.Raw(0)));

@@ -50,7 +50,7 @@ HRESULT Request::BinaryRead(VARIANT* countToRead, VARIANT* result) {
     size_t remaining = state_->body.size() - state_->readPosition;
     size_t n = std::min(static_cast<size_t>(requested), remaining);
     if (state_->shortRead >= 0) n = std::min(n, static_cast<size_t>(state_->shortRead));
-    hr = MakeByteArray(state_->body.substr(state_->readPosition, n), result);
+    hr = CopyByteArray(std::string_view(state_->body).substr(state_->readPosition, n), result);
     if (FAILED(hr)) return hr;
     state_->readPosition += n;
     VariantClear(countToRead);

@@ -20,7 +20,7 @@ using tarnwick::host::Access;
 using tarnwick::host::Args;
 using tarnwick::host::Deref;
 using tarnwick::host::Invocation;
-using tarnwick::host::MakeByteArray;
+using tarnwick::host::CopyByteArray;
 using tarnwick::host::Member;
 using tarnwick::host::ReadByteArray;
 using tarnwick::host::SetLong;
