@@ -111,15 +111,6 @@ std::string WithCrLfLineEnds(const char* begin, const char* end) {
     return out;
 }
 
-char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
-bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
-
 // The part's body decoded by its transfer encoding (none for a split part).
 std::string DecodedText(const mime::MessagePart& part) {
     std::string bytes;
@@ -224,7 +215,7 @@ std::u16string AttachmentList(const mime::MessagePart& root) {
 
 const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std::u16string_view name) {
     for (const Attachment& attachment : Attachments(root))
-        if (EqualIgnoringAsciiCase(attachment.name, name)) return attachment.part;
+        if (text::EqualIgnoringAsciiCase(attachment.name, name)) return attachment.part;
     return nullptr;
 }
 

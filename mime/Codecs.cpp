@@ -379,13 +379,6 @@ inline bool IsScanfSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-constexpr int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // One '=' at p (p < end) by the exact rule; returns the position after the
 // bytes it consumed. kZeroIsByte: "=00" is the byte 00 (attachments) rather
 // than a line feed (text).
@@ -406,7 +399,7 @@ inline const char* DecodeEscape(const char* p, const char* end, char*& o) {
 constexpr std::array<unsigned char, 256> MakeHexTable() {
     std::array<unsigned char, 256> table{};
     for (int c = 0; c < 256; ++c) {
-        const int d = HexDigitValue(static_cast<char>(c));
+        const int d = text::HexDigitValue(static_cast<char>(c));
         table[static_cast<std::size_t>(c)] = static_cast<unsigned char>(d < 0 ? 16 : d);
     }
     return table;
@@ -626,7 +619,7 @@ unsigned ReadHex2(const char* p, const char* end) {
     while (p < end && IsScanfSpace(*p)) ++p;
     unsigned value = 0;
     for (int digits = 0; digits < 2 && p < end; ++digits, ++p) {
-        const int d = HexDigitValue(*p);
+        const int d = text::HexDigitValue(*p);
         if (d < 0) break;
         value = value * 16 + static_cast<unsigned>(d);
     }
@@ -652,8 +645,8 @@ std::size_t QuotedPrintableDecodeRfc2045(const char* begin, const char* end, cha
         p = run;
         if (p == end) break;
         if (end - p >= 3) {
-            const int high = HexDigitValue(p[1]);
-            const int low = HexDigitValue(p[2]);
+            const int high = text::HexDigitValue(p[1]);
+            const int low = text::HexDigitValue(p[2]);
             if (high >= 0 && low >= 0) {
                 *o++ = static_cast<char>((high << 4) | low);
                 p += 3;
@@ -682,7 +675,6 @@ std::size_t QuotedPrintableDecodeRfc2045(const char* begin, const char* end, cha
 
 void QuotedPrintableEncode(std::string_view text, std::string& out) {
     constexpr std::size_t kMaxLineChars = 76;   // the soft break's "=" included
-    constexpr char kHexDigits[] = "0123456789ABCDEF";
     std::size_t column = 0;
     std::size_t sequenceLeft = 0;   // bytes of a UTF-8 sequence still to come
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -720,8 +712,8 @@ void QuotedPrintableEncode(std::string_view text, std::string& out) {
             ++column;
         } else {
             out += '=';
-            out += kHexDigits[c >> 4];
-            out += kHexDigits[c & 15];
+            out += text::kHexDigits[c >> 4];
+            out += text::kHexDigits[c & 15];
             column += 3;
         }
     }

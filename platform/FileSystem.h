@@ -76,11 +76,6 @@ bool DirectoryExists(const std::string& path);
 // Opens a file with the C library (mode as for fopen); null on failure.
 std::FILE* OpenStdioFile(const std::string& path, const char* mode);
 
-// True for a byte that starts a double-byte character in the system code
-// page (posix: the GBK lead bytes 0x81-0xFE). File names are cut by it, so a
-// second byte of 0x5C is never taken for a path separator.
-bool IsSystemLeadByte(char c);
-
 // The system directory for temporary files, ending with a separator, as the
 // platform reports it into a buffer of 256 bytes (at most 255 bytes).
 std::string TemporaryDirectory();
