@@ -93,7 +93,7 @@ HRESULT RegisterModuleTypeLib(const char* modulePath) {
     std::u16string wide;
     if (!platform::DecodeCodePage(platform::kSystemCodePage, modulePath, wide) || wide.size() >= MAX_PATH)
         return E_FAIL;
-    const auto* path = reinterpret_cast<const wchar_t*>(wide.c_str());
+    auto* path = reinterpret_cast<wchar_t*>(&wide[0]);   // RegisterTypeLib wants a non-const path
     ITypeLib* lib = nullptr;
     HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &lib);
     if (FAILED(hr)) return hr;

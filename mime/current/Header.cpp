@@ -1,5 +1,5 @@
-// Header fields as mail software writes them today. See HeaderText.h.
-#include "mime/HeaderText.h"
+// Header fields as mail software writes them today. See Header.h.
+#include "mime/current/Header.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include "text/Charsets.h"
 #include "text/NarrowText.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::current {
 namespace {
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -329,4 +329,4 @@ std::u16string ParameterText(const Parameter& parameter) {
     return DecodeHeaderText(parameter.value);
 }
 
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::current
