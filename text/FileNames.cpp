@@ -1,5 +1,7 @@
 #include "text/FileNames.h"
 
+#include <utility>
+
 #include "text/NarrowText.h"
 
 namespace tarnwick::text {
@@ -60,6 +62,12 @@ std::string SaveBaseName(std::string_view clientFileName) {
     if (name.empty() || EndsInDotOrSpace(name)) return std::string();
     if (HasUnstorableByte(name) || IsDeviceName(name)) return std::string();
     return std::string(name);
+}
+
+bool FitsPathBuffer(std::string full, std::string& path) {
+    if (full.size() > kMaxPathBytes) return false;
+    path = std::move(full);
+    return true;
 }
 
 bool IsRefusedInFileName(char c) {

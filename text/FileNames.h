@@ -21,6 +21,10 @@ std::string_view LastPathComponent(std::string_view path);
 // (< > : " / \ | ? *).
 std::string SaveBaseName(std::string_view clientFileName);
 
+// full as path, or false (path untouched) when it exceeds kMaxPathBytes:
+// the one check of every path the component formats to open or write.
+bool FitsPathBuffer(std::string full, std::string& path);
+
 // Windows drops a trailing dot or space from a name, so a name ending in one
 // ("." and ".." among them) would name another file.
 inline bool EndsInDotOrSpace(std::string_view name) {
