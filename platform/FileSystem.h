@@ -24,7 +24,6 @@ public:
     // The next entry's name (including "." and ".."); false at the end.
     bool Next(std::string& name);
     void End();
-    bool IsOpen() const { return handle_ != nullptr; }
 
 private:
     void* handle_ = nullptr;
@@ -47,7 +46,6 @@ public:
     // file cannot be mapped) or cannot be mapped; nothing stays open then.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return data_ != nullptr; }
     const char* Begin() const { return data_; }
     const char* End() const { return data_ + size_; }
     std::uint32_t Size() const { return size_; }
