@@ -143,7 +143,7 @@ private:
     template <class Tree, class Work>
     HRESULT ReadMessage(long nIndex, Work work) {
         HRESULT result = S_OK;
-        switch (Index().ReadMessage<Tree>(nIndex, [&](const Tree& root) { result = work(root); })) {
+        switch (Index().template ReadMessage<Tree>(nIndex, [&](const Tree& root) { result = work(root); })) {
         case ReadOutcome::NoMessage:
             return S_OK;
         case ReadOutcome::Unopenable:
