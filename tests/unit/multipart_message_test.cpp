@@ -253,25 +253,6 @@ TEST(MultipartMessageBoundary, HostileTextStillGetsAShortOne) {
     EXPECT_EQ(text.find(boundary), std::string::npos);
 }
 
-TEST_F(MultipartMessageTest, PartsAreTrimmedTextFirstUnknownCodesLeftOut) {
-    MultipartMessage m;
-    Fill(m, "", {{"ok.bin", "abc"}});
-    m.AddPart("ignored", 7, "");
-    m.AddPart(" \thi\r\n", kTextPartCode, "; charset=gb2312");
-    EXPECT_EQ(Written(m), kHead + kPre + kB +
-                              "Content-Type: text/plain; charset=gb2312\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
-                              "hi\r\n" + kB + AttachmentHead("ok.bin") + "YWJj\r\n" + kClose + kEnd);
-}
-
-TEST_F(MultipartMessageTest, TypedTextThenOtherTextsLatestFirstThenFiles) {
-    MultipartMessage m;
-    Fill(m, "typed", {{"a.bin", "abc"}});
-    m.AddPart("one", kTextPartCode, "");
-    m.AddPart("two", kTextPartCode, "");
-    EXPECT_EQ(Written(m), kHead + kPre + kB + kText + "typed\r\n" + kB + kText + "two\r\n" + kB + kText + "one\r\n" +
-                              kB + AttachmentHead("a.bin") + "YWJj\r\n" + kClose + kEnd);
-}
-
 TEST(MultipartMessageRecipients, ParseAndToLine) {
     struct Row { const char* to; bool ok; std::vector<Recipient> parsed; const char* line; } rows[] = {
         {"ann;bob", true, {{"ann", ""}, {"bob", ""}}, "To: <ann>,<bob>"},
