@@ -190,23 +190,6 @@ char* EncodeRangeInto(const unsigned char* p, const unsigned char* end, char* o)
     return EncodeLinesInto<kBase64GroupsPerLine>(p, end, o);
 }
 
-// The same layout one group at a time, with no tables but the alphabet.
-char* EncodeRangeIntoOneByOne(const unsigned char* p, const unsigned char* end, char* o) {
-    std::size_t groups = 0;
-    while (end - p >= 3) {
-        o = EncodeGroup(p[0], p[1], p[2], o);
-        p += 3;
-        if (++groups == kBase64GroupsPerLine) {
-            *o++ = '\r';
-            *o++ = '\n';
-            groups = 0;
-        }
-    }
-    if (end - p == 1) o = EncodeFinalOne(p[0], o);
-    else if (end - p == 2) o = EncodeFinalTwo(p[0], p[1], o);
-    return o;
-}
-
 // Stream encoding works through blocks of whole input lines, so that every
 // block starts at the beginning of an output line and the layout does not
 // depend on the block size. 442 lines make 23,868 input bytes and at most
@@ -745,49 +728,5 @@ bool Base64DecodeInPieces(const char* begin, const char* end,
     }
     return true;
 }
-
-namespace reference {
-
-std::size_t Base64DecodeRange(const char* begin, const char* end, char* out) {
-    if (end <= begin) return 0;
-    return DecodeBase64<true, false, true>(begin, end, out);
-}
-
-void Base64EncodeRange(const char* begin, const char* end, std::string& out) {
-    if (end <= begin) return;
-    const std::size_t old = out.size();
-    out.resize(old + Base64EncodedSize(static_cast<std::size_t>(end - begin)));
-    char* filled = EncodeRangeIntoOneByOne(reinterpret_cast<const unsigned char*>(begin),
-                                           reinterpret_cast<const unsigned char*>(end), &out[old]);
-    out.resize(static_cast<std::size_t>(filled - out.data()));
-}
-
-namespace {
-
-template <bool kZeroIsByte>
-std::size_t DecodeQuotedPrintableOneByOne(const char* begin, const char* end, char* out) {
-    char* o = out;
-    const char* p = begin;
-    while (p < end) {
-        if (*p != '=') {
-            *o++ = *p++;
-            continue;
-        }
-        p = DecodeEscape<kZeroIsByte>(p, end, o);
-    }
-    return static_cast<std::size_t>(o - out);
-}
-
-}  // namespace
-
-std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out) {
-    return DecodeQuotedPrintableOneByOne<false>(begin, end, out);
-}
-
-std::size_t QuotedPrintableDecodeAttachment(const char* begin, const char* end, char* out) {
-    return DecodeQuotedPrintableOneByOne<true>(begin, end, out);
-}
-
-}  // namespace reference
 
 }  // namespace tarnwick::mime
