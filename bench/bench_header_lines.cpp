@@ -22,8 +22,8 @@
 #endif
 
 #include "mailbox/MailboxIndex.h"
-#include "mailbox/MessageReader.h"
-#include "mime/MimePart.h"
+#include "mailbox/stored/Reading.h"
+#include "mime/stored/Part.h"
 
 namespace {
 
@@ -65,13 +65,13 @@ bool ResetPeakResident() {
 // What GetTitleInfo does for message 0 of the mailbox: list the directory to
 // the entry, map the file, parse the part tree, read the four fields.
 std::size_t TitleInfo(const mailbox::MailboxIndex& index, benchmark::State& state) {
-    mailbox::MessageView view;
-    if (index.OpenMessage(0, view) != mailbox::ReadOutcome::Opened) {
+    std::size_t count = 0;
+    const auto read = [&](const mime::stored::Part& message) { count = mailbox::stored::SummaryValues(message).size(); };
+    if (index.ReadMessage<mime::stored::Part>(0, read) != mailbox::ReadOutcome::Opened) {
         state.SkipWithError("message not opened");
         return 0;
     }
-    const mime::MimePart message(view.Begin(), view.End());
-    return mailbox::SummaryValues(message).size();
+    return count;
 }
 
 void BM_ParseManyHeaderLines(benchmark::State& state) {

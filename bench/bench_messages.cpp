@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "mailbox/MailboxIndex.h"
-#include "mailbox/MessageReader.h"
+#include "mailbox/stored/Reading.h"
 #include "mime/Codecs.h"
-#include "mime/MimePart.h"
+#include "mime/stored/Part.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ const std::string& LargeMessage() {
 void BM_ParseMessage(benchmark::State& state) {
     const std::string& text = LargeMessage();
     for (auto _ : state) {
-        mime::MimePart root(text.data(), text.data() + text.size());
+        mime::stored::Part root(text.data(), text.data() + text.size());
         benchmark::DoNotOptimize(root.children.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
@@ -61,15 +61,15 @@ BENCHMARK(BM_ParseMessage)->Unit(benchmark::kMillisecond);
 void BM_DecodeAttachment(benchmark::State& state) {
     const std::string& text = LargeMessage();
     for (auto _ : state) {
-        mime::MimePart root(text.data(), text.data() + text.size());
-        const mime::MimePart* part = mailbox::FindAttachmentByName(root, "BEACH.JPG");
+        mime::stored::Part root(text.data(), text.data() + text.size());
+        const mime::stored::Part* part = mailbox::stored::FindAttachmentByName(root, "BEACH.JPG");
         if (part == nullptr) {
             state.SkipWithError("attachment not found");
             break;
         }
         // As a download does it: straight into a fresh buffer that is sent.
-        std::unique_ptr<char[]> bytes(new char[mime::DecodedCapacity(*part)]);
-        benchmark::DoNotOptimize(mime::DecodeBodyInto(*part, bytes.get()));
+        std::unique_ptr<char[]> bytes(new char[DecodedCapacity(*part)]);
+        benchmark::DoNotOptimize(DecodeBodyInto(*part, bytes.get()));
         benchmark::DoNotOptimize(bytes.get());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
@@ -125,13 +125,13 @@ void BM_TitleInfoMailbox(benchmark::State& state) {
     }
     for (auto _ : state) {
         for (long i = messages - 10; i < messages; ++i) {
-            mailbox::MessageView view;
-            if (index.OpenMessage(i, view) != mailbox::ReadOutcome::Opened) {
+            const auto read = [](const mime::stored::Part& message) {
+                benchmark::DoNotOptimize(mailbox::stored::SummaryValues(message).size());
+            };
+            if (index.ReadMessage<mime::stored::Part>(i, read) != mailbox::ReadOutcome::Opened) {
                 state.SkipWithError("message not opened");
                 break;
             }
-            mime::MimePart message(view.Begin(), view.End());
-            benchmark::DoNotOptimize(mailbox::SummaryValues(message).size());
         }
     }
 }
@@ -154,9 +154,9 @@ void BM_AttachmentListManyParts(benchmark::State& state) {
     const std::string text = ManyAttachments(parts);
     const std::string last = "F" + std::to_string(parts - 1) + ".TXT";
     for (auto _ : state) {
-        mime::MimePart root(text.data(), text.data() + text.size());
-        const std::string list = mailbox::AttachmentList(root);
-        const mime::MimePart* found = mailbox::FindAttachmentByName(root, last);
+        mime::stored::Part root(text.data(), text.data() + text.size());
+        const std::string list = mailbox::stored::AttachmentList(root);
+        const mime::stored::Part* found = mailbox::stored::FindAttachmentByName(root, last);
         if (found == nullptr) state.SkipWithError("last attachment not found");
         benchmark::DoNotOptimize(list.data());
     }

@@ -42,7 +42,6 @@ void SetModuleInstance(HINSTANCE instance) { moduleInstance = instance; }
 void LockModule() { ++lockCount; }
 void UnlockModule() { --lockCount; }
 long ModuleLockCount() { return lockCount.load(); }
-HINSTANCE ModuleInstance() { return moduleInstance; }
 
 void AddTerminationAction(void (*action)()) {
     std::lock_guard<std::mutex> guard(TerminationLock());

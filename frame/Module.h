@@ -12,7 +12,6 @@ void LockModule();
 void UnlockModule();
 long ModuleLockCount();
 
-HINSTANCE ModuleInstance();
 void SetModuleInstance(HINSTANCE instance);
 // The module file's full path; false if it does not fit.
 bool ModulePath(char (&path)[MAX_PATH]);

@@ -6,9 +6,10 @@
 
 namespace tarnwick::frame {
 
-HRESULT PageBinding::Bind(IUnknown* piUnk, ComPtr<IScriptingContext>& context) {
+HRESULT PageBinding::Bind(IUnknown* piUnk) {
     if (!piUnk) return E_POINTER;
     Unbind();
+    ComPtr<IScriptingContext> context;
     HRESULT hr = piUnk->QueryInterface(IID_IScriptingContext, reinterpret_cast<void**>(context.Put()));
     if (FAILED(hr)) return hr;
     if (SUCCEEDED(hr = context->get_Request(request_.Put())) &&
@@ -18,7 +19,6 @@ HRESULT PageBinding::Bind(IUnknown* piUnk, ComPtr<IScriptingContext>& context) {
         SUCCEEDED(hr = context->get_Application(application_.Put())))
         return S_OK;
     Unbind();
-    context.Reset();
     return hr;
 }
 

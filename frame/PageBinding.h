@@ -16,9 +16,12 @@ public:
 
     // The common part of OnStartPage: asks piUnk for the scripting context
     // and takes Request, Response, Server, Session and Application from it.
-    // An earlier binding is released first. On failure nothing stays held.
-    HRESULT Bind(IUnknown* piUnk, ComPtr<IScriptingContext>& context);
-    // OnEndPage: releases Request, Response, Server, Session, Application.
+    // An earlier binding is released first. On failure nothing stays held;
+    // the context itself is released before Bind returns.
+    HRESULT Bind(IUnknown* piUnk);
+    // OnEndPage: releases Request, Response, Server, Session, Application,
+    // in the order they were taken; destruction releases them the other way
+    // round, the last taken first, as objects are torn down.
     void Unbind();
 
     IRequest* Request() const { return request_.Get(); }

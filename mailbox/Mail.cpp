@@ -4,8 +4,8 @@
 
 #include "frame/ComBoundary.h"
 #include "frame/StringConversion.h"
-#include "mailbox/MessageReader.h"
-#include "mime/MimePart.h"
+#include "mailbox/stored/Reading.h"
+#include "mime/stored/Part.h"
 
 namespace tarnwick::mailbox {
 
@@ -20,8 +20,7 @@ MailboxIndex MailMembers<Itf, Iid, BaseIids...>::Index() const {
 
 template <class Itf, const IID* Iid, const IID*... BaseIids>
 HRESULT MailMembers<Itf, Iid, BaseIids...>::OnStartPage(IUnknown* piUnk) {
-    frame::ComPtr<IScriptingContext> context;
-    return page_.Bind(piUnk, context);
+    return page_.Bind(piUnk);
 }
 
 template <class Itf, const IID* Iid, const IID*... BaseIids>
@@ -76,34 +75,35 @@ HRESULT MailMembers<Itf, Iid, BaseIids...>::DeleteMail(long nIndex) {
 namespace {
 
 // How Tarnwick.Mail reads a message (see MailMembers::TitleInfoBy): the part tree
-// of MimePart, results in the system code page converted to UTF-16.
+// of stored::Part, results in the system code page converted to UTF-16.
 struct NarrowRules {
-    using Tree = mime::MimePart;
+    using Tree = mime::stored::Part;
 
     static HRESULT Summary(const Tree& root, BSTR* out) {
-        // Each value is converted on its own, so a value that ends in half
-        // a double-byte character cannot swallow the separator.
         std::wstring summary;
-        for (const std::string& value : SummaryValues(root)) {
-            frame::Bstr wide;
-            HRESULT hr = frame::ToWide(value, wide.Put());
-            if (FAILED(hr)) return hr;
-            summary.append(wide.Get(), SysStringLen(wide.Get()));
-            summary += L"||||";
+        try {
+            summary = stored::SummaryLine(root, [](const std::string& value) {
+                frame::Bstr wide;
+                const HRESULT hr = frame::ToWide(value, wide.Put());
+                if (FAILED(hr)) throw hr;
+                return std::wstring(wide.Get(), SysStringLen(wide.Get()));
+            });
+        } catch (HRESULT hr) {
+            return hr;
         }
         BSTR result = SysAllocStringLen(summary.data(), static_cast<UINT>(summary.size()));
         if (!result) return E_OUTOFMEMORY;
         *out = result;
         return S_OK;
     }
-    static HRESULT Body(const Tree& root, BSTR* out) { return frame::ToWide(BodyText(root), out); }
+    static HRESULT Body(const Tree& root, BSTR* out) { return frame::ToWide(stored::BodyText(root), out); }
     static HRESULT AttachmentList(const Tree& root, BSTR* out) {
-        return frame::ToWide(mailbox::AttachmentList(root), out);
+        return frame::ToWide(stored::AttachmentList(root), out);
     }
-    static const mime::MimePart* Find(const Tree& root, BSTR name) {
-        return FindAttachmentByName(root, ToNarrow(name));
+    static const mime::stored::Part* Find(const Tree& root, BSTR name) {
+        return stored::FindAttachmentByName(root, ToNarrow(name));
     }
-    static std::string ContentType(const mime::MimePart& part) { return AttachmentContentType(part); }
+    static std::string ContentType(const mime::stored::Part& part) { return stored::AttachmentContentType(part); }
 };
 
 }  // namespace
@@ -142,19 +142,19 @@ template <class Itf, const IID* Iid, const IID*... BaseIids>
 HRESULT MailMembers<Itf, Iid, BaseIids...>::Encode(BSTR bsOriginalText, BSTR* bsOutEncodeText) {
     if (!bsOutEncodeText) return E_POINTER;
     *bsOutEncodeText = nullptr;
-    return frame::Guarded([&] { return frame::ToWide(EncodeText(ToNarrow(bsOriginalText)), bsOutEncodeText); });
+    return frame::Guarded([&] { return frame::ToWide(stored::EncodeText(ToNarrow(bsOriginalText)), bsOutEncodeText); });
 }
 
 template <class Itf, const IID* Iid, const IID*... BaseIids>
 HRESULT MailMembers<Itf, Iid, BaseIids...>::Decode(BSTR bsEncodeText, BSTR* bsOriginalText) {
     if (!bsOriginalText) return E_POINTER;
     *bsOriginalText = nullptr;
-    return frame::Guarded([&] { return frame::ToWide(DecodeText(ToNarrow(bsEncodeText)), bsOriginalText); });
+    return frame::Guarded([&] { return frame::ToWide(stored::DecodeText(ToNarrow(bsEncodeText)), bsOriginalText); });
 }
 
 template <class Itf, const IID* Iid, const IID*... BaseIids>
 HRESULT MailMembers<Itf, Iid, BaseIids...>::About() {
-    page_.WriteText(AboutFragment());
+    page_.WriteText(stored::AboutFragment());
     return S_OK;
 }
 

@@ -142,8 +142,8 @@ private:
     // opened.
     template <class Tree, class Work>
     HRESULT ReadMessage(long nIndex, Work work) {
-        MessageView view;   // closed on every path by its destructor
-        switch (Index().OpenMessage(nIndex, view)) {
+        HRESULT result = S_OK;
+        switch (Index().template ReadMessage<Tree>(nIndex, [&](const Tree& root) { result = work(root); })) {
         case ReadOutcome::NoMessage:
             return S_OK;
         case ReadOutcome::Unopenable:
@@ -151,8 +151,7 @@ private:
         case ReadOutcome::Opened:
             break;
         }
-        const Tree root(view.Begin(), view.End());
-        return work(root);
+        return result;
     }
 
     // GetFile's response for a found attachment: bytes as one binary

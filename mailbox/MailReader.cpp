@@ -4,40 +4,40 @@
 #include <string_view>
 
 #include "frame/StringConversion.h"
-#include "mailbox/UnicodeMessageReader.h"
-#include "mime/MessagePart.h"
+#include "mailbox/current/Reading.h"
+#include "mime/current/Part.h"
 
 namespace tarnwick::mailbox {
 namespace {
 
 // How Tarnwick.MailReader reads a message (see MailMembers::TitleInfoBy): the
-// MessagePart tree, results already in UTF-16.
+// current::Part tree, results already in UTF-16.
 struct UnicodeRules {
-    using Tree = mime::MessagePart;
+    using Tree = mime::current::Part;
 
-    static HRESULT Summary(const Tree& root, BSTR* out) { return frame::ToBstr(unicode::SummaryLine(root), out); }
-    static HRESULT Body(const Tree& root, BSTR* out) { return frame::ToBstr(unicode::BodyText(root), out); }
+    static HRESULT Summary(const Tree& root, BSTR* out) { return frame::ToBstr(current::SummaryLine(root), out); }
+    static HRESULT Body(const Tree& root, BSTR* out) { return frame::ToBstr(current::BodyText(root), out); }
     static HRESULT AttachmentList(const Tree& root, BSTR* out) {
-        return frame::ToBstr(unicode::AttachmentList(root), out);
+        return frame::ToBstr(current::AttachmentList(root), out);
     }
-    static const mime::MessagePart* Find(const Tree& root, BSTR name) {
+    static const mime::current::Part* Find(const Tree& root, BSTR name) {
         // A null BSTR is an empty name.
         const std::u16string_view wanted(reinterpret_cast<const char16_t*>(name), SysStringLen(name));
-        return unicode::FindAttachmentByName(root, wanted);
+        return current::FindAttachmentByName(root, wanted);
     }
-    static std::string ContentType(const mime::MessagePart& part) { return unicode::AttachmentContentType(part); }
+    static std::string ContentType(const mime::current::Part& part) { return current::AttachmentContentType(part); }
 };
 
 // GetHtmlBody: the body is the HTML.
 struct HtmlRules : UnicodeRules {
-    static HRESULT Body(const Tree& root, BSTR* out) { return frame::ToBstr(unicode::HtmlBody(root), out); }
+    static HRESULT Body(const Tree& root, BSTR* out) { return frame::ToBstr(current::HtmlBody(root), out); }
 };
 
 // GetInlineFile: the part is found by its Content-ID.
 struct InlineRules : UnicodeRules {
-    static const mime::MessagePart* Find(const Tree& root, BSTR contentId) {
+    static const mime::current::Part* Find(const Tree& root, BSTR contentId) {
         const std::u16string_view wanted(reinterpret_cast<const char16_t*>(contentId), SysStringLen(contentId));
-        return unicode::FindPartByContentId(root, wanted);
+        return current::FindPartByContentId(root, wanted);
     }
 };
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "mailbox/MailboxListings.h"
+#include "text/FileNames.h"
 
 namespace tarnwick::mailbox {
 
@@ -34,25 +35,7 @@ bool MailboxIndex::FindMessageEntry(long nIndex, std::string& entryName) const {
 }
 
 bool MailboxIndex::MailboxFilePath(const std::string& entryName, std::string& path) const {
-    std::string full = Directory() + entryName;
-    if (full.size() > text::kMaxPathBytes) return false;
-    path = std::move(full);
-    return true;
-}
-
-bool MailboxIndex::OpenMessageView(const std::string& path, MessageView& view) {
-    return view.file_.Open(path);
-}
-
-ReadOutcome MailboxIndex::OpenMessage(long nIndex, MessageView& view) const {
-    view.Close();
-    std::string entry, path;
-    if (!FindMessageEntry(nIndex, entry)) return ReadOutcome::NoMessage;
-    if (!MailboxFilePath(entry, path) || !OpenMessageView(path, view)) {
-        view.Close();
-        return ReadOutcome::Unopenable;
-    }
-    return ReadOutcome::Opened;
+    return text::FitsPathBuffer(Directory() + entryName, path);
 }
 
 void MailboxIndex::DeleteMail(long nIndex) const {

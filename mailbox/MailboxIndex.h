@@ -13,19 +13,18 @@
 
 namespace tarnwick::mailbox {
 
-// One message opened for reading: the file mapped read-only until the view
-// is closed.
-class MessageView {
-public:
-    const char* Begin() const { return file_.Begin(); }
-    const char* End() const { return file_.End(); }
-    std::uint32_t Size() const { return file_.Size(); }
-    void Close() { file_.Close(); }   // unmap and close the file; idempotent
-
-private:
-    friend class MailboxIndex;
-    platform::MappedFile file_;
-};
+// Opens the message file at path, mapped read-only, builds a reading's part
+// tree over its bytes (mime::stored::Part or mime::current::Part) and lets
+// work read it; the file is closed when work returns. False, without work,
+// when the file cannot be opened or mapped (or is empty).
+template <class Tree, class Work>
+bool WithMessageTree(const std::string& path, Work work) {
+    platform::MappedFile file;
+    if (!file.Open(path)) return false;
+    const Tree root(file.Begin(), file.End());
+    work(root);
+    return true;
+}
 
 // Counts the messages in directory (a narrow path ending with a separator,
 // listed as directory + "*.*") into count; false, with count 0, when it
@@ -56,13 +55,16 @@ public:
     bool FindMessageEntry(long nIndex, std::string& entryName) const;
     // Directory() + entry name; false when it would exceed text::kMaxPathBytes.
     bool MailboxFilePath(const std::string& entryName, std::string& path) const;
-    // Maps the file into view; false (nothing left open) on failure.
-    static bool OpenMessageView(const std::string& path, MessageView& view);
-    static void CloseMessageView(MessageView& view) { view.Close(); }
 
-    // The common start of every reading method: find, build the path, open.
-    // On anything but Opened the view is already closed.
-    ReadOutcome OpenMessage(long nIndex, MessageView& view) const;
+    // The common course of every reading method: find message nIndex, open
+    // its file and let work read it as a Tree (WithMessageTree).
+    template <class Tree, class Work>
+    ReadOutcome ReadMessage(long nIndex, Work work) const {
+        std::string entry, path;
+        if (!FindMessageEntry(nIndex, entry)) return ReadOutcome::NoMessage;
+        if (!MailboxFilePath(entry, path) || !WithMessageTree<Tree>(path, work)) return ReadOutcome::Unopenable;
+        return ReadOutcome::Opened;
+    }
 
     // Deletes message nIndex (and forgets the listing it changed); the
     // outcome of the deletion is not reported.

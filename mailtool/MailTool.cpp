@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "mailbox/MailboxIndex.h"
-#include "mailbox/MessageReader.h"
-#include "mailbox/UnicodeMessageReader.h"
-#include "mime/MessagePart.h"
-#include "mime/MimePart.h"
+#include "mailbox/stored/Reading.h"
+#include "mailbox/current/Reading.h"
+#include "mime/current/Part.h"
+#include "mime/stored/Part.h"
 #include "platform/FileSystem.h"
 #include "sendmail/Utf8Message.h"
 #include "upload/PostedForm.h"
@@ -125,16 +125,15 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& why) {
     return true;
 }
 
-// Maps the message file and parses it in place into a Tree (MimePart as the
-// Mail object reads a stored message, MessagePart as MailReader does), then
-// hands the part tree to work.
+// Reads the message file into a Tree (mime::stored::Part as the Mail object
+// reads a stored message, mime::current::Part as MailReader does) and hands
+// the part tree to work.
 template <class Tree, class Work>
 int WithMessage(const std::string& path, std::FILE* err, Work work) {
-    platform::MappedFile file;
-    if (!file.Open(path))
+    int status = kExitOk;
+    if (!mailbox::WithMessageTree<Tree>(path, [&](const Tree& root) { status = work(root); }))
         return Failure(err, "cannot open or map " + path + " (missing, empty or not a regular file)");
-    const Tree root(file.Begin(), file.End());
-    return work(root);
+    return status;
 }
 
 int Count(const std::string& dir, std::FILE* out, std::FILE* err) {
@@ -152,8 +151,8 @@ int Count(const std::string& dir, std::FILE* out, std::FILE* err) {
 // only text uses, is decoded whole.
 template <class Part>
 bool WriteDecoded(const Part& part, std::FILE* file) {
-    if (mime::DecodedCapacity(part) == 0) return true;
-    switch (mime::BodyEncoding(part)) {
+    if (DecodedCapacity(part) == 0) return true;
+    switch (BodyEncoding(part)) {
     case mime::TransferEncoding::Base64:
         return mime::Base64DecodeInPieces(part.bodyBegin, part.bodyEnd, [file](const char* bytes, std::size_t size) {
             return WriteBytes(file, bytes, size);
@@ -163,8 +162,8 @@ bool WriteDecoded(const Part& part, std::FILE* file) {
     case mime::TransferEncoding::QuotedPrintable:
         break;
     }
-    const std::unique_ptr<char[]> bytes(new char[mime::DecodedCapacity(part)]);
-    return WriteBytes(file, bytes.get(), mime::DecodeBodyInto(part, bytes.get()));
+    const std::unique_ptr<char[]> bytes(new char[DecodedCapacity(part)]);
+    return WriteBytes(file, bytes.get(), DecodeBodyInto(part, bytes.get()));
 }
 
 // Writes part's decoded bytes (part null: no attachment named name).
@@ -222,30 +221,27 @@ int Run(const CommandLine& line, std::FILE* out, std::FILE* err) {
     if (command == "count") return Count(args[1], out, err);
     if (command == "compose") return Compose(args[1], out, err);
     if (line.unicode) {
-        return WithMessage<mime::MessagePart>(args[1], err, [&](const mime::MessagePart& root) {
+        return WithMessage<mime::current::Part>(args[1], err, [&](const mime::current::Part& root) {
             if (command == "extract") {
-                const mime::MessagePart* part = mailbox::unicode::FindAttachmentByName(root, text::FromUtf8(args[2]));
+                const mime::current::Part* part = mailbox::current::FindAttachmentByName(root, text::FromUtf8(args[2]));
                 return Extract(part, args[1], args[2], line, out, err);
             }
-            const std::u16string result = command == "summary" ? mailbox::unicode::SummaryLine(root)
-                                          : command == "body"  ? mailbox::unicode::BodyText(root)
-                                                               : mailbox::unicode::AttachmentList(root);
+            const std::u16string result = command == "summary" ? mailbox::current::SummaryLine(root)
+                                          : command == "body"  ? mailbox::current::BodyText(root)
+                                                               : mailbox::current::AttachmentList(root);
             return WriteBytes(out, text::ToUtf8(result)) ? kExitOk : OutputFailure(err);
         });
     }
-    return WithMessage<mime::MimePart>(args[1], err, [&](const mime::MimePart& root) {
+    return WithMessage<mime::stored::Part>(args[1], err, [&](const mime::stored::Part& root) {
         if (command == "extract")
-            return Extract(mailbox::FindAttachmentByName(root, args[2]), args[1], args[2], line, out, err);
+            return Extract(mailbox::stored::FindAttachmentByName(root, args[2]), args[1], args[2], line, out, err);
         std::string text;
         if (command == "summary") {
-            for (const std::string& value : mailbox::SummaryValues(root)) {
-                text += value;
-                text += mailbox::kSummarySeparator;
-            }
+            text = mailbox::stored::SummaryLine(root, [](const std::string& value) { return value; });
         } else if (command == "body") {
-            text = mailbox::BodyText(root);
+            text = mailbox::stored::BodyText(root);
         } else {
-            text = mailbox::AttachmentList(root);
+            text = mailbox::stored::AttachmentList(root);
         }
         return WriteBytes(out, text) ? kExitOk : OutputFailure(err);
     });

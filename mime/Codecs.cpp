@@ -190,23 +190,6 @@ char* EncodeRangeInto(const unsigned char* p, const unsigned char* end, char* o)
     return EncodeLinesInto<kBase64GroupsPerLine>(p, end, o);
 }
 
-// The same layout one group at a time, with no tables but the alphabet.
-char* EncodeRangeIntoOneByOne(const unsigned char* p, const unsigned char* end, char* o) {
-    std::size_t groups = 0;
-    while (end - p >= 3) {
-        o = EncodeGroup(p[0], p[1], p[2], o);
-        p += 3;
-        if (++groups == kBase64GroupsPerLine) {
-            *o++ = '\r';
-            *o++ = '\n';
-            groups = 0;
-        }
-    }
-    if (end - p == 1) o = EncodeFinalOne(p[0], o);
-    else if (end - p == 2) o = EncodeFinalTwo(p[0], p[1], o);
-    return o;
-}
-
 // Stream encoding works through blocks of whole input lines, so that every
 // block starts at the beginning of an output line and the layout does not
 // depend on the block size. 442 lines make 23,868 input bytes and at most
@@ -379,13 +362,6 @@ inline bool IsScanfSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-constexpr int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // One '=' at p (p < end) by the exact rule; returns the position after the
 // bytes it consumed. kZeroIsByte: "=00" is the byte 00 (attachments) rather
 // than a line feed (text).
@@ -406,7 +382,7 @@ inline const char* DecodeEscape(const char* p, const char* end, char*& o) {
 constexpr std::array<unsigned char, 256> MakeHexTable() {
     std::array<unsigned char, 256> table{};
     for (int c = 0; c < 256; ++c) {
-        const int d = HexDigitValue(static_cast<char>(c));
+        const int d = text::HexDigitValue(static_cast<char>(c));
         table[static_cast<std::size_t>(c)] = static_cast<unsigned char>(d < 0 ? 16 : d);
     }
     return table;
@@ -626,7 +602,7 @@ unsigned ReadHex2(const char* p, const char* end) {
     while (p < end && IsScanfSpace(*p)) ++p;
     unsigned value = 0;
     for (int digits = 0; digits < 2 && p < end; ++digits, ++p) {
-        const int d = HexDigitValue(*p);
+        const int d = text::HexDigitValue(*p);
         if (d < 0) break;
         value = value * 16 + static_cast<unsigned>(d);
     }
@@ -652,8 +628,8 @@ std::size_t QuotedPrintableDecodeRfc2045(const char* begin, const char* end, cha
         p = run;
         if (p == end) break;
         if (end - p >= 3) {
-            const int high = HexDigitValue(p[1]);
-            const int low = HexDigitValue(p[2]);
+            const int high = text::HexDigitValue(p[1]);
+            const int low = text::HexDigitValue(p[2]);
             if (high >= 0 && low >= 0) {
                 *o++ = static_cast<char>((high << 4) | low);
                 p += 3;
@@ -682,7 +658,6 @@ std::size_t QuotedPrintableDecodeRfc2045(const char* begin, const char* end, cha
 
 void QuotedPrintableEncode(std::string_view text, std::string& out) {
     constexpr std::size_t kMaxLineChars = 76;   // the soft break's "=" included
-    constexpr char kHexDigits[] = "0123456789ABCDEF";
     std::size_t column = 0;
     std::size_t sequenceLeft = 0;   // bytes of a UTF-8 sequence still to come
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -720,8 +695,8 @@ void QuotedPrintableEncode(std::string_view text, std::string& out) {
             ++column;
         } else {
             out += '=';
-            out += kHexDigits[c >> 4];
-            out += kHexDigits[c & 15];
+            out += text::kHexDigits[c >> 4];
+            out += text::kHexDigits[c & 15];
             column += 3;
         }
     }
@@ -753,49 +728,5 @@ bool Base64DecodeInPieces(const char* begin, const char* end,
     }
     return true;
 }
-
-namespace reference {
-
-std::size_t Base64DecodeRange(const char* begin, const char* end, char* out) {
-    if (end <= begin) return 0;
-    return DecodeBase64<true, false, true>(begin, end, out);
-}
-
-void Base64EncodeRange(const char* begin, const char* end, std::string& out) {
-    if (end <= begin) return;
-    const std::size_t old = out.size();
-    out.resize(old + Base64EncodedSize(static_cast<std::size_t>(end - begin)));
-    char* filled = EncodeRangeIntoOneByOne(reinterpret_cast<const unsigned char*>(begin),
-                                           reinterpret_cast<const unsigned char*>(end), &out[old]);
-    out.resize(static_cast<std::size_t>(filled - out.data()));
-}
-
-namespace {
-
-template <bool kZeroIsByte>
-std::size_t DecodeQuotedPrintableOneByOne(const char* begin, const char* end, char* out) {
-    char* o = out;
-    const char* p = begin;
-    while (p < end) {
-        if (*p != '=') {
-            *o++ = *p++;
-            continue;
-        }
-        p = DecodeEscape<kZeroIsByte>(p, end, o);
-    }
-    return static_cast<std::size_t>(o - out);
-}
-
-}  // namespace
-
-std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out) {
-    return DecodeQuotedPrintableOneByOne<false>(begin, end, out);
-}
-
-std::size_t QuotedPrintableDecodeAttachment(const char* begin, const char* end, char* out) {
-    return DecodeQuotedPrintableOneByOne<true>(begin, end, out);
-}
-
-}  // namespace reference
 
 }  // namespace tarnwick::mime

@@ -149,16 +149,4 @@ TransferEncoding TransferEncodingOf(std::string_view fieldValue);
 // Returns the number read (0 when no digit could be read).
 unsigned ReadHex2(const char* p, const char* end);
 
-// The range codecs above written one character (one group) at a time, with the
-// same contracts: the plain statement of the rules that the fast paths of
-// Base64DecodeRange, Base64EncodeRange (and Base64EncodeToStream),
-// QuotedPrintableDecodeRange and QuotedPrintableDecodeAttachment must match
-// byte for byte, kept for tests.
-namespace reference {
-std::size_t Base64DecodeRange(const char* begin, const char* end, char* out);
-void Base64EncodeRange(const char* begin, const char* end, std::string& out);
-std::size_t QuotedPrintableDecodeRange(const char* begin, const char* end, char* out);
-std::size_t QuotedPrintableDecodeAttachment(const char* begin, const char* end, char* out);
-}  // namespace reference
-
 }  // namespace tarnwick::mime

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
+#include "text/NarrowText.h"
+
 namespace tarnwick::mime {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::string_view kWordStart[] = {"=?UTF-8?Q?", "=?UTF-8?B?"};
 constexpr std::size_t kWordOverhead = 12;   // "=?UTF-8?B?" and "?="
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -42,8 +43,8 @@ void AppendQ(std::string_view bytes, std::string& out) {
             out += c;
         } else {
             out += '=';
-            out += kHexDigits[u >> 4];
-            out += kHexDigits[u & 15];
+            out += text::kHexDigits[u >> 4];
+            out += text::kHexDigits[u & 15];
         }
     }
 }
@@ -137,8 +138,8 @@ std::string PercentEncoded(std::string_view bytes) {
             out += c;
         } else {
             out += '%';
-            out += kHexDigits[u >> 4];
-            out += kHexDigits[u & 15];
+            out += text::kHexDigits[u >> 4];
+            out += text::kHexDigits[u & 15];
         }
     }
     return out;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Tarnwick_h.h"
+#include "platform/Charset.h"
 
 namespace tarnwick::module {
 namespace {
@@ -89,8 +90,10 @@ HRESULT UnregisterClassKeys(const ClassEntry& entry) {
 }
 
 HRESULT RegisterModuleTypeLib(const char* modulePath) {
-    wchar_t path[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, modulePath, -1, path, MAX_PATH)) return E_FAIL;
+    std::u16string wide;
+    if (!platform::DecodeCodePage(platform::kSystemCodePage, modulePath, wide) || wide.size() >= MAX_PATH)
+        return E_FAIL;
+    auto* path = reinterpret_cast<wchar_t*>(&wide[0]);   // RegisterTypeLib wants a non-const path
     ITypeLib* lib = nullptr;
     HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &lib);
     if (FAILED(hr)) return hr;

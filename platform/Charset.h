@@ -31,6 +31,10 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
 // posix side reads it as GBK, 936, too).
 unsigned SystemCodePage();
 
+// True for a byte that starts a double-byte character in the system code
+// page (posix: the GBK lead bytes 0x81-0xFE).
+bool IsSystemLeadByte(char c);
+
 // The system's code for why the last conversion of this thread failed.
 unsigned long LastError();
 

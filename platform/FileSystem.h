@@ -24,7 +24,6 @@ public:
     // The next entry's name (including "." and ".."); false at the end.
     bool Next(std::string& name);
     void End();
-    bool IsOpen() const { return handle_ != nullptr; }
 
 private:
     void* handle_ = nullptr;
@@ -47,7 +46,6 @@ public:
     // file cannot be mapped) or cannot be mapped; nothing stays open then.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return data_ != nullptr; }
     const char* Begin() const { return data_; }
     const char* End() const { return data_ + size_; }
     std::uint32_t Size() const { return size_; }
@@ -75,11 +73,6 @@ bool LastWriteTime(const std::string& path, long long& ticks);
 bool DirectoryExists(const std::string& path);
 // Opens a file with the C library (mode as for fopen); null on failure.
 std::FILE* OpenStdioFile(const std::string& path, const char* mode);
-
-// True for a byte that starts a double-byte character in the system code
-// page (posix: the GBK lead bytes 0x81-0xFE). File names are cut by it, so a
-// second byte of 0x5C is never taken for a path separator.
-bool IsSystemLeadByte(char c);
 
 // The system directory for temporary files, ending with a separator, as the
 // platform reports it into a buffer of 256 bytes (at most 255 bytes).

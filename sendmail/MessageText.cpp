@@ -31,7 +31,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 template <typename Kind>
 std::size_t TrimmedEnd(const std::string& text, std::size_t begin, std::size_t end, Kind isKind) {
     const char* base = text.data();
-    while (end > begin && isKind(base[end - 1]) && !text::IsTrailByte(base, base + end - 1)) --end;
+    while (end > begin && isKind(base[end - 1]) && !text::IsSecondByte(base, base + end - 1, text::Pairing::AnyByte)) --end;
     return end;
 }
 
@@ -75,7 +75,7 @@ std::string WrapText(const std::string& text, int width) {
         while (out.size() <= i && moreBytes()) pullByte();
         if (out.size() <= i) break;
 
-        if (out[i] == ' ' && !text::IsTrailByte(out.data(), out.data() + i)) {
+        if (out[i] == ' ' && !text::IsSecondByte(out.data(), out.data() + i, text::Pairing::AnyByte)) {
             if (lineHasWord) {
                 space = i;
                 lineHasSpace = true;

@@ -17,10 +17,9 @@ constexpr int kLineWidth = 76;   // of the text part
 
 void Write(std::FILE* file, std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file); }
 
-void WriteText(std::FILE* file, const std::string& text, const std::string& suffix) {
+void WriteText(std::FILE* file, const std::string& text) {
     const std::string wrapped = WrapText(WithCrLfLineEnds(text), kLineWidth);
-    const std::string type =
-        suffix.empty() ? "; charset=" + text::CharsetOfCodePage(platform::kSystemCodePage) : suffix;
+    const std::string type = "; charset=" + text::CharsetOfCodePage(platform::kSystemCodePage);
     std::string body = StuffDots(wrapped), encoding;
     if (HasOverlongLine(body)) {
         // No line of a message may be that long: only soft breaks can cut it.
@@ -77,12 +76,8 @@ bool MultipartMessage::GetRecipient(long index, std::string& address, std::strin
     return true;
 }
 
-void MultipartMessage::AddPart(const std::string& data, int code, const std::string& suffix) {
-    if (code == kTextPartCode) parts_.push_front(Part{true, suffix, TrimWhiteSpace(data), {}});
-}
-
 void MultipartMessage::AddAttachment(const std::string& name, std::string_view bytes) {
-    parts_.push_back(Part{false, std::string(), name, bytes});
+    attachments_.push_back(Attachment{name, bytes});
 }
 
 void MultipartMessage::WriteTo(std::FILE* file) const { WriteTo(file, platform::CurrentTime()); }
@@ -91,13 +86,10 @@ void MultipartMessage::WriteTo(std::FILE* file, std::time_t date) const {
     if (file == nullptr) return;
     const std::string text = TrimWhiteSpace(body_);
 
-    // No line of a text may pass for a delimiter. Wrapping and dot-stuffing
-    // neither make nor change a run of the boundary's letters and digits, so
-    // the texts as stored will do.
-    std::vector<std::string_view> texts{text};
-    for (const Part& part : parts_)
-        if (part.isText) texts.push_back(part.data);
-    const std::string boundary = BoundaryAvoiding(texts);
+    // No line of the text may pass for a delimiter. Wrapping and
+    // dot-stuffing neither make nor change a run of the boundary's letters
+    // and digits, so the text as stored will do.
+    const std::string boundary = BoundaryAvoiding({text});
 
     std::string to = "To: ";
     for (std::size_t i = 0; i < recipients_.size(); ++i) {
@@ -113,16 +105,13 @@ void MultipartMessage::WriteTo(std::FILE* file, std::time_t date) const {
     const std::string delimiter = "--" + boundary + kLineEnd;
     // A multipart holds at least one part: a message of nothing gets an
     // empty text.
-    if (!body_.empty() || parts_.empty()) {
+    if (!body_.empty() || attachments_.empty()) {
         Write(file, delimiter);
-        WriteText(file, text, std::string());
+        WriteText(file, text);
     }
-    for (const Part& part : parts_) {
+    for (const Attachment& attachment : attachments_) {
         Write(file, delimiter);
-        if (part.isText)
-            WriteText(file, part.data, part.suffix);
-        else
-            WriteAttachment(file, part.data, part.bytes);
+        WriteAttachment(file, attachment.name, attachment.bytes);
     }
     Write(file, "--" + boundary + "--" + kLineEnd + kEndOfData);
 }

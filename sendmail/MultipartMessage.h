@@ -12,15 +12,11 @@
 
 #include <cstdio>
 #include <ctime>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tarnwick::sendmail {
-
-// What AddPart is given: a text ("text/plain", wrapped at 76 bytes).
-constexpr int kTextPartCode = 0;
 
 // One recipient exactly as parsed from the To text (nothing trimmed).
 struct Recipient {
@@ -45,14 +41,7 @@ public:
     // False, outputs untouched, unless 0 <= index < RecipientCount().
     bool GetRecipient(long index, std::string& address, std::string& displayName) const;
 
-    // Adds a text part (kTextPartCode) holding data without leading and
-    // trailing white space, ahead of the parts added so far (the typed text
-    // still comes first), with suffix written straight after "text/plain"
-    // (when empty, the system code page is declared). Any other code adds
-    // nothing.
-    void AddPart(const std::string& data, int code, const std::string& suffix);
-
-    // Adds an attachment after the parts added so far: bytes, in base64,
+    // Adds an attachment after the ones added so far: bytes, in base64,
     // named name (a quoted header value, not a file name). The caller keeps
     // the bytes alive and unchanged until the message is written.
     void AddAttachment(const std::string& name, std::string_view bytes);
@@ -67,18 +56,16 @@ public:
     void WriteTo(std::FILE* file, std::time_t date) const;
 
 private:
-    struct Part {
-        bool isText;
-        std::string suffix;
-        std::string data;         // the text itself, or the attachment's name
-        std::string_view bytes;   // an attachment's bytes
+    struct Attachment {
+        std::string name;
+        std::string_view bytes;
     };
 
     std::string from_;
     std::string subject_;
     std::string body_;
     std::vector<Recipient> recipients_;
-    std::deque<Part> parts_;
+    std::vector<Attachment> attachments_;
 };
 
 }  // namespace tarnwick::sendmail

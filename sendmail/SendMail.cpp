@@ -12,8 +12,7 @@ SendMail::SendMail() {
 }
 
 HRESULT SendMail::OnStartPage(IUnknown* piUnk) {
-    frame::ComPtr<IScriptingContext> context;
-    HRESULT hr = page_.Bind(piUnk, context);
+    HRESULT hr = page_.Bind(piUnk);
     if (FAILED(hr)) return hr;
     hasForm_ = true;
     upload::ReadPostedForm(page_, body_, form_);   // it reports its own failures to the page

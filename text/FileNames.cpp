@@ -1,5 +1,7 @@
 #include "text/FileNames.h"
 
+#include <utility>
+
 #include "text/NarrowText.h"
 
 namespace tarnwick::text {
@@ -20,22 +22,13 @@ bool IsDeviceName(std::string_view name) {
            (EqualIgnoringAsciiCase(stem.substr(0, 3), "COM") || EqualIgnoringAsciiCase(stem.substr(0, 3), "LPT"));
 }
 
-// Whether a double-byte character starts at name[i]: a lead byte and a
-// second byte of 0x40 or above ('|' and '\\' may be second bytes).
-bool IsDoubleByteAt(std::string_view name, std::size_t i) {
-    return IsLeadByte(name[i]) && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x40;
-}
-
-// Bytes no saved name may hold: control bytes and the characters Windows
-// refuses in a file name (':' would name a stream of another file on NTFS).
+// Bytes no saved name may hold.
 bool HasUnstorableByte(std::string_view name) {
-    constexpr std::string_view kRefused = "<>:\"/\\|?*";
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (IsDoubleByteAt(name, i)) {
+        if (StartsDoubleByte(name, i, Pairing::TrailRange))
             ++i;
-            continue;
-        }
-        if (static_cast<unsigned char>(name[i]) < 0x20 || kRefused.find(name[i]) != std::string_view::npos) return true;
+        else if (IsRefusedInFileName(name[i]))
+            return true;
     }
     return false;
 }
@@ -52,9 +45,9 @@ std::string_view LastPathComponent(std::string_view path) {
     if (StartsWithDrive(path)) path.remove_prefix(2);
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        // A second byte is 0x40 or above, so a '/' after a lead byte is no
-        // part of a character and still separates; a backslash may be one.
-        if (IsDoubleByteAt(path, i))
+        // A '/' after a lead byte is no trail byte and still separates; a
+        // backslash may be one.
+        if (StartsDoubleByte(path, i, Pairing::TrailRange))
             ++i;
         else if (path[i] == '\\' || path[i] == '/')
             start = i + 1;
@@ -66,11 +59,20 @@ std::string_view LastPathComponent(std::string_view path) {
 
 std::string SaveBaseName(std::string_view clientFileName) {
     const std::string_view name = LastPathComponent(clientFileName);
-    // Windows drops a trailing dot or space, so such a name (".." among
-    // them) would be saved under another one.
-    if (name.empty() || name.back() == '.' || name.back() == ' ') return std::string();
+    if (name.empty() || EndsInDotOrSpace(name)) return std::string();
     if (HasUnstorableByte(name) || IsDeviceName(name)) return std::string();
     return std::string(name);
+}
+
+bool FitsPathBuffer(std::string full, std::string& path) {
+    if (full.size() > kMaxPathBytes) return false;
+    path = std::move(full);
+    return true;
+}
+
+bool IsRefusedInFileName(char c) {
+    constexpr std::string_view kRefused = "<>:\"/\\|?*";
+    return static_cast<unsigned char>(c) < 0x20 || kRefused.find(c) != std::string_view::npos;
 }
 
 }  // namespace tarnwick::text

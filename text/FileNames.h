@@ -21,4 +21,18 @@ std::string_view LastPathComponent(std::string_view path);
 // (< > : " / \ | ? *).
 std::string SaveBaseName(std::string_view clientFileName);
 
+// full as path, or false (path untouched) when it exceeds kMaxPathBytes:
+// the one check of every path the component formats to open or write.
+bool FitsPathBuffer(std::string full, std::string& path);
+
+// Windows drops a trailing dot or space from a name, so a name ending in one
+// ("." and ".." among them) would name another file.
+inline bool EndsInDotOrSpace(std::string_view name) {
+    return !name.empty() && (name.back() == '.' || name.back() == ' ');
+}
+
+// A byte no file name may hold: a control byte or a character Windows
+// refuses in names (':' would name a stream of another file on NTFS).
+bool IsRefusedInFileName(char c);
+
 }  // namespace tarnwick::text

@@ -1,8 +1,12 @@
 // The fixed text limits pages and stored files can observe. The component
 // formats paths and property values into 256-byte buffers and reads header
-// lines into 255-byte ones, as the systems it serves do; every limit is kept
-// here, once, with its reason, and enforced by cutting or refusing, never by
-// writing past a buffer.
+// lines into 255-byte ones, as the systems it serves do; every limit of such
+// a buffer is kept here, once, with its reason, and enforced by cutting or
+// refusing, never by writing past a buffer. Limits against hostile input
+// stand beside the one reader they bound: kMaxFormFields and kDelimiterSlot
+// (upload/FormDataParser.h), kMaxNestingDepth (mime/stored/Part.h),
+// kMaxFieldBytes (mime/current/Header.h) and kMaxSections
+// (mime/current/Header.cpp).
 #pragma once
 
 #include <cstddef>

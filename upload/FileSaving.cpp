@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "text/Limits.h"
+#include "text/FileNames.h"
 #include "platform/FileSystem.h"
 
 namespace tarnwick::upload {
@@ -14,10 +14,7 @@ std::string TrimTrailingBackslash(const std::string& targetDir) {
 }
 
 bool SavePath(const std::string& targetDir, const std::string& baseName, std::string& path) {
-    std::string full = targetDir + "\\" + baseName;
-    if (full.size() > text::kMaxPathBytes) return false;
-    path = std::move(full);
-    return true;
+    return text::FitsPathBuffer(targetDir + "\\" + baseName, path);
 }
 
 bool WriteWholeFile(const std::string& path, const char* data, std::int32_t length) {

@@ -71,8 +71,7 @@ std::size_t ReadQuotedOnce(std::string_view text, std::size_t openQuote, bool do
     for (std::size_t i = openQuote + 1; i < text.size(); ++i) {
         char c = text[i];
         if (c == '"') return i;
-        if (doubleBytes && text::IsLeadByte(c) && i + 1 < text.size() &&
-            static_cast<unsigned char>(text[i + 1]) >= 0x40) {
+        if (doubleBytes && text::StartsDoubleByte(text, i, text::Pairing::TrailRange)) {
             value += c;
             c = text[++i];
         } else if (escapes && c == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {

@@ -9,8 +9,7 @@
 namespace tarnwick::upload {
 
 HRESULT Upload::OnStartPage(IUnknown* piUnk) {
-    frame::ComPtr<IScriptingContext> context;
-    HRESULT hr = page_.Bind(piUnk, context);
+    HRESULT hr = page_.Bind(piUnk);
     if (FAILED(hr)) return hr;
     return ReadPostedForm(page_, body_, form_);
 }

@@ -13,7 +13,7 @@
 
 #include "fuzz/checks/Check.h"
 #include "mime/Codecs.h"
-#include "mime/HeaderField.h"
+#include "mime/stored/Header.h"
 
 namespace tarnwick::fuzz {
 namespace codecs {
@@ -87,9 +87,9 @@ inline void CheckCodecs(const std::uint8_t* data, std::size_t size) {
     FUZZ_CHECK(size == 0 || std::memcmp(backRange.get(), begin, size) == 0);
 
     // The RFC 2047 decoder over the input as a field value.
-    char stored[kValueBytes];
-    DecodeEncodedWord(text.get(), stored);
-    FUZZ_CHECK(stored[kValueBytes - 1] == '\0');
+    char stored[mime::stored::kValueBytes];
+    mime::stored::DecodeEncodedWord(text.get(), stored);
+    FUZZ_CHECK(stored[mime::stored::kValueBytes - 1] == '\0');
 }
 
 }  // namespace tarnwick::fuzz

@@ -34,9 +34,9 @@
 
 #include "fuzz/checks/Check.h"
 #include "fuzz/checks/UnicodeMessageCheck.h"
-#include "mailbox/UnicodeMessageReader.h"
+#include "mailbox/current/Reading.h"
 #include "mime/HtmlText.h"
-#include "mime/MessagePart.h"
+#include "mime/current/Part.h"
 #include "text/Charsets.h"
 #include "text/NarrowText.h"
 
@@ -119,15 +119,15 @@ inline void CheckDeclaredCharset(std::string_view bytes) {
 }
 
 // Every text/html leaf, in tree order, up to kHtmlParts; returns the count.
-inline std::size_t CheckHtmlParts(const mime::MessagePart& part, std::size_t seen) {
+inline std::size_t CheckHtmlParts(const mime::current::Part& part, std::size_t seen) {
     if (seen >= kHtmlParts) return seen;
     if (part.bodyBegin != nullptr) {
         if (part.MediaType() != "text/html") return seen;
-        std::string bytes(mime::DecodedCapacity(part), '\0');
-        bytes.resize(mime::DecodeBodyInto(part, bytes.data()));
+        std::string bytes(DecodedCapacity(part), '\0');
+        bytes.resize(DecodeBodyInto(part, bytes.data()));
         CheckDeclaredCharset(bytes);
-        const mime::StructuredValue type = part.ContentType();
-        const mime::Parameter* charset = mime::FindParameter(type, "charset");
+        const mime::current::StructuredValue type = part.ContentType();
+        const mime::current::Parameter* charset = mime::current::FindParameter(type, "charset");
         const std::string name = charset != nullptr ? charset->value : mime::HtmlDeclaredCharset(bytes);
         CheckHtmlText(text::ToUnicode(bytes, name));
         return seen + 1;
@@ -136,14 +136,14 @@ inline std::size_t CheckHtmlParts(const mime::MessagePart& part, std::size_t see
     return seen;
 }
 
-inline bool IsAttachmentPart(const mime::MessagePart& part) {
-    const mime::Field* field = part.FindField("Content-Disposition");
-    return field != nullptr && text::EqualIgnoringAsciiCase(mime::ParseStructured(field->value).value, "attachment");
+inline bool IsAttachmentPart(const mime::current::Part& part) {
+    const mime::current::Field* field = part.FindField("Content-Disposition");
+    return field != nullptr && text::EqualIgnoringAsciiCase(mime::current::ParseStructured(field->value).value, "attachment");
 }
 
 // Whether BodyText reads a text/plain part: a leaf of that type that is not
 // an attachment.
-inline bool HasPlainText(const mime::MessagePart& part) {
+inline bool HasPlainText(const mime::current::Part& part) {
     if (part.bodyBegin != nullptr) return part.MediaType() == "text/plain" && !IsAttachmentPart(part);
     for (const auto& child : part.children)
         if (HasPlainText(*child)) return true;
@@ -151,9 +151,9 @@ inline bool HasPlainText(const mime::MessagePart& part) {
 }
 
 // The first leaf, in tree order, whose Content-ID is printable ASCII.
-inline const mime::MessagePart* FirstAsciiContentId(const mime::MessagePart& part, std::u16string& id) {
+inline const mime::current::Part* FirstAsciiContentId(const mime::current::Part& part, std::u16string& id) {
     if (part.bodyBegin != nullptr) {
-        const mime::Field* field = part.FindField("Content-ID");
+        const mime::current::Field* field = part.FindField("Content-ID");
         if (field == nullptr || field->value.empty()) return nullptr;
         for (const char c : field->value)
             if (c < '!' || c > '~') return nullptr;
@@ -161,14 +161,14 @@ inline const mime::MessagePart* FirstAsciiContentId(const mime::MessagePart& par
         return &part;
     }
     for (const auto& child : part.children)
-        if (const mime::MessagePart* found = FirstAsciiContentId(*child, id)) return found;
+        if (const mime::current::Part* found = FirstAsciiContentId(*child, id)) return found;
     return nullptr;
 }
 
 // The reader's own HTML (HtmlBody), its text as the body of a message with no
 // plain text, and the look-up of an inline part by its Content-ID.
-inline void CheckReaderHtml(const mime::MessagePart& root) {
-    namespace reader = mailbox::unicode;
+inline void CheckReaderHtml(const mime::current::Part& root) {
+    namespace reader = mailbox::current;
     const std::u16string html = reader::HtmlBody(root);
     if (!html.empty()) {
         CheckHtmlText(html);
@@ -177,12 +177,12 @@ inline void CheckReaderHtml(const mime::MessagePart& root) {
     FUZZ_CHECK(reader::FindPartByContentId(root, u"") == nullptr);
     FUZZ_CHECK(reader::FindPartByContentId(root, u"<>") == nullptr);
     std::u16string id;
-    const mime::MessagePart* part = FirstAsciiContentId(root, id);
+    const mime::current::Part* part = FirstAsciiContentId(root, id);
     if (part == nullptr) return;
     // The first part of that ID, with or without its angle brackets.
     std::u16string_view bare = id;
     if (bare.size() >= 2 && bare.front() == u'<' && bare.back() == u'>') bare = bare.substr(1, bare.size() - 2);
-    const mime::MessagePart* expected = bare.empty() ? nullptr : part;
+    const mime::current::Part* expected = bare.empty() ? nullptr : part;
     FUZZ_CHECK(reader::FindPartByContentId(root, id) == expected);
     FUZZ_CHECK(reader::FindPartByContentId(root, u"<" + std::u16string(bare) + u">") == expected);
 }
@@ -196,7 +196,7 @@ inline void CheckMailReader(const std::uint8_t* data, std::size_t size) {
     const char* begin = bytes.get();
     const char* end = begin + size;
 
-    const mime::MessagePart root(begin, end);
+    const mime::current::Part root(begin, end);
     CheckUnicodeMessage(root, begin, end);
     CheckReaderHtml(root);
     // Markup with no message around it (the fuzzer's own, or a seed's).

@@ -2,7 +2,7 @@
 // MailWriter's message (sendmail::Utf8FormMessage) into the same temporary
 // mail store as fuzz_send_mail's (SendMailCheck.h: users ann and bob, the
 // domains "lan", "127.0.0.1" and "host" local), and every delivered copy is
-// read back the way Tarnwick.MailReader reads it (mailbox::unicode).
+// read back the way Tarnwick.MailReader reads it (mailbox::current).
 //
 // The input's pieces, separated by zero bytes: From, To, Cc, Bcc, Subject,
 // Body, then up to four uploads as a file name, a content type and the
@@ -35,8 +35,8 @@
 
 #include "fuzz/checks/Check.h"
 #include "fuzz/checks/SendMailCheck.h"
-#include "mailbox/UnicodeMessageReader.h"
-#include "mime/MessagePart.h"
+#include "mailbox/current/Reading.h"
+#include "mime/current/Part.h"
 #include "sendmail/MessageText.h"
 #include "sendmail/Posting.h"
 #include "sendmail/Utf8Message.h"
@@ -119,8 +119,8 @@ inline std::string Collected(const std::string& message) {
 // The collected message as MailReader reads it.
 inline void CheckReadBack(const std::string& collected, const std::string& subject, const std::string& body,
                           const std::vector<Upload>& attached) {
-    const mime::MessagePart root(collected.data(), collected.data() + collected.size());
-    const std::u16string readSubject = mailbox::unicode::SummaryValues(root)[2];
+    const mime::current::Part root(collected.data(), collected.data() + collected.size());
+    const std::u16string readSubject = mailbox::current::SummaryValues(root)[2];
     if (text::IsUtf8(subject) && !HasControlByte(subject)) FUZZ_CHECK(readSubject == text::FromUtf8(subject));
 
     // The text as typed, line ends made CR LF; the end-of-data line's own
@@ -128,16 +128,16 @@ inline void CheckReadBack(const std::string& collected, const std::string& subje
     // U+FEFF is read as a byte order mark, as browsers read one.
     std::u16string wanted = text::FromUtf8(sendmail::WithCrLfLineEnds(body));
     if (!wanted.empty() && wanted[0] == u'\uFEFF') wanted.erase(0, 1);
-    const std::u16string readBody = mailbox::unicode::BodyText(root);
+    const std::u16string readBody = mailbox::current::BodyText(root);
     const bool endsLine = wanted.size() >= 2 && wanted.compare(wanted.size() - 2, 2, u"\r\n") == 0;
     FUZZ_CHECK(readBody == wanted || (!endsLine && readBody == wanted + u"\r\n"));
 
-    const std::vector<mailbox::unicode::Attachment> found = mailbox::unicode::Attachments(root);
+    const std::vector<mailbox::current::Attachment> found = mailbox::current::Attachments(root);
     FUZZ_CHECK(found.size() == attached.size());
     for (std::size_t i = 0; i < found.size(); ++i) {
         FUZZ_CHECK(found[i].name == text::FromUtf8(attached[i].name));
-        std::string bytes(mime::DecodedCapacity(*found[i].part) + 1, '\0');
-        bytes.resize(mime::DecodeBodyInto(*found[i].part, bytes.data()));
+        std::string bytes(DecodedCapacity(*found[i].part) + 1, '\0');
+        bytes.resize(DecodeBodyInto(*found[i].part, bytes.data()));
         FUZZ_CHECK(bytes == attached[i].bytes);
     }
 }

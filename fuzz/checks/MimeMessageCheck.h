@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "fuzz/checks/Check.h"
-#include "mailbox/MessageReader.h"
+#include "mailbox/stored/Reading.h"
 #include "mime/Codecs.h"
-#include "mime/MimePart.h"
+#include "mime/stored/Part.h"
 #include "text/NarrowText.h"
 
 namespace tarnwick::fuzz {
@@ -38,20 +38,20 @@ struct Walk {
     std::size_t parts = 0;
 };
 
-inline bool IsEncoded(const mime::MimePart& part) {
-    char encoding[mime::kValueBytes];
-    if (!mime::GetField(part, "Content-Transfer-Encoding", encoding)) return false;
+inline bool IsEncoded(const mime::stored::Part& part) {
+    char encoding[mime::stored::kValueBytes];
+    if (!mime::stored::GetField(part, "Content-Transfer-Encoding", encoding)) return false;
     return mime::TransferEncodingOf(encoding) != mime::TransferEncoding::Identity;
 }
 
-inline void CheckDecoding(const mime::MimePart& part) {
-    const std::size_t capacity = mime::DecodedCapacity(part);
+inline void CheckDecoding(const mime::stored::Part& part) {
+    const std::size_t capacity = DecodedCapacity(part);
     FUZZ_CHECK(capacity == (part.bodyBegin == nullptr ? 0 : part.BodySize()));
     // Exactly the capacity, so that a write past it is caught.
     std::unique_ptr<char[]> out(new char[capacity == 0 ? 1 : capacity]);
-    const std::size_t count = mime::DecodeBodyInto(part, out.get());
+    const std::size_t count = DecodeBodyInto(part, out.get());
     FUZZ_CHECK(count <= capacity);
-    const mime::DecodedBody body = mime::DecodeBody(part);
+    const mime::stored::DecodedBody body = mime::stored::DecodeBody(part);
     FUZZ_CHECK(body.bytes.size() == capacity);
     FUZZ_CHECK(body.count == count);
     FUZZ_CHECK(count == 0 || std::memcmp(body.bytes.data(), out.get(), count) == 0);
@@ -62,18 +62,18 @@ inline void CheckDecoding(const mime::MimePart& part) {
     }
 }
 
-inline void Visit(const mime::MimePart& part, Walk& walk, int depth) {
-    FUZZ_CHECK(depth <= mime::kMaxNestingDepth);
+inline void Visit(const mime::stored::Part& part, Walk& walk, int depth) {
+    FUZZ_CHECK(depth <= mime::stored::kMaxNestingDepth);
     ++walk.parts;
     for (const auto& field : part.fields) {
         FUZZ_CHECK(field != nullptr);
-        FUZZ_CHECK(mime::HeaderField::IsKnownName(field->Name()));
-        FUZZ_CHECK(strnlen(field->Value(), mime::kValueBytes) < mime::kValueBytes);
+        FUZZ_CHECK(mime::stored::Field::IsKnownName(field->Name()));
+        FUZZ_CHECK(strnlen(field->Value(), mime::stored::kValueBytes) < mime::stored::kValueBytes);
     }
-    for (const auto& name : mime::KnownFieldNames) {
-        char value[mime::kValueBytes];
-        if (!mime::GetField(part, name, value)) continue;
-        FUZZ_CHECK(value[mime::kValueBytes - 1] == '\0');
+    for (const auto& name : mime::stored::KnownFieldNames) {
+        char value[mime::stored::kValueBytes];
+        if (!mime::stored::GetField(part, name, value)) continue;
+        FUZZ_CHECK(value[mime::stored::kValueBytes - 1] == '\0');
     }
     if (part.bodyBegin != nullptr) {
         FUZZ_CHECK(walk.begin <= part.bodyBegin && part.bodyBegin <= part.bodyEnd && part.bodyEnd <= walk.end);
@@ -90,8 +90,8 @@ inline void Visit(const mime::MimePart& part, Walk& walk, int depth) {
     }
 }
 
-inline bool FileName(const mime::MimePart& part, char (&name)[mime::kValueBytes]) {
-    return mime::GetField(part, "filename", name);
+inline bool FileName(const mime::stored::Part& part, char (&name)[mime::stored::kValueBytes]) {
+    return mime::stored::GetField(part, "filename", name);
 }
 
 inline std::string LowerAscii(std::string text) {
@@ -108,52 +108,52 @@ inline void CheckMimeMessage(const std::uint8_t* data, std::size_t size) {
     const char* begin = bytes.get();
     const char* end = begin + size;
 
-    mime::MimePart root(begin, end);
+    mime::stored::Part root(begin, end);
     Walk walk{begin, end};
     Visit(root, walk, 0);
 
     bool passed = false;
-    mime::FindPart(root, passed, nullptr, "Content-Type", "text/plain");
+    mime::stored::FindPart(root, passed, nullptr, "Content-Type", "text/plain");
 
     // The one-walk list against the search from the root: the same first
     // attachment, and the same successor for the first few and the last.
-    const std::vector<const mime::MimePart*> attachments = mime::Attachments(root);
+    const std::vector<const mime::stored::Part*> attachments = mime::stored::Attachments(root);
     FUZZ_CHECK(attachments.size() <= walk.parts);
     passed = false;
-    FUZZ_CHECK(mime::FindAttachment(root, passed, nullptr) == (attachments.empty() ? nullptr : attachments[0]));
+    FUZZ_CHECK(mime::stored::FindPart(root, passed, nullptr, "Content-Disposition", "attachment") == (attachments.empty() ? nullptr : attachments[0]));
     for (std::size_t i = 0; i < attachments.size(); ++i) {
         if (i >= 4 && i + 1 != attachments.size()) continue;
         passed = false;
-        const mime::MimePart* next = i + 1 < attachments.size() ? attachments[i + 1] : nullptr;
-        FUZZ_CHECK(mime::FindAttachment(root, passed, attachments[i]) == next);
+        const mime::stored::Part* next = i + 1 < attachments.size() ? attachments[i + 1] : nullptr;
+        FUZZ_CHECK(mime::stored::FindPart(root, passed, attachments[i], "Content-Disposition", "attachment") == next);
     }
 
     // What the mailbox pages read of it.
-    const std::vector<std::string> summary = mailbox::SummaryValues(root);
+    const std::vector<std::string> summary = mailbox::stored::SummaryValues(root);
     FUZZ_CHECK(summary.size() <= 4);
-    for (const std::string& value : summary) FUZZ_CHECK(value.size() <= mime::kMaxTextBytes);
-    FUZZ_CHECK(mailbox::BodyText(root).size() <= size);
+    for (const std::string& value : summary) FUZZ_CHECK(value.size() <= mime::stored::kMaxTextBytes);
+    FUZZ_CHECK(mailbox::stored::BodyText(root).size() <= size);
 
     // The list names exactly the attachments that have a file name, and every
     // name finds the first attachment of that name (ASCII case aside).
     std::string expected;
     std::unordered_set<std::string> looked;
-    char name[mime::kValueBytes];
-    for (const mime::MimePart* part : attachments) {
-        char disposition[mime::kValueBytes];
-        FUZZ_CHECK(mime::GetField(*part, "Content-Disposition", disposition));
+    char name[mime::stored::kValueBytes];
+    for (const mime::stored::Part* part : attachments) {
+        char disposition[mime::stored::kValueBytes];
+        FUZZ_CHECK(mime::stored::GetField(*part, "Content-Disposition", disposition));
         FUZZ_CHECK(std::strcmp(disposition, "attachment") == 0);
         if (!FileName(*part, name)) continue;
         expected += name;
         expected += mailbox::kAttachmentSeparator;
         if (!looked.insert(LowerAscii(name)).second) continue;
-        const mime::MimePart* found = mailbox::FindAttachmentByName(root, name);
+        const mime::stored::Part* found = mailbox::stored::FindAttachmentByName(root, name);
         FUZZ_CHECK(found != nullptr);
-        char foundName[mime::kValueBytes];
+        char foundName[mime::stored::kValueBytes];
         FUZZ_CHECK(FileName(*found, foundName) && text::EqualIgnoringAsciiCase(foundName, name));
         FUZZ_CHECK(found == part);   // the first of that name is the one at hand
     }
-    FUZZ_CHECK(mailbox::AttachmentList(root) == expected);
+    FUZZ_CHECK(mailbox::stored::AttachmentList(root) == expected);
 }
 
 }  // namespace tarnwick::fuzz

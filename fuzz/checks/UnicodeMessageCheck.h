@@ -1,5 +1,5 @@
-// A stored message read as mail written today (mime::MessagePart and what
-// Tarnwick.MailReader returns through mailbox::unicode): the part tree,
+// A stored message read as mail written today (mime::current::Part and what
+// Tarnwick.MailReader returns through mailbox::current): the part tree,
 // every Content-Type and Content-Disposition parameter decoded, the summary,
 // the body, the attachment list and every leaf's download. The caller passes
 // the message in an exactly sized heap block, so that any read past it is
@@ -25,9 +25,9 @@
 #include <vector>
 
 #include "fuzz/checks/Check.h"
-#include "mailbox/UnicodeMessageReader.h"
-#include "mime/MessagePart.h"
-#include "mime/MimePart.h"
+#include "mailbox/current/Reading.h"
+#include "mime/current/Part.h"
+#include "mime/stored/Part.h"
 #include "text/NarrowText.h"
 
 namespace tarnwick::fuzz {
@@ -39,38 +39,38 @@ struct Walk {
     const char* lastBodyEnd = nullptr;
 };
 
-inline bool IsEncoded(const mime::MessagePart& part) {
-    const mime::Field* field = part.FindField("Content-Transfer-Encoding");
+inline bool IsEncoded(const mime::current::Part& part) {
+    const mime::current::Field* field = part.FindField("Content-Transfer-Encoding");
     if (field == nullptr) return false;
-    const std::string encoding = mime::ParseStructured(field->value).value;
+    const std::string encoding = mime::current::ParseStructured(field->value).value;
     return text::EqualIgnoringAsciiCase(encoding, "base64") ||
            text::EqualIgnoringAsciiCase(encoding, "quoted-printable");
 }
 
 // Decodes into a block of exactly the capacity; returns the bytes.
-inline std::string Download(const mime::MessagePart& part) {
-    const std::size_t capacity = mime::DecodedCapacity(part);
+inline std::string Download(const mime::current::Part& part) {
+    const std::size_t capacity = DecodedCapacity(part);
     std::unique_ptr<char[]> out(new char[capacity == 0 ? 1 : capacity]);
-    const std::size_t count = mime::DecodeBodyInto(part, out.get());
+    const std::size_t count = DecodeBodyInto(part, out.get());
     FUZZ_CHECK(count <= capacity);
     return std::string(out.get(), count);
 }
 
-inline void Visit(const mime::MessagePart& part, Walk& walk, int depth) {
-    FUZZ_CHECK(depth <= mime::kMaxNestingDepth);
+inline void Visit(const mime::current::Part& part, Walk& walk, int depth) {
+    FUZZ_CHECK(depth <= mime::stored::kMaxNestingDepth);
     // Field text is decoded where the reader decodes it: the summary fields
     // (SummaryValues) and the parameters below.
-    for (const mime::Field& field : part.fields) FUZZ_CHECK(field.value.size() <= mime::kMaxFieldBytes);
+    for (const mime::current::Field& field : part.fields) FUZZ_CHECK(field.value.size() <= mime::current::kMaxFieldBytes);
     for (const char* name : {"Content-Type", "Content-Disposition"}) {
-        const mime::Field* field = part.FindField(name);
+        const mime::current::Field* field = part.FindField(name);
         if (field == nullptr) continue;
-        const mime::StructuredValue value = mime::ParseStructured(field->value);
+        const mime::current::StructuredValue value = mime::current::ParseStructured(field->value);
         std::set<std::string> names;
-        for (const mime::Parameter& parameter : value.parameters) {
+        for (const mime::current::Parameter& parameter : value.parameters) {
             FUZZ_CHECK(!parameter.name.empty());
             FUZZ_CHECK(names.insert(parameter.name).second);   // one per name
-            FUZZ_CHECK(parameter.value.size() <= mime::kMaxFieldBytes);
-            mime::ParameterText(parameter);
+            FUZZ_CHECK(parameter.value.size() <= mime::current::kMaxFieldBytes);
+            mime::current::ParameterText(parameter);
         }
     }
     if (part.bodyBegin != nullptr) {
@@ -82,7 +82,7 @@ inline void Visit(const mime::MessagePart& part, Walk& walk, int depth) {
         if (!IsEncoded(part)) FUZZ_CHECK(bytes == std::string(part.bodyBegin, part.bodyEnd));
     } else {
         FUZZ_CHECK(part.bodyEnd == nullptr);
-        FUZZ_CHECK(mime::DecodedCapacity(part) == 0);
+        FUZZ_CHECK(DecodedCapacity(part) == 0);
     }
     for (const auto& child : part.children) {
         FUZZ_CHECK(child != nullptr);
@@ -106,9 +106,9 @@ constexpr std::size_t kLookups = 1;
 }  // namespace unicode_message
 
 // root: the tree built over [begin, end).
-inline void CheckUnicodeMessage(const mime::MessagePart& root, const char* begin, const char* end) {
+inline void CheckUnicodeMessage(const mime::current::Part& root, const char* begin, const char* end) {
     using namespace unicode_message;
-    namespace reader = mailbox::unicode;
+    namespace reader = mailbox::current;
     Walk walk{begin, end};
     Visit(root, walk, 0);
 

@@ -2,22 +2,11 @@
 
 #include <cstring>
 
+#include "text/NarrowText.h"
+
 namespace tarnwick::host {
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string TrimBlanks(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
+using text::IsBlank;
+using text::TrimBlanks;
 
 const char* ReasonPhrase(int status) {
     switch (status) {
@@ -105,13 +94,6 @@ bool IsToken(const std::string& text) {
 
 bool IsControl(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; }
 
-bool SameNameNoCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return i == a.size() && b[i] == 0;
-}
-
 // "HTTP/" digit "." digit, of major version 1.
 bool IsHttp1Version(const std::string& text) {
     return text.size() == 8 && text.compare(0, 7, "HTTP/1.") == 0 && text[7] >= '0' && text[7] <= '9';
@@ -182,21 +164,21 @@ int ParseRequestHead(const std::string& text, unsigned long long maxBody, Reques
         std::string value = TrimBlanks(line.substr(colon + 1));
         for (char c : value)
             if (IsControl(static_cast<unsigned char>(c))) return 400;
-        if (SameNameNoCase(name, "Content-Length")) {
+        if (text::EqualIgnoringAsciiCase(name, "Content-Length")) {
             // One value, digits only: no sign, no list, no second field.
             if (hasLength || !ParseDigits(value, head.contentLength)) return 400;
             hasLength = true;
-        } else if (SameNameNoCase(name, "Transfer-Encoding")) {
+        } else if (text::EqualIgnoringAsciiCase(name, "Transfer-Encoding")) {
             chunked = true;
-        } else if (SameNameNoCase(name, "Host")) {
+        } else if (text::EqualIgnoringAsciiCase(name, "Host")) {
             if (hasHost) return 400;
             hasHost = true;
             head.host = value;
-        } else if (SameNameNoCase(name, "Connection")) {
+        } else if (text::EqualIgnoringAsciiCase(name, "Connection")) {
             closeAsked = closeAsked || HasToken(value, "close");
             keepAliveAsked = keepAliveAsked || HasToken(value, "keep-alive");
-        } else if (SameNameNoCase(name, "Expect")) {
-            head.expectContinue = SameNameNoCase(value, "100-continue");
+        } else if (text::EqualIgnoringAsciiCase(name, "Expect")) {
+            head.expectContinue = text::EqualIgnoringAsciiCase(value, "100-continue");
         }
         head.fields.emplace_back(std::move(name), std::move(value));
     }
@@ -213,7 +195,7 @@ bool HasToken(const std::string& value, const char* token) {
     while (start <= value.size()) {
         size_t end = value.find(',', start);
         if (end == std::string::npos) end = value.size();
-        if (SameNameNoCase(TrimBlanks(value.substr(start, end - start)), token)) return true;
+        if (text::EqualIgnoringAsciiCase(TrimBlanks(value.substr(start, end - start)), token)) return true;
         start = end + 1;
     }
     return false;

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "text/FileNames.h"
+#include "text/NarrowText.h"
+
 namespace tarnwick::host {
 namespace {
 
@@ -10,38 +13,15 @@ constexpr size_t kStatusDigits = 3;
 constexpr int kMinStatus = 100;
 constexpr int kMaxStatus = 599;
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string TrimBlanks(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+using text::TrimBlanks;
 
 // A GBK character is a lead byte and a trail byte; the trail byte may look
 // like a backslash (0x5C), so a pair is taken as one character.
-bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-bool IsTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
-bool StartsPair(const std::string& text, size_t i) {
-    return i + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[i])) &&
-           IsTrailByte(static_cast<unsigned char>(text[i + 1]));
-}
+bool StartsPair(const std::string& bytes, size_t i) { return text::StartsDoubleByte(bytes, i, text::Pairing::TrailRange); }
 
-// Bytes a Windows file name cannot hold or that would change its meaning.
-bool IsRefusedByte(unsigned char b) {
-    return b < 0x20 || b == 0x7F || (b != 0 && std::strchr("\\:<>\"|?*", b) != nullptr);
-}
+// Bytes a Windows file name cannot hold or that would change its meaning
+// ('/' separates segments before this is asked), and DEL, a control byte too.
+bool IsRefusedByte(char c) { return text::IsRefusedInFileName(c) || c == 0x7F; }
 
 // Adds the '/'-separated segments of path to segments: empty and "."
 // segments are dropped; ".." removes the last segment when allowParent and
@@ -54,7 +34,7 @@ bool AddSegments(const std::string& path, bool allowParent, std::vector<std::str
         } else if (segment == "..") {
             if (!allowParent || segments.empty()) return false;
             segments.pop_back();
-        } else if (segment.back() == '.' || segment.back() == ' ') {
+        } else if (text::EndsInDotOrSpace(segment)) {
             // Windows strips these, so "a.asp." would name "a.asp" and skip the script map.
             return false;
         } else {
@@ -69,7 +49,7 @@ bool AddSegments(const std::string& path, bool allowParent, std::vector<std::str
             segment += path[++i];
         } else if (path[i] == '/') {
             if (!finish()) return false;
-        } else if (IsRefusedByte(static_cast<unsigned char>(path[i]))) {
+        } else if (IsRefusedByte(path[i])) {
             return false;
         } else {
             segment += path[i];
@@ -94,24 +74,10 @@ void AddPair(const std::string& name, const std::string& value, bool plusIsSpace
 }  // namespace
 
 std::string PercentDecode(const std::string& text, bool plusIsSpace) {
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else if (c == '+' && plusIsSpace) {
-            decoded += ' ';
-        } else {
-            decoded += c;
-        }
-    }
-    return decoded;
+    return text::DecodeHexEscapes(text, '%', plusIsSpace ? '+' : text::kNoSpaceFor);
 }
 
 std::string UrlEncode(const std::string& bytes) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string encoded;
     encoded.reserve(bytes.size());
     for (char c : bytes) {
@@ -122,8 +88,8 @@ std::string UrlEncode(const std::string& bytes) {
             encoded += '+';
         } else {
             encoded += '%';
-            encoded += kHex[b >> 4];
-            encoded += kHex[b & 0x0F];
+            encoded += text::kHexDigits[b >> 4];
+            encoded += text::kHexDigits[b & 0x0F];
         }
     }
     return encoded;
@@ -223,14 +189,13 @@ std::string ContentTypeFor(const std::string& fileName) {
     const size_t slash = fileName.find_last_of("/\\");
     if (dot == std::string::npos || (slash != std::string::npos && slash > dot)) return "application/octet-stream";
     std::string extension = fileName.substr(dot + 1);
-    for (char& c : extension) c = LowerAscii(c);
+    for (char& c : extension) c = text::LowerAscii(c);
     for (const auto& entry : kTypes)
         if (extension == entry.extension) return entry.type;
     return "application/octet-stream";
 }
 
 std::string SitePathUrl(const std::string& sitePath) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string url = "/";
     for (char c : sitePath) {
         const unsigned char b = static_cast<unsigned char>(c);
@@ -240,8 +205,8 @@ std::string SitePathUrl(const std::string& sitePath) {
             url += c;
         } else {
             url += '%';
-            url += kHex[b >> 4];
-            url += kHex[b & 0x0F];
+            url += text::kHexDigits[b >> 4];
+            url += text::kHexDigits[b & 0x0F];
         }
     }
     return url;
@@ -257,7 +222,7 @@ bool ParseStatusLine(const std::string& text, int& status, std::string& reason) 
     }
     if (code < kMinStatus || code > kMaxStatus) return false;
     // "2000" or "200OK" is not a three-digit code followed by a reason.
-    if (line.size() > kStatusDigits && !IsBlank(line[kStatusDigits])) return false;
+    if (line.size() > kStatusDigits && !text::IsBlank(line[kStatusDigits])) return false;
     std::string rest = TrimBlanks(line.substr(kStatusDigits));
     // The reason goes into the response's status line: a line break would start a header.
     for (char c : rest)

@@ -150,4 +150,9 @@ unsigned long LastError() { return static_cast<unsigned long>(errno); }
 
 unsigned SystemCodePage() { return 936; }
 
+bool IsSystemLeadByte(char c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b >= 0x81 && b <= 0xFE;
+}
+
 }  // namespace tarnwick::platform

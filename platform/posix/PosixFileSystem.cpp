@@ -140,11 +140,6 @@ std::FILE* OpenStdioFile(const std::string& path, const char* mode) {
     return std::fopen(ToPosixPath(path).c_str(), mode);
 }
 
-bool IsSystemLeadByte(char c) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    return b >= 0x81 && b <= 0xFE;
-}
-
 std::string TemporaryDirectory() {
     const char* tmp = std::getenv("TMPDIR");
     std::string dir = (tmp && *tmp) ? tmp : "/tmp";

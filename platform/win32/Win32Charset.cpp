@@ -62,4 +62,6 @@ unsigned long LastError() { return GetLastError(); }
 
 unsigned SystemCodePage() { return GetACP(); }
 
+bool IsSystemLeadByte(char c) { return IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(c)) != FALSE; }
+
 }  // namespace tarnwick::platform

@@ -111,8 +111,6 @@ std::FILE* OpenStdioFile(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
 
-bool IsSystemLeadByte(char c) { return IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(c)) != FALSE; }
-
 std::string TemporaryDirectory() {
     char buffer[256] = {};
     DWORD n = GetTempPathA(255, buffer);

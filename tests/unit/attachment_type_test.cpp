@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "mailbox/MessageReader.h"
-#include "mailbox/UnicodeMessageReader.h"
-#include "mime/MessagePart.h"
-#include "mime/MimePart.h"
+#include "mailbox/stored/Reading.h"
+#include "mailbox/current/Reading.h"
+#include "mime/current/Part.h"
+#include "mime/stored/Part.h"
 
 namespace tarnwick::mailbox {
 namespace {
@@ -69,14 +69,14 @@ TEST(SentAttachmentType, CoversWhatBothReadersDeclare) {
                                     "<script>alert(1)</script>\r\n--b--\r\n";
         const char* begin = message.data();
         const char* end = begin + message.size();
-        const mime::MimePart narrow(begin, end);
-        const mime::MimePart* a = FindAttachmentByName(narrow, "x.html");
+        const mime::stored::Part narrow(begin, end);
+        const mime::stored::Part* a = stored::FindAttachmentByName(narrow, "x.html");
         ASSERT_NE(a, nullptr) << header;
-        EXPECT_EQ(SentAttachmentType(AttachmentContentType(*a)), kOpaque) << header;
-        const mime::MessagePart wide(begin, end);
-        const mime::MessagePart* b = unicode::FindAttachmentByName(wide, u"x.html");
+        EXPECT_EQ(SentAttachmentType(stored::AttachmentContentType(*a)), kOpaque) << header;
+        const mime::current::Part wide(begin, end);
+        const mime::current::Part* b = current::FindAttachmentByName(wide, u"x.html");
         ASSERT_NE(b, nullptr) << header;
-        EXPECT_EQ(SentAttachmentType(unicode::AttachmentContentType(*b)), kOpaque) << header;
+        EXPECT_EQ(SentAttachmentType(current::AttachmentContentType(*b)), kOpaque) << header;
     }
 }
 
@@ -87,13 +87,13 @@ TEST(SentAttachmentType, NeverCarriesAFoldedLine) {
         const std::string message = std::string("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n") +
                                     "Content-Type: image/png" + fold +
                                     "\r\nContent-Disposition: attachment; filename=x.png\r\n\r\nPNG\r\n--b--\r\n";
-        const mime::MimePart narrow(message.data(), message.data() + message.size());
-        const mime::MessagePart wide(message.data(), message.data() + message.size());
-        ASSERT_NE(FindAttachmentByName(narrow, "x.png"), nullptr);
-        ASSERT_NE(unicode::FindAttachmentByName(wide, u"x.png"), nullptr);
+        const mime::stored::Part narrow(message.data(), message.data() + message.size());
+        const mime::current::Part wide(message.data(), message.data() + message.size());
+        ASSERT_NE(stored::FindAttachmentByName(narrow, "x.png"), nullptr);
+        ASSERT_NE(current::FindAttachmentByName(wide, u"x.png"), nullptr);
         for (const std::string& sent :
-             {SentAttachmentType(AttachmentContentType(*FindAttachmentByName(narrow, "x.png"))),
-              SentAttachmentType(unicode::AttachmentContentType(*unicode::FindAttachmentByName(wide, u"x.png")))})
+             {SentAttachmentType(stored::AttachmentContentType(*stored::FindAttachmentByName(narrow, "x.png"))),
+              SentAttachmentType(current::AttachmentContentType(*current::FindAttachmentByName(wide, u"x.png")))})
             EXPECT_TRUE(sent == "image/png" || sent == kOpaque) << '[' << sent << ']';
     }
 }

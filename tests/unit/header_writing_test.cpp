@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "mime/HeaderText.h"
+#include "mime/current/Header.h"
 #include "text/Charsets.h"
 
 namespace tarnwick::mime {
 namespace {
+
+using namespace current;
 
 std::string Joined(const std::vector<std::string>& tokens) {
     std::string out;

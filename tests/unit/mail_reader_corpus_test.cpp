@@ -19,13 +19,13 @@
 #include <string>
 #include <utility>
 
-#include "mailbox/UnicodeMessageReader.h"
-#include "mime/MessagePart.h"
+#include "mailbox/current/Reading.h"
+#include "mime/current/Part.h"
 #include "tests/unit/CorpusExpectations.h"
 #include "tests/unit/Sha256.h"
 #include "text/Charsets.h"
 
-namespace tarnwick::mailbox::unicode {
+namespace tarnwick::mailbox::current {
 namespace {
 
 using namespace test::corpus;
@@ -55,7 +55,7 @@ std::string BodyLine(const std::string& normalised) {
 // field; an empty subject is written as a line only when Python has one.
 View ReaderView(const std::string& path, bool subjectLine, std::string* bodyText) {
     const test::ExactBytes message = ReadMessage(path);
-    const mime::MessagePart root(message.begin(), message.end());
+    const mime::current::Part root(message.begin(), message.end());
     View view;
     const std::string subject = text::ToUtf8(SummaryValues(root)[2]);
     if (!subject.empty() || subjectLine) view.subject = Line("S", Escape(subject));
@@ -64,12 +64,12 @@ View ReaderView(const std::string& path, bool subjectLine, std::string* bodyText
     for (const Attachment& attachment : Attachments(root)) {
         list += attachment.name + u"||";
         std::string digest = "<not found by its name>";
-        if (const mime::MessagePart* part = FindAttachmentByName(root, attachment.name)) {
+        if (const mime::current::Part* part = FindAttachmentByName(root, attachment.name)) {
             // Exactly the capacity the reader asks for, so that AddressSanitizer
             // sees any write beyond it.
-            const std::size_t capacity = mime::DecodedCapacity(*part);
+            const std::size_t capacity = DecodedCapacity(*part);
             const std::unique_ptr<char[]> bytes(new char[capacity]);
-            const std::size_t count = mime::DecodeBodyInto(*part, bytes.get());
+            const std::size_t count = DecodeBodyInto(*part, bytes.get());
             EXPECT_LE(count, capacity) << path;
             digest = test::Sha256Hex(bytes.get(), std::min(count, capacity));
         }
@@ -138,4 +138,4 @@ TEST(MailReaderCorpus, SubjectsAttachmentsAndBodiesAreWhatPythonReads) {
 }
 
 }  // namespace
-}  // namespace tarnwick::mailbox::unicode
+}  // namespace tarnwick::mailbox::current

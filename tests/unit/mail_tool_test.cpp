@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "mailbox/MessageReader.h"
-#include "mime/MimePart.h"
+#include "mailbox/stored/Reading.h"
+#include "mime/stored/Part.h"
 #include "tests/unit/TestFiles.h"
 
 namespace tarnwick::mailtool {
@@ -81,16 +81,16 @@ TEST(MailToolCorpus, PrintsWhatTheMailboxReaderReturns) {
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         const test::ExactBytes message(test::ReadFile(path));
-        const mime::MimePart root(message.begin(), message.end());
+        const mime::stored::Part root(message.begin(), message.end());
 
         std::string summary;
-        for (const std::string& value : mailbox::SummaryValues(root))
+        for (const std::string& value : mailbox::stored::SummaryValues(root))
             summary += value + mailbox::kSummarySeparator;
-        const std::string list = mailbox::AttachmentList(root);
+        const std::string list = mailbox::stored::AttachmentList(root);
         const struct {
             const char* command;
             std::string expected;
-        } texts[] = {{"summary", summary}, {"body", mailbox::BodyText(root)}, {"list", list}};
+        } texts[] = {{"summary", summary}, {"body", mailbox::stored::BodyText(root)}, {"list", list}};
         for (const auto& text : texts) {
             const Result result = RunTool({text.command, path});
             EXPECT_EQ(result.status, kExitOk) << text.command << ": " << result.err;
@@ -99,9 +99,9 @@ TEST(MailToolCorpus, PrintsWhatTheMailboxReaderReturns) {
         }
 
         for (const std::string& name : SplitList(list)) {
-            const mime::MimePart* part = mailbox::FindAttachmentByName(root, name);
+            const mime::stored::Part* part = mailbox::stored::FindAttachmentByName(root, name);
             ASSERT_NE(part, nullptr) << name;
-            const mime::DecodedBody body = mime::DecodeBody(*part);
+            const mime::stored::DecodedBody body = mime::stored::DecodeBody(*part);
             const Result result = RunTool({"extract", path, name});
             EXPECT_EQ(result.status, kExitOk) << name << ": " << result.err;
             EXPECT_TRUE(result.out == std::string(body.bytes.data(), std::min(body.count, body.bytes.size())))

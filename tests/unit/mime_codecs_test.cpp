@@ -2,7 +2,7 @@
 // quoted-printable decoder. Inputs are byte-exact; range inputs are copied into
 // exactly-sized heap buffers so that AddressSanitizer catches any read past
 // the end of a range. The fast range codecs are compared, byte for byte, with
-// their one-character-at-a-time forms (mime::reference).
+// their one-character-at-a-time forms (tests/unit/ReferenceCodecs.h).
 #include "mime/Codecs.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/unit/ReferenceCodecs.h"
 #include "tests/unit/TestFiles.h"
 
 namespace tarnwick::mime {

@@ -13,8 +13,8 @@
 #include <set>
 #include <string>
 
-#include "mailbox/MessageReader.h"
-#include "mime/MimePart.h"
+#include "mailbox/stored/Reading.h"
+#include "mime/stored/Part.h"
 #include "tests/unit/CorpusExpectations.h"
 #include "tests/unit/Sha256.h"
 
@@ -32,16 +32,16 @@ const std::set<std::string> kReasons = {"content-type-name", "filename-star",  "
 // One "A <sha256> <name>" line per attachment, as attachments.txt has them.
 std::string EngineAttachments(const std::string& path) {
     const test::ExactBytes message = ReadMessage(path);
-    const mime::MimePart root(message.begin(), message.end());
-    const std::string list = AttachmentList(root);
+    const mime::stored::Part root(message.begin(), message.end());
+    const std::string list = stored::AttachmentList(root);
     const std::string separator = kAttachmentSeparator;
     std::string lines;
     for (std::size_t at = 0, next; (next = list.find(separator, at)) != std::string::npos;
          at = next + separator.size()) {
         const std::string name = list.substr(at, next - at);
         std::string digest = "<not found by its name>";
-        if (const mime::MimePart* part = FindAttachmentByName(root, name)) {
-            const mime::DecodedBody body = DecodeBody(*part);
+        if (const mime::stored::Part* part = stored::FindAttachmentByName(root, name)) {
+            const mime::stored::DecodedBody body = DecodeBody(*part);
             digest = test::Sha256Hex(body.bytes.data(), body.count);
         }
         lines += Line("A " + digest, Escape(name));

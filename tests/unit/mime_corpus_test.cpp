@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "mime/MimePart.h"
+#include "mime/stored/Part.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::stored {
 namespace {
 
 namespace fs = std::filesystem;
@@ -66,14 +66,14 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
 }
 
 // Checks one part and its subtree, adding to the totals.
-void CheckPart(const MimePart& part, const CorpusMessage& m, int depth, Totals& totals) {
+void CheckPart(const stored::Part& part, const CorpusMessage& m, int depth, Totals& totals) {
     const char* begin = m.bytes.get();
     const char* end = begin + m.size;
     ++totals.parts;
     ASSERT_LE(depth, kMaxNestingDepth) << m.path;
 
     for (const auto& field : part.fields) {
-        ASSERT_TRUE(HeaderField::IsKnownName(field->Name())) << m.path;
+        ASSERT_TRUE(stored::Field::IsKnownName(field->Name())) << m.path;
         ASSERT_LT(std::strlen(field->Value()), kValueBytes) << m.path;
     }
     totals.fields += part.fields.size();
@@ -120,14 +120,14 @@ TEST(MimeCorpus, EveryMessageParsesSearchesAndDecodesInsideItsBytes) {
     Totals totals;
     for (const auto& file : files) {
         const CorpusMessage m = Load(file);
-        MimePart root(m.bytes.get(), m.bytes.get() + m.size);
+        stored::Part root(m.bytes.get(), m.bytes.get() + m.size);
         CheckPart(root, m, 0, totals);
 
         // The attachment walk of the mailbox reader ends, and finds each part at most once.
-        std::vector<const MimePart*> seen;
+        std::vector<const stored::Part*> seen;
         bool passed = false;
-        for (const MimePart* a = FindAttachment(root, passed, nullptr); a != nullptr;
-             passed = false, a = FindAttachment(root, passed, a)) {
+        for (const stored::Part* a = FindPart(root, passed, nullptr, "Content-Disposition", "attachment"); a != nullptr;
+             passed = false, a = FindPart(root, passed, a, "Content-Disposition", "attachment")) {
             ASSERT_EQ(std::find(seen.begin(), seen.end(), a), seen.end()) << m.path;
             seen.push_back(a);
             ASSERT_LE(seen.size(), totals.parts) << m.path;
@@ -136,7 +136,7 @@ TEST(MimeCorpus, EveryMessageParsesSearchesAndDecodesInsideItsBytes) {
 
         // The body search of the mailbox reader.
         passed = false;
-        if (const MimePart* text = FindPart(root, passed, nullptr, "Content-Type", "text/plain")) {
+        if (const stored::Part* text = FindPart(root, passed, nullptr, "Content-Type", "text/plain")) {
             char value[kValueBytes];
             ASSERT_TRUE(GetField(*text, "Content-Type", value));
             ASSERT_STREQ(value, "text/plain");
@@ -157,7 +157,7 @@ protected:
     static CorpusMessage Letter(const char* name) {
         return Load(fs::path(TARNWICK_CORPUS_DIR) / "mail" / "letters" / name);
     }
-    static std::string Field(const MimePart& part, const char* name) {
+    static std::string Field(const stored::Part& part, const char* name) {
         char value[kValueBytes];
         return GetField(part, name, value) ? std::string(value) : std::string("<none>");
     }
@@ -166,7 +166,7 @@ protected:
 TEST_F(MimeCorpusLetters, GbkBase64PlainTextMessage) {
     const CorpusMessage m = Letter("test_chinese_plaintext_gbk_over_base64.txt");
     ASSERT_GT(m.size, 0u);
-    MimePart root(m.bytes.get(), m.bytes.get() + m.size);
+    stored::Part root(m.bytes.get(), m.bytes.get() + m.size);
     // The first encoded word of each value is decoded, charset ignored; the
     // folded continuation lines are not joined.
     EXPECT_EQ(Field(root, "Subject"), "\xf0\x9f\x93\xa7 Test");
@@ -187,7 +187,7 @@ TEST_F(MimeCorpusLetters, GbkBase64PlainTextMessage) {
 TEST_F(MimeCorpusLetters, QEncodedWordsKeepTheirUnderscores) {
     const CorpusMessage m = Letter("test_chinese_multipart_mixed_gbk_over_quoted-printable.txt");
     ASSERT_GT(m.size, 0u);
-    MimePart root(m.bytes.get(), m.bytes.get() + m.size);
+    stored::Part root(m.bytes.get(), m.bytes.get() + m.size);
     EXPECT_EQ(Field(root, "From"), "\xb0\xac\xc0\xf2\xbdz_\xb7\xa2\xbc\xfe\xc8\xcb <alice.fajianren@example.com>,");
     // Its parameter is written "BoUNDARY": names are case-sensitive, so the
     // message is not split and its whole multipart text is the root's body.
@@ -199,4 +199,4 @@ TEST_F(MimeCorpusLetters, QEncodedWordsKeepTheirUnderscores) {
 }
 
 }  // namespace
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::stored

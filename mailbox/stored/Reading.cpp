@@ -1,31 +1,29 @@
-#include "mailbox/MessageReader.h"
+#include "mailbox/stored/Reading.h"
 
 #include <cstring>
 
 #include "text/NarrowText.h"
 #include "mime/Codecs.h"
-#include "mime/HeaderField.h"
+#include "mime/stored/Header.h"
 
-namespace tarnwick::mailbox {
+namespace tarnwick::mailbox::stored {
 namespace {
 
-constexpr const char* kSummaryFields[] = {"From", "To", "Subject", "Date"};
-
 // The attachment's "filename" parameter; false when it has none.
-bool FileName(const mime::MimePart& part, char (&name)[mime::kValueBytes]) {
+bool FileName(const mime::stored::Part& part, char (&name)[mime::stored::kValueBytes]) {
     name[0] = '\0';
-    return mime::GetField(part, "filename", name);
+    return mime::stored::GetField(part, "filename", name);
 }
 
 }  // namespace
 
-std::vector<std::string> SummaryValues(const mime::MimePart& root) {
+std::vector<std::string> SummaryValues(const mime::stored::Part& root) {
     std::vector<std::string> values;
     // One value is at most 254 bytes: the field's buffer less its terminator.
     char value[256];
     for (const char* name : kSummaryFields) {
         value[0] = '\0';
-        if (mime::GetField(root, name, value)) {
+        if (mime::stored::GetField(root, name, value)) {
             value[255] = '\0';
             values.emplace_back(value);
         }
@@ -33,22 +31,22 @@ std::vector<std::string> SummaryValues(const mime::MimePart& root) {
     return values;
 }
 
-std::string BodyText(const mime::MimePart& root) {
+std::string BodyText(const mime::stored::Part& root) {
     bool passed = false;
-    const mime::MimePart* part = mime::FindPart(root, passed, nullptr, "Content-Type", "text/plain");
+    const mime::stored::Part* part = mime::stored::FindPart(root, passed, nullptr, "Content-Type", "text/plain");
     if (!part) part = &root;
     // Decoded as text: quoted-printable "=00" reads as a line feed and "00"
     // here, where a download gets the byte 00.
-    mime::DecodedBody body = mime::DecodeBody(*part, mime::DecodeFor::Text);
+    mime::stored::DecodedBody body = mime::stored::DecodeBody(*part, mime::stored::DecodeFor::Text);
     std::size_t n = 0;
     while (n < body.count && n < body.bytes.size() && body.bytes[n] != '\0') ++n;
     return std::string(body.bytes.data(), n);
 }
 
-std::string AttachmentList(const mime::MimePart& root) {
+std::string AttachmentList(const mime::stored::Part& root) {
     std::string list;
-    char name[mime::kValueBytes];
-    for (const mime::MimePart* part : mime::Attachments(root)) {
+    char name[mime::stored::kValueBytes];
+    for (const mime::stored::Part* part : mime::stored::Attachments(root)) {
         if (!FileName(*part, name)) continue;
         list += name;
         list += kAttachmentSeparator;
@@ -56,16 +54,16 @@ std::string AttachmentList(const mime::MimePart& root) {
     return list;
 }
 
-const mime::MimePart* FindAttachmentByName(const mime::MimePart& root, const std::string& wanted) {
-    char name[mime::kValueBytes];
-    for (const mime::MimePart* part : mime::Attachments(root))
+const mime::stored::Part* FindAttachmentByName(const mime::stored::Part& root, const std::string& wanted) {
+    char name[mime::stored::kValueBytes];
+    for (const mime::stored::Part* part : mime::stored::Attachments(root))
         if (FileName(*part, name) && text::EqualIgnoringAsciiCase(name, wanted)) return part;
     return nullptr;
 }
 
-std::string AttachmentContentType(const mime::MimePart& part) {
-    char type[mime::kValueBytes];
-    if (!mime::GetField(part, "Content-Type", type)) return "application/octet-stream";
+std::string AttachmentContentType(const mime::stored::Part& part) {
+    char type[mime::stored::kValueBytes];
+    if (!mime::stored::GetField(part, "Content-Type", type)) return "application/octet-stream";
     return type;
 }
 
@@ -104,4 +102,4 @@ const char* AboutFragment() {
            "</table>";
 }
 
-}  // namespace tarnwick::mailbox
+}  // namespace tarnwick::mailbox::stored

@@ -1,49 +1,47 @@
-#include "mailbox/UnicodeMessageReader.h"
+#include "mailbox/current/Reading.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "mailbox/MessageReader.h"
+#include "mailbox/Summary.h"
 #include "mime/Codecs.h"
 #include "mime/HtmlText.h"
 #include "text/Charsets.h"
 #include "text/NarrowText.h"
 
-namespace tarnwick::mailbox::unicode {
+namespace tarnwick::mailbox::current {
 namespace {
-
-constexpr const char* kSummaryFields[] = {"From", "To", "Subject", "Date"};
 
 std::u16string Utf16(const char* ascii) { return std::u16string(ascii, ascii + std::char_traits<char>::length(ascii)); }
 
 // A structured field of part, parsed; empty when the part has none.
-mime::StructuredValue Structured(const mime::MessagePart& part, std::string_view name) {
-    const mime::Field* field = part.FindField(name);
-    return field != nullptr ? mime::ParseStructured(field->value) : mime::StructuredValue();
+mime::current::StructuredValue Structured(const mime::current::Part& part, std::string_view name) {
+    const mime::current::Field* field = part.FindField(name);
+    return field != nullptr ? mime::current::ParseStructured(field->value) : mime::current::StructuredValue();
 }
 
-bool IsAttachment(const mime::StructuredValue& disposition) {
+bool IsAttachment(const mime::current::StructuredValue& disposition) {
     return text::EqualIgnoringAsciiCase(disposition.value, "attachment");
 }
 
 // The name a page lists an attachment by: the disposition's filename, else
 // Content-Type's name; empty when the part has neither.
-std::u16string NameOf(const mime::StructuredValue& disposition, const mime::StructuredValue& type) {
-    if (const mime::Parameter* name = mime::FindParameter(disposition, "filename")) {
-        std::u16string text = mime::ParameterText(*name);
+std::u16string NameOf(const mime::current::StructuredValue& disposition, const mime::current::StructuredValue& type) {
+    if (const mime::current::Parameter* name = mime::current::FindParameter(disposition, "filename")) {
+        std::u16string text = mime::current::ParameterText(*name);
         if (!text.empty()) return text;
     }
-    if (const mime::Parameter* name = mime::FindParameter(type, "name")) return mime::ParameterText(*name);
+    if (const mime::current::Parameter* name = mime::current::FindParameter(type, "name")) return mime::current::ParameterText(*name);
     return {};
 }
 
-void Collect(const mime::MessagePart& part, std::vector<Attachment>& found) {
+void Collect(const mime::current::Part& part, std::vector<Attachment>& found) {
     // Only leaves carry bytes: a split part offered for download would
     // give nothing.
     if (part.bodyBegin != nullptr) {
-        const mime::StructuredValue disposition = Structured(part, "Content-Disposition");
-        const mime::StructuredValue type = part.ContentType();
-        if (IsAttachment(disposition) || mime::MediaTypeOf(type).compare(0, 5, "text/") != 0) {
+        const mime::current::StructuredValue disposition = Structured(part, "Content-Disposition");
+        const mime::current::StructuredValue type = part.ContentType();
+        if (IsAttachment(disposition) || mime::current::MediaTypeOf(type).compare(0, 5, "text/") != 0) {
             std::u16string name = NameOf(disposition, type);
             if (!name.empty()) found.push_back({&part, std::move(name)});
         }
@@ -63,18 +61,18 @@ std::u16string_view BareId(std::u16string_view id) {
     return id.substr(start, end - start);
 }
 
-std::u16string ContentIdOf(const mime::MessagePart& part) {
-    const mime::Field* field = part.FindField("Content-ID");
+std::u16string ContentIdOf(const mime::current::Part& part) {
+    const mime::current::Field* field = part.FindField("Content-ID");
     return field != nullptr ? std::u16string(BareId(text::RawTextToUnicode(field->value))) : std::u16string();
 }
 
 // The root of a multipart/related compound document: the part its start
 // parameter names, else its first part (RFC 2387); the others are what
 // the root shows, not the message's text.
-const mime::MessagePart* RelatedStart(const mime::MessagePart& part) {
+const mime::current::Part* RelatedStart(const mime::current::Part& part) {
     if (part.children.empty()) return nullptr;
-    const mime::StructuredValue type = part.ContentType();
-    if (const mime::Parameter* start = mime::FindParameter(type, "start")) {
+    const mime::current::StructuredValue type = part.ContentType();
+    if (const mime::current::Parameter* start = mime::current::FindParameter(type, "start")) {
         const std::u16string id(BareId(text::RawTextToUnicode(start->value)));
         for (const auto& child : part.children)
             if (!id.empty() && ContentIdOf(*child) == id) return child.get();
@@ -85,19 +83,19 @@ const mime::MessagePart* RelatedStart(const mime::MessagePart& part) {
 // The first leaf of mediaType that is not an attachment, in depth-first
 // order. In a multipart/digest a part that gives no type is a message
 // (RFC 2046 5.1.5), not text.
-const mime::MessagePart* FindText(const mime::MessagePart& part, std::string_view mediaType, bool inDigest = false) {
+const mime::current::Part* FindText(const mime::current::Part& part, std::string_view mediaType, bool inDigest = false) {
     if (part.bodyBegin != nullptr && part.MediaType() == mediaType &&
         !(inDigest && part.ContentType().value.find('/') == std::string::npos) &&
         !IsAttachment(Structured(part, "Content-Disposition")))
         return &part;
     const std::string type = part.MediaType();
     if (type == "multipart/related") {
-        const mime::MessagePart* start = RelatedStart(part);
+        const mime::current::Part* start = RelatedStart(part);
         return start != nullptr ? FindText(*start, mediaType) : nullptr;
     }
     const bool digest = type == "multipart/digest";
     for (const auto& child : part.children)
-        if (const mime::MessagePart* found = FindText(*child, mediaType, digest)) return found;
+        if (const mime::current::Part* found = FindText(*child, mediaType, digest)) return found;
     return nullptr;
 }
 
@@ -111,17 +109,8 @@ std::string WithCrLfLineEnds(const char* begin, const char* end) {
     return out;
 }
 
-char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
-bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
-
 // The part's body decoded by its transfer encoding (none for a split part).
-std::string DecodedText(const mime::MessagePart& part) {
+std::string DecodedText(const mime::current::Part& part) {
     std::string bytes;
     if (part.bodyBegin != nullptr &&
         mime::TransferEncodingOf(Structured(part, "Content-Transfer-Encoding").value) ==
@@ -132,16 +121,16 @@ std::string DecodedText(const mime::MessagePart& part) {
         bytes.assign(stored.size(), '\0');
         bytes.resize(mime::QuotedPrintableDecodeRfc2045(stored.data(), stored.data() + stored.size(), &bytes[0]));
     } else {
-        bytes.assign(mime::DecodedCapacity(part), '\0');
-        bytes.resize(mime::DecodeBodyInto(part, &bytes[0]));
+        bytes.assign(DecodedCapacity(part), '\0');
+        bytes.resize(DecodeBodyInto(part, &bytes[0]));
     }
     return bytes;
 }
 
 // The charset the part's Content-Type names; empty when it names none.
-std::string DeclaredCharset(const mime::MessagePart& part) {
-    const mime::StructuredValue type = part.ContentType();
-    const mime::Parameter* charset = mime::FindParameter(type, "charset");
+std::string DeclaredCharset(const mime::current::Part& part) {
+    const mime::current::StructuredValue type = part.ContentType();
+    const mime::current::Parameter* charset = mime::current::FindParameter(type, "charset");
     return charset != nullptr ? charset->value : std::string();
 }
 
@@ -154,37 +143,37 @@ std::u16string CutAtNul(std::u16string text) {
 
 // A text/html part's markup in UTF-16: converted from the part's charset,
 // else the one a <meta> of the document declares, else the system code page.
-std::u16string HtmlSource(const mime::MessagePart& part) {
+std::u16string HtmlSource(const mime::current::Part& part) {
     const std::string bytes = DecodedText(part);
     std::string charset = DeclaredCharset(part);
     if (charset.empty()) charset = mime::HtmlDeclaredCharset(bytes);
     return CutAtNul(text::MarkedTextToUnicode(bytes, charset));
 }
 
-const mime::MessagePart* FindContentId(const mime::MessagePart& part, std::u16string_view id) {
+const mime::current::Part* FindContentId(const mime::current::Part& part, std::u16string_view id) {
     if (part.bodyBegin != nullptr && ContentIdOf(part) == id) return &part;
     for (const auto& child : part.children)
-        if (const mime::MessagePart* found = FindContentId(*child, id)) return found;
+        if (const mime::current::Part* found = FindContentId(*child, id)) return found;
     return nullptr;
 }
 
 }  // namespace
 
-std::array<std::u16string, 4> SummaryValues(const mime::MessagePart& root) {
-    std::array<std::u16string, 4> values;
+std::array<std::u16string, kSummaryFieldCount> SummaryValues(const mime::current::Part& root) {
+    std::array<std::u16string, kSummaryFieldCount> values;
     for (std::size_t i = 0; i < values.size(); ++i)
-        if (const mime::Field* field = root.FindField(kSummaryFields[i])) values[i] = mime::DecodeHeaderText(field->value);
+        if (const mime::current::Field* field = root.FindField(kSummaryFields[i])) values[i] = mime::current::DecodeHeaderText(field->value);
     return values;
 }
 
-std::u16string SummaryLine(const mime::MessagePart& root) {
+std::u16string SummaryLine(const mime::current::Part& root) {
     std::u16string line;
     for (const std::u16string& value : SummaryValues(root)) line += value + Utf16(kSummarySeparator);
     return line;
 }
 
-std::u16string BodyText(const mime::MessagePart& root) {
-    const mime::MessagePart* part = FindText(root, "text/plain");
+std::u16string BodyText(const mime::current::Part& root) {
+    const mime::current::Part* part = FindText(root, "text/plain");
     if (part == nullptr) part = FindText(root, "text/html");
     // A message of one text part of another kind (text/enriched, or one
     // marked as an attachment) still reads as text; an image, an archive,
@@ -205,39 +194,39 @@ std::u16string BodyText(const mime::MessagePart& root) {
     return CutAtNul(text::MarkedTextToUnicode(bytes, charset));
 }
 
-std::u16string HtmlBody(const mime::MessagePart& root) {
-    const mime::MessagePart* part = FindText(root, "text/html");
+std::u16string HtmlBody(const mime::current::Part& root) {
+    const mime::current::Part* part = FindText(root, "text/html");
     return part != nullptr ? HtmlSource(*part) : std::u16string();
 }
 
-std::vector<Attachment> Attachments(const mime::MessagePart& root) {
+std::vector<Attachment> Attachments(const mime::current::Part& root) {
     std::vector<Attachment> found;
     Collect(root, found);
     return found;
 }
 
-std::u16string AttachmentList(const mime::MessagePart& root) {
+std::u16string AttachmentList(const mime::current::Part& root) {
     std::u16string list;
     for (const Attachment& attachment : Attachments(root)) list += attachment.name + Utf16(kAttachmentSeparator);
     return list;
 }
 
-const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std::u16string_view name) {
+const mime::current::Part* FindAttachmentByName(const mime::current::Part& root, std::u16string_view name) {
     for (const Attachment& attachment : Attachments(root))
-        if (EqualIgnoringAsciiCase(attachment.name, name)) return attachment.part;
+        if (text::EqualIgnoringAsciiCase(attachment.name, name)) return attachment.part;
     return nullptr;
 }
 
-const mime::MessagePart* FindPartByContentId(const mime::MessagePart& root, std::u16string_view contentId) {
+const mime::current::Part* FindPartByContentId(const mime::current::Part& root, std::u16string_view contentId) {
     const std::u16string_view id = BareId(contentId);
     return id.empty() ? nullptr : FindContentId(root, id);
 }
 
-std::string AttachmentContentType(const mime::MessagePart& part) {
+std::string AttachmentContentType(const mime::current::Part& part) {
     // A part without a valid type is sent as bytes of no known kind.
-    const mime::StructuredValue type = part.ContentType();
+    const mime::current::StructuredValue type = part.ContentType();
     if (type.value.find('/') == std::string::npos) return "application/octet-stream";
-    return mime::MediaTypeOf(type);
+    return mime::current::MediaTypeOf(type);
 }
 
-}  // namespace tarnwick::mailbox::unicode
+}  // namespace tarnwick::mailbox::current

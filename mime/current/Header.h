@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::current {
 
 // An unfolded field keeps at most this many bytes: far beyond any header a
 // mail client writes (long recipient lists run to a few KiB), small enough
@@ -66,4 +66,4 @@ std::u16string DecodeHeaderText(std::string_view text);
 // value through DecodeHeaderText (clients put encoded words in quoted names).
 std::u16string ParameterText(const Parameter& parameter);
 
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::current

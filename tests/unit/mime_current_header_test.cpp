@@ -3,7 +3,7 @@
 // charset conversions under them. Expected text is written as UTF-16
 // literals; the bytes come from Python's codecs (utf-8, gbk, cp949, latin-1,
 // base64, quopri).
-#include "mime/HeaderText.h"
+#include "mime/current/Header.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include "tests/unit/TestFiles.h"
 #include "text/Charsets.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::current {
 namespace {
 
-TEST(HeaderTextReadFields, UnfoldsAndStopsWhereTheHeaderEnds) {
+TEST(CurrentHeaderReadFields, UnfoldsAndStopsWhereTheHeaderEnds) {
     struct Row {
         std::string input;
         std::string fields;   // "name=value|..."
@@ -43,7 +43,7 @@ TEST(HeaderTextReadFields, UnfoldsAndStopsWhereTheHeaderEnds) {
     }
 }
 
-TEST(HeaderTextReadFields, LooksUpNamesIgnoringCaseFirstOneWins) {
+TEST(CurrentHeaderReadFields, LooksUpNamesIgnoringCaseFirstOneWins) {
     const test::ExactBytes bytes("content-TYPE: text/plain\r\nSubject: a\r\nSUBJECT: b\r\n\r\n");
     const char* cursor = bytes.begin();
     const std::vector<Field> fields = ReadFields(cursor, bytes.end());
@@ -54,7 +54,7 @@ TEST(HeaderTextReadFields, LooksUpNamesIgnoringCaseFirstOneWins) {
     EXPECT_EQ(FindField(fields, "Subjec"), nullptr);
 }
 
-TEST(HeaderTextParameters, ReadsEveryFormOfParameter) {
+TEST(CurrentHeaderParameters, ReadsEveryFormOfParameter) {
     struct Row {
         std::string input;
         std::string value;
@@ -87,7 +87,7 @@ TEST(HeaderTextParameters, ReadsEveryFormOfParameter) {
     }
 }
 
-TEST(HeaderTextDecode, DecodesEncodedWordsAndRawText) {
+TEST(CurrentHeaderDecode, DecodesEncodedWordsAndRawText) {
     struct Row {
         std::string input;
         std::u16string expected;
@@ -114,7 +114,7 @@ TEST(HeaderTextDecode, DecodesEncodedWordsAndRawText) {
     for (const Row& row : rows) EXPECT_EQ(DecodeHeaderText(row.input), row.expected) << row.input;
 }
 
-TEST(HeaderTextCharsets, ConvertsByNameAliasOrFallback) {
+TEST(CurrentHeaderCharsets, ConvertsByNameAliasOrFallback) {
     struct Row {
         std::string bytes;
         std::string charset;
@@ -139,4 +139,4 @@ TEST(HeaderTextCharsets, ConvertsByNameAliasOrFallback) {
 }
 
 }  // namespace
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::current

@@ -1,15 +1,15 @@
-// MIME header fields and parameters. See HeaderField.h.
-#include "mime/HeaderField.h"
+// MIME header fields and parameters. See Field.h.
+#include "mime/stored/Header.h"
 
 #include <cstring>
 #include <new>
 #include <string_view>
 
 #include "mime/Codecs.h"
-#include "mime/MimePart.h"
+#include "mime/stored/Part.h"
 #include "text/NarrowText.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::stored {
 
 const char KnownFieldNames[kKnownFieldCount][kNameBytes] = {
     "Content-Disposition",
@@ -106,23 +106,23 @@ static_assert(kKnownFieldCount <= 32, "one bit per known name");
 // text::kMaxHeaderFields, then only those whose name no earlier field has.
 class FieldAppender {
 public:
-    explicit FieldAppender(MimePart& part) : part_(part) {
+    explicit FieldAppender(Part& part) : part_(part) {
         for (const auto& field : part_.fields) stored_ |= 1u << field->NameIndex();
     }
     void Append(const char* name, const char* value) {
-        const int index = HeaderField::KnownNameIndex(name);
+        const int index = Field::KnownNameIndex(name);
         if (index < 0) return;
         const unsigned bit = 1u << index;
         // Beyond the limit a field of a stored name could never be found.
         if (part_.fields.size() >= text::kMaxHeaderFields && (stored_ & bit) != 0) return;
-        std::unique_ptr<HeaderField> field = HeaderField::Create(name, value);
+        std::unique_ptr<Field> field = Field::Create(name, value);
         if (!field) return;
         part_.fields.push_back(std::move(field));
         stored_ |= bit;
     }
 
 private:
-    MimePart& part_;
+    Part& part_;
     unsigned stored_ = 0;   // bit i: a field named KnownFieldNames[i] is stored
 };
 
@@ -152,21 +152,21 @@ bool ReadLine(const char*& cursor, const char* end, char (&line)[kLineBytes]) {
     return true;
 }
 
-int HeaderField::KnownNameIndex(const char* name) {
+int Field::KnownNameIndex(const char* name) {
     for (std::size_t i = 0; i < kKnownFieldCount; ++i)
         if (std::strcmp(KnownFieldNames[i], name) == 0) return static_cast<int>(i);
     return -1;
 }
 
-bool HeaderField::IsKnownName(const char* name) { return KnownNameIndex(name) >= 0; }
+bool Field::IsKnownName(const char* name) { return KnownNameIndex(name) >= 0; }
 
-std::unique_ptr<HeaderField> HeaderField::Create(const char* name, const char* value) {
+std::unique_ptr<Field> Field::Create(const char* name, const char* value) {
     const int index = KnownNameIndex(name);
     if (index < 0) return nullptr;
     char stored[kValueBytes];
     DecodeEncodedWord(value, stored);
     try {
-        return std::unique_ptr<HeaderField>(new HeaderField(index, stored, std::strlen(stored)));
+        return std::unique_ptr<Field>(new Field(index, stored, std::strlen(stored)));
     } catch (const std::bad_alloc&) {
         return nullptr;   // a field that cannot be allocated is skipped
     }
@@ -218,7 +218,7 @@ void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]) {
     }
 }
 
-void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end) {
+void ParseHeaderBlock(Part& part, const char*& cursor, const char* end) {
     char line[kLineBytes];
     // Whether the current line belongs to the Content-Type field: its own
     // line, a folded line after it (one that begins with a blank), or a line
@@ -263,7 +263,7 @@ void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end) {
     }
 }
 
-bool GetField(const MimePart& part, const char* name, char* out) {
+bool GetField(const Part& part, const char* name, char* out) {
     for (const auto& field : part.fields) {
         if (std::strcmp(field->Name(), name) == 0) {
             const std::size_t size = field->ValueSize();   // at most 254
@@ -275,4 +275,4 @@ bool GetField(const MimePart& part, const char* name, char* out) {
     return false;
 }
 
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::stored

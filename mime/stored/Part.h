@@ -1,5 +1,5 @@
 // The MIME part tree: a stored message read as a tree of
-// MimePart nodes over the caller's bytes, the search for parts by field value,
+// Part nodes over the caller's bytes, the search for parts by field value,
 // and the decoding of one part's body.
 //
 // The tree copies nothing of the message but header lines: bodies are
@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "mime/Codecs.h"
-#include "mime/HeaderField.h"
+#include "mime/stored/Header.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::stored {
 
 // Nesting limit for hostile input. Parts are split to any depth a message
 // asks for, but a message nested thousands of levels deep would then exhaust the stack (the
@@ -27,21 +27,22 @@ namespace tarnwick::mime {
 // boundary. Real mail nests a handful of levels.
 constexpr int kMaxNestingDepth = 64;
 
-class MimePart {
+class Part {
 public:
     // Parses [begin, end) completely: the header block, then the split into
     // children when the part has a "boundary" field.
-    MimePart(const char* begin, const char* end);
-    // Destroys the fields, then the children.
-    virtual ~MimePart();
-    MimePart(const MimePart&) = delete;
-    MimePart& operator=(const MimePart&) = delete;
+    Part(const char* begin, const char* end);
+    // Destroys the fields, then the children: each level's header text is
+    // freed before the destruction recurses into the level below.
+    ~Part();
+    Part(const Part&) = delete;
+    Part& operator=(const Part&) = delete;
 
     // The header fields and parameters in line order (at most
     // text::kMaxHeaderFields, and one more per name not among them).
-    std::vector<std::unique_ptr<HeaderField>> fields;
+    std::vector<std::unique_ptr<Field>> fields;
     // The parts of a multipart body, in order.
-    std::vector<std::unique_ptr<MimePart>> children;
+    std::vector<std::unique_ptr<Part>> children;
     // The body: from the byte after the header block's empty line to the end
     // of the part's range. A child's range ends before the line break that
     // precedes the delimiter line closing it (CR LF or a lone LF). Both null for a part that was split (its content
@@ -53,7 +54,7 @@ public:
     std::size_t BodySize() const { return static_cast<std::size_t>(bodyEnd - bodyBegin); }
 
 private:
-    MimePart(const char* begin, const char* end, int depth);
+    Part(const char* begin, const char* end, int depth);
     void Parse(const char* begin, const char* end, int depth);
     void SplitMultipart(const char* cursor, const char* end, int depth);
     void AddChild(const char* begin, const char* end, int depth);
@@ -81,16 +82,14 @@ void SplitMultipartBody(const char* cursor, const char* end, std::string_view bo
 // name exists and equals value exactly (whole stored value, case-sensitive);
 // when after is given, only parts after it in pre-order count. passed is the
 // caller's flag: clear it before a search with after set. Null when none.
-const MimePart* FindPart(const MimePart& root, bool& passed, const MimePart* after, const char* name,
+const Part* FindPart(const Part& root, bool& passed, const Part* after, const char* name,
                          const char* value);
 
-// FindPart with "Content-Disposition" and "attachment".
-const MimePart* FindAttachment(const MimePart& root, bool& passed, const MimePart* after);
-
-// Every part at or below root that FindAttachment would find, in the same
-// depth-first pre-order, in one walk of the tree (walking with
-// FindAttachment restarts at the root for every step).
-std::vector<const MimePart*> Attachments(const MimePart& root);
+// Every part at or below root that FindPart finds with
+// "Content-Disposition" and "attachment", in the same depth-first pre-order,
+// in one walk of the tree (walking with FindPart restarts at the root for
+// every step).
+std::vector<const Part*> Attachments(const Part& root);
 
 struct DecodedBody {
     std::vector<char> bytes;   // always the body's size, zero-filled, count bytes first
@@ -108,19 +107,19 @@ enum class DecodeFor { Attachment, Text };
 // QuotedPrintableDecodeAttachment (for an attachment) or
 // QuotedPrintableDecodeRange (for text), anything else (or no field) copied
 // exactly, count = body size.
-DecodedBody DecodeBody(const MimePart& part, DecodeFor use = DecodeFor::Attachment);
+DecodedBody DecodeBody(const Part& part, DecodeFor use = DecodeFor::Attachment);
 
 // The part's "Content-Transfer-Encoding" token (TransferEncodingOf: letter
 // case, blanks and comments ignored; Identity without the field).
-TransferEncoding BodyEncoding(const MimePart& part);
+TransferEncoding BodyEncoding(const Part& part);
 
 // The bytes DecodeBodyInto may write for part: its body's size (0 for a part
 // that was split). Decoding never makes a body longer.
-std::size_t DecodedCapacity(const MimePart& part);
+std::size_t DecodedCapacity(const Part& part);
 
 // DecodeBody straight into the caller's memory (DecodedCapacity(part) bytes),
 // so that a download fills its final buffer without a second copy; returns
 // the count. Bytes after the count are left as they were.
-std::size_t DecodeBodyInto(const MimePart& part, char* out, DecodeFor use = DecodeFor::Attachment);
+std::size_t DecodeBodyInto(const Part& part, char* out, DecodeFor use = DecodeFor::Attachment);
 
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::stored

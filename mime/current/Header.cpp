@@ -1,5 +1,5 @@
-// Header fields as mail software writes them today. See HeaderText.h.
-#include "mime/HeaderText.h"
+// Header fields as mail software writes them today. See Header.h.
+#include "mime/current/Header.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include "text/Charsets.h"
 #include "text/NarrowText.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::current {
 namespace {
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -87,29 +87,11 @@ std::string ValueText(std::string_view raw) {
     return out;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Hexadecimal escapes decoded: escape followed by two hexadecimal digits is
 // that byte (RFC 2231 "%XX", RFC 2047 Q "=XX", where '_' also stands for a
 // space); an escape without two digits stays as it is.
 std::string Unescaped(std::string_view s, char escape, bool underscoreIsSpace) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        int high = 0, low = 0;
-        if (s[i] == escape && i + 2 < s.size() && (high = HexDigit(s[i + 1])) >= 0 &&
-            (low = HexDigit(s[i + 2])) >= 0) {
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            out += underscoreIsSpace && s[i] == '_' ? ' ' : s[i];
-        }
-    }
-    return out;
+    return text::DecodeHexEscapes(s, escape, underscoreIsSpace ? '_' : text::kNoSpaceFor);
 }
 
 // One section of an RFC 2231 parameter: "name*N" or "name*N*".
@@ -347,4 +329,4 @@ std::u16string ParameterText(const Parameter& parameter) {
     return DecodeHeaderText(parameter.value);
 }
 
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::current

@@ -14,9 +14,9 @@
 
 #include "text/Limits.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::stored {
 
-class MimePart;
+class Part;
 
 // One line as ReadLine delivers it, a field's name and its value: each a text
 // of at most 254 bytes and its terminating zero (see text/Limits.h).
@@ -43,19 +43,18 @@ bool ReadLine(const char*& cursor, const char* end, char (&line)[kLineBytes]);
 // object cannot be allocated). Never changed after construction. The value
 // is stored by its length (at most 254 bytes, no zero byte), the name as the
 // table's slot.
-class HeaderField {
+class Field {
 public:
     // name and value are zero-terminated; the value is stored through
     // DecodeEncodedWord.
-    static std::unique_ptr<HeaderField> Create(const char* name, const char* value);
+    static std::unique_ptr<Field> Create(const char* name, const char* value);
     // Exact, case-sensitive byte comparison with the 17 slots, nothing trimmed.
     static bool IsKnownName(const char* name);
     // The name's position in KnownFieldNames, or -1 when it is not there.
     static int KnownNameIndex(const char* name);
 
-    virtual ~HeaderField() = default;
-    HeaderField(const HeaderField&) = delete;
-    HeaderField& operator=(const HeaderField&) = delete;
+    Field(const Field&) = delete;
+    Field& operator=(const Field&) = delete;
 
     const char* Name() const { return KnownFieldNames[nameIndex_]; }
     int NameIndex() const { return nameIndex_; }
@@ -63,7 +62,7 @@ public:
     std::size_t ValueSize() const { return value_.size(); }
 
 private:
-    HeaderField(int nameIndex, const char* value, std::size_t size) : nameIndex_(nameIndex), value_(value, size) {}
+    Field(int nameIndex, const char* value, std::size_t size) : nameIndex_(nameIndex), value_(value, size) {}
     int nameIndex_;
     std::string value_;
 };
@@ -97,12 +96,12 @@ void DecodeEncodedWord(const char* value, char (&stored)[kValueBytes]);
 // lines, and lines after it that start no other field; anywhere else (a
 // Subject holding "; boundary=x", say) it is dropped. Afterwards cursor
 // points just past the empty line, or is null when the range ended first.
-void ParseHeaderBlock(MimePart& part, const char*& cursor, const char* end);
+void ParseHeaderBlock(Part& part, const char*& cursor, const char* end);
 
 // Finds the first field of part (its own list only) whose name equals name
 // exactly and copies its value into out as a whole 255-byte buffer (the
 // value, then zero bytes to the end); out must hold at least kValueBytes
 // bytes. Returns false, out unchanged, when there is no such field.
-bool GetField(const MimePart& part, const char* name, char* out);
+bool GetField(const Part& part, const char* name, char* out);
 
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::stored

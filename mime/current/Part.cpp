@@ -1,18 +1,18 @@
-// The part tree of today's mail. See MessagePart.h.
-#include "mime/MessagePart.h"
+// The part tree of today's mail. See Part.h.
+#include "mime/current/Part.h"
 
 #include <cstring>
 #include <new>
 
 #include "mime/Codecs.h"
-#include "mime/MimePart.h"
+#include "mime/stored/Part.h"
 #include "text/NarrowText.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::current {
 
-MessagePart::MessagePart(const char* begin, const char* end) : MessagePart(begin, end, 0) {}
+Part::Part(const char* begin, const char* end) : Part(begin, end, 0) {}
 
-MessagePart::MessagePart(const char* begin, const char* end, int depth) {
+Part::Part(const char* begin, const char* end, int depth) {
     const char* cursor = begin;
     fields = ReadFields(cursor, end);
     const char* const body = cursor != nullptr ? cursor : end;
@@ -20,25 +20,25 @@ MessagePart::MessagePart(const char* begin, const char* end, int depth) {
     const StructuredValue type = ContentType();
     const Parameter* boundary = FindParameter(type, "boundary");
     const bool multipart = MediaTypeOf(type).compare(0, 10, "multipart/") == 0;
-    if (!multipart || boundary == nullptr || boundary->value.empty() || depth >= kMaxNestingDepth) {
+    if (!multipart || boundary == nullptr || boundary->value.empty() || depth >= stored::kMaxNestingDepth) {
         bodyBegin = body;
         bodyEnd = end;
         return;
     }
-    SplitMultipartBody(body, end, boundary->value, DelimiterLines::WholeLine,
+    stored::SplitMultipartBody(body, end, boundary->value, stored::DelimiterLines::WholeLine,
                        [&](const char* childBegin, const char* childEnd) {
-                           std::unique_ptr<MessagePart> child(new (std::nothrow)
-                                                                  MessagePart(childBegin, childEnd, depth + 1));
+                           std::unique_ptr<Part> child(new (std::nothrow)
+                                                                  Part(childBegin, childEnd, depth + 1));
                            if (child) children.push_back(std::move(child));
                        });
 }
 
-StructuredValue MessagePart::ContentType() const {
+StructuredValue Part::ContentType() const {
     const Field* field = FindField("Content-Type");
     return field != nullptr ? ParseStructured(field->value) : StructuredValue();
 }
 
-std::string MessagePart::MediaType() const { return MediaTypeOf(ContentType()); }
+std::string Part::MediaType() const { return MediaTypeOf(ContentType()); }
 
 std::string MediaTypeOf(const StructuredValue& contentType) {
     std::string type = contentType.value;
@@ -48,16 +48,16 @@ std::string MediaTypeOf(const StructuredValue& contentType) {
     return type;
 }
 
-std::size_t DecodedCapacity(const MessagePart& part) {
+std::size_t DecodedCapacity(const Part& part) {
     return part.bodyBegin != nullptr ? static_cast<std::size_t>(part.bodyEnd - part.bodyBegin) : 0;
 }
 
-TransferEncoding BodyEncoding(const MessagePart& part) {
+TransferEncoding BodyEncoding(const Part& part) {
     const Field* field = part.FindField("Content-Transfer-Encoding");
     return field != nullptr ? TransferEncodingOf(ParseStructured(field->value).value) : TransferEncoding::Identity;
 }
 
-std::size_t DecodeBodyInto(const MessagePart& part, char* out) {
+std::size_t DecodeBodyInto(const Part& part, char* out) {
     if (DecodedCapacity(part) == 0) return 0;
     const char* const begin = part.bodyBegin;
     const char* const end = part.bodyEnd;
@@ -73,4 +73,4 @@ std::size_t DecodeBodyInto(const MessagePart& part, char* out) {
     return DecodedCapacity(part);
 }
 
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::current

@@ -1,5 +1,5 @@
-// The MIME part tree. See MimePart.h.
-#include "mime/MimePart.h"
+// The MIME part tree. See Part.h.
+#include "mime/stored/Part.h"
 
 #include <cstring>
 #include <functional>
@@ -8,7 +8,7 @@
 #include "text/NarrowText.h"
 #include "mime/Codecs.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::stored {
 namespace {
 
 // "--" and a boundary of at most 254 bytes, and the terminating zero.
@@ -49,24 +49,24 @@ const char* FindDelimiterLine(const char* from, const char* end, const char* del
 
 }  // namespace
 
-MimePart::MimePart(const char* begin, const char* end) : MimePart(begin, end, 0) {}
+Part::Part(const char* begin, const char* end) : Part(begin, end, 0) {}
 
-MimePart::MimePart(const char* begin, const char* end, int depth) {
+Part::Part(const char* begin, const char* end, int depth) {
     Parse(begin, end, depth);
 }
 
-MimePart::~MimePart() {
+Part::~Part() {
     fields.clear();
     children.clear();
 }
 
-void MimePart::Parse(const char* begin, const char* end, int depth) {
+void Part::Parse(const char* begin, const char* end, int depth) {
     const char* cursor = begin;
     ParseHeaderBlock(*this, cursor, end);
     SplitMultipart(cursor, end, depth);
 }
 
-void MimePart::SplitMultipart(const char* cursor, const char* end, int depth) {
+void Part::SplitMultipart(const char* cursor, const char* end, int depth) {
     char boundary[kValueBytes];
     if (!GetField(*this, "boundary", boundary) || depth >= kMaxNestingDepth) {
         // A leaf: the body is the rest of the range (empty when the header
@@ -149,12 +149,12 @@ void SplitMultipartBody(const char* cursor, const char* end, std::string_view bo
     if (!closed && childBegin != nullptr && childBegin < end) addChild(childBegin, end);
 }
 
-void MimePart::AddChild(const char* begin, const char* end, int depth) {
-    std::unique_ptr<MimePart> child(new (std::nothrow) MimePart(begin, end, depth + 1));
+void Part::AddChild(const char* begin, const char* end, int depth) {
+    std::unique_ptr<Part> child(new (std::nothrow) Part(begin, end, depth + 1));
     if (child) children.push_back(std::move(child));   // a child that cannot be allocated is skipped
 }
 
-const MimePart* FindPart(const MimePart& root, bool& passed, const MimePart* after, const char* name,
+const Part* FindPart(const Part& root, bool& passed, const Part* after, const char* name,
                          const char* value) {
     if (after == nullptr) passed = true;
     if (passed) {
@@ -164,17 +164,13 @@ const MimePart* FindPart(const MimePart& root, bool& passed, const MimePart* aft
         passed = true;   // the part itself is not tested
     }
     for (const auto& child : root.children)
-        if (const MimePart* found = FindPart(*child, passed, after, name, value)) return found;
+        if (const Part* found = FindPart(*child, passed, after, name, value)) return found;
     return nullptr;
-}
-
-const MimePart* FindAttachment(const MimePart& root, bool& passed, const MimePart* after) {
-    return FindPart(root, passed, after, "Content-Disposition", "attachment");
 }
 
 namespace {
 
-void CollectAttachments(const MimePart& part, std::vector<const MimePart*>& found) {
+void CollectAttachments(const Part& part, std::vector<const Part*>& found) {
     char disposition[kValueBytes];
     if (GetField(part, "Content-Disposition", disposition) && std::strcmp(disposition, "attachment") == 0)
         found.push_back(&part);
@@ -183,21 +179,21 @@ void CollectAttachments(const MimePart& part, std::vector<const MimePart*>& foun
 
 }  // namespace
 
-std::vector<const MimePart*> Attachments(const MimePart& root) {
-    std::vector<const MimePart*> found;
+std::vector<const Part*> Attachments(const Part& root) {
+    std::vector<const Part*> found;
     CollectAttachments(root, found);
     return found;
 }
 
-std::size_t DecodedCapacity(const MimePart& part) { return part.bodyBegin != nullptr ? part.BodySize() : 0; }
+std::size_t DecodedCapacity(const Part& part) { return part.bodyBegin != nullptr ? part.BodySize() : 0; }
 
-TransferEncoding BodyEncoding(const MimePart& part) {
+TransferEncoding BodyEncoding(const Part& part) {
     char encoding[kValueBytes];
     if (!GetField(part, "Content-Transfer-Encoding", encoding)) encoding[0] = 0;
     return TransferEncodingOf(encoding);
 }
 
-std::size_t DecodeBodyInto(const MimePart& part, char* out, DecodeFor use) {
+std::size_t DecodeBodyInto(const Part& part, char* out, DecodeFor use) {
     if (DecodedCapacity(part) == 0) return 0;
     const char* const begin = part.bodyBegin;
     const char* const end = part.bodyEnd;
@@ -214,11 +210,11 @@ std::size_t DecodeBodyInto(const MimePart& part, char* out, DecodeFor use) {
     return part.BodySize();
 }
 
-DecodedBody DecodeBody(const MimePart& part, DecodeFor use) {
+DecodedBody DecodeBody(const Part& part, DecodeFor use) {
     DecodedBody result;
     result.bytes.assign(DecodedCapacity(part), 0);
     result.count = DecodeBodyInto(part, result.bytes.data(), use);
     return result;
 }
 
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::stored

@@ -1,11 +1,11 @@
-#include "mailbox/MessageReader.h"
+#include "mailbox/stored/Reading.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace tarnwick::mailbox {
+namespace tarnwick::mailbox::stored {
 namespace {
 
 using namespace std::string_literals;
@@ -18,23 +18,23 @@ std::string Message(std::initializer_list<const char*> lines) {
 }
 
 std::string Summary(const std::string& message) {
-    mime::MimePart root(message.data(), message.data() + message.size());
+    mime::stored::Part root(message.data(), message.data() + message.size());
     std::string joined;
     for (const std::string& value : SummaryValues(root)) joined += value + kSummarySeparator;
     return joined;
 }
 
 std::string Body(const std::string& message) {
-    mime::MimePart root(message.data(), message.data() + message.size());
+    mime::stored::Part root(message.data(), message.data() + message.size());
     return BodyText(root);
 }
 
 std::string Attachments(const std::string& message) {
-    mime::MimePart root(message.data(), message.data() + message.size());
+    mime::stored::Part root(message.data(), message.data() + message.size());
     return AttachmentList(root);
 }
 
-TEST(Summary, FollowsTheFieldRules) {
+TEST(StoredReadingSummary, FollowsTheFieldRules) {
     struct Case { std::string message; std::string expected; } cases[] = {
         {Message({"From: alice", "To: bob", "Subject: Hi", "Date: Mon, 1 Jan 2001 10:00:00 +0800", "", "x"}),
          "alice||||bob||||Hi||||Mon, 1 Jan 2001 10:00:00 +0800||||"},
@@ -53,14 +53,14 @@ TEST(Summary, FollowsTheFieldRules) {
     for (const Case& c : cases) EXPECT_EQ(Summary(c.message), c.expected) << c.message;
 }
 
-TEST(Summary, ValuesAreCutTo254Bytes) {
+TEST(StoredReadingSummary, ValuesAreCutTo254Bytes) {
     std::string exact(254 - 9, 's');   // "Subject: " plus the value fills 254 bytes
     EXPECT_EQ(Summary(Message({("Subject: " + exact).c_str(), "", ""})), exact + "||||");
     std::string longer(300, 's');
     EXPECT_EQ(Summary(Message({("Subject: " + longer).c_str(), "", ""})), exact + "||||");
 }
 
-TEST(Body, ChoosesTheFirstPlainTextPart) {
+TEST(StoredReadingBody, ChoosesTheFirstPlainTextPart) {
     struct Case { const char* shape; std::string message; std::string expected; } cases[] = {
         {"single part, text/plain with parameters",
          Message({"Content-Type: text/plain; charset=gb2312", "", "hello \xD6\xD0"}), "hello \xD6\xD0\r\n"},
@@ -92,7 +92,7 @@ TEST(Body, ChoosesTheFirstPlainTextPart) {
     for (const Case& c : cases) EXPECT_EQ(Body(c.message), c.expected) << c.shape;
 }
 
-TEST(Attachments, AreListedInPreOrderWithDecodedNames) {
+TEST(StoredReadingAttachments, AreListedInPreOrderWithDecodedNames) {
     std::string message = Message({
         "Content-Type: multipart/mixed; boundary=\"outer\"", "", "--outer", "Content-Type: text/plain", "", "body",
         "--outer", "Content-Type: multipart/mixed; boundary=\"inner\"", "", "--inner",
@@ -104,8 +104,8 @@ TEST(Attachments, AreListedInPreOrderWithDecodedNames) {
         "--outer--"});
     EXPECT_EQ(Attachments(message), "nested.pdf||\xD6\xD0\xCE\xC4.png||");
 
-    mime::MimePart root(message.data(), message.data() + message.size());
-    const mime::MimePart* pdf = FindAttachmentByName(root, "NESTED.PDF");
+    mime::stored::Part root(message.data(), message.data() + message.size());
+    const mime::stored::Part* pdf = FindAttachmentByName(root, "NESTED.PDF");
     ASSERT_NE(pdf, nullptr);
     EXPECT_EQ(AttachmentContentType(*pdf), "application/pdf");
     EXPECT_NE(FindAttachmentByName(root, "\xD6\xD0\xCE\xC4.PNG"), nullptr);
@@ -117,14 +117,14 @@ TEST(Attachments, AreListedInPreOrderWithDecodedNames) {
 // The bytes GetFile sends for the attachment named name ("<none>" when there
 // is none).
 std::string Download(const std::string& message, const std::string& name) {
-    mime::MimePart root(message.data(), message.data() + message.size());
-    const mime::MimePart* part = FindAttachmentByName(root, name);
+    mime::stored::Part root(message.data(), message.data() + message.size());
+    const mime::stored::Part* part = FindAttachmentByName(root, name);
     if (part == nullptr) return "<none>";
-    const mime::DecodedBody body = mime::DecodeBody(*part);
+    const mime::stored::DecodedBody body = mime::stored::DecodeBody(*part);
     return std::string(body.bytes.data(), body.count);
 }
 
-TEST(Attachments, TransferEncodingIsReadAsAToken) {
+TEST(StoredReadingAttachments, TransferEncodingIsReadAsAToken) {
     const struct {
         const char* encoding;
         const char* stored;
@@ -146,7 +146,7 @@ TEST(Attachments, TransferEncodingIsReadAsAToken) {
     }
 }
 
-TEST(Attachments, ABoundaryInAnotherHeaderSplitsNothing) {
+TEST(StoredReadingAttachments, ABoundaryInAnotherHeaderSplitsNothing) {
     // Subject and From as SendMail writes them from a posted form, before
     // the message's own Content-Type.
     for (const char* header : {"Subject: report; boundary=x", "Subject: report; boundary=\"\"",
@@ -161,7 +161,7 @@ TEST(Attachments, ABoundaryInAnotherHeaderSplitsNothing) {
     }
 }
 
-TEST(Attachments, QuotedPrintableEqualsZeroZeroIsAZeroByteInDownloadsOnly) {
+TEST(StoredReadingAttachments, QuotedPrintableEqualsZeroZeroIsAZeroByteInDownloadsOnly) {
     const std::string message =
         Message({"Content-Type: multipart/mixed; boundary=\"b\"", "", "--b", "Content-Type: text/plain",
                  "Content-Transfer-Encoding: quoted-printable", "", "a=00b", "--b",
@@ -172,16 +172,16 @@ TEST(Attachments, QuotedPrintableEqualsZeroZeroIsAZeroByteInDownloadsOnly) {
     EXPECT_EQ(Body(message), "a\n00b");
 }
 
-TEST(Attachments, CaseFoldingTouchesOnlyAsciiLetters) {
+TEST(StoredReadingAttachments, CaseFoldingTouchesOnlyAsciiLetters) {
     // 0xC1 and 0xE1 differ by 0x20 like a letter pair, but are not letters.
     std::string message = Message({"Content-Disposition: attachment; filename=\"\xC1x.txt\"", "", "data"});
-    mime::MimePart root(message.data(), message.data() + message.size());
+    mime::stored::Part root(message.data(), message.data() + message.size());
     EXPECT_NE(FindAttachmentByName(root, "\xC1X.TXT"), nullptr);
     EXPECT_EQ(FindAttachmentByName(root, "\xE1x.txt"), nullptr);
     EXPECT_EQ(AttachmentContentType(*FindAttachmentByName(root, "\xC1x.txt")), "application/octet-stream");
 }
 
-TEST(EncodeDecode, RoundTripsAndLaysOutLines) {
+TEST(StoredReadingEncodeDecode, RoundTripsAndLaysOutLines) {
     EXPECT_EQ(EncodeText(""), "");
     EXPECT_EQ(DecodeText(""), "");
     std::string chinese = "\xD6\xD0\xCE\xC4 text";
@@ -197,7 +197,7 @@ TEST(EncodeDecode, RoundTripsAndLaysOutLines) {
     EXPECT_EQ(DecodeText("YQBi"), "a") << "a decoded zero byte ends the text";
 }
 
-TEST(About, FragmentHasTheStatedShape) {
+TEST(StoredReadingAbout, FragmentHasTheStatedShape) {
     std::string html = AboutFragment();
     EXPECT_EQ(html.find("<style type=\"text/css\">"), 0u);
     EXPECT_NE(html.find("</head>"), std::string::npos);
@@ -208,4 +208,4 @@ TEST(About, FragmentHasTheStatedShape) {
 }
 
 }  // namespace
-}  // namespace tarnwick::mailbox
+}  // namespace tarnwick::mailbox::stored

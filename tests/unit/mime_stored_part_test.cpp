@@ -1,7 +1,7 @@
 // MIME part tree: splitting, searching, body decoding, and
 // hostile structure. Messages are copied into exactly-sized heap buffers so
 // that AddressSanitizer catches any read past the end.
-#include "mime/MimePart.h"
+#include "mime/stored/Part.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 #include "tests/unit/TestFiles.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::stored {
 namespace {
 
 using namespace std::string_literals;
@@ -20,8 +20,8 @@ using namespace std::string_literals;
 class Message {
 public:
     explicit Message(const std::string& bytes)
-        : bytes_(bytes), root_(std::make_unique<MimePart>(bytes_.begin(), bytes_.end())) {}
-    const MimePart& Root() const { return *root_; }
+        : bytes_(bytes), root_(std::make_unique<Part>(bytes_.begin(), bytes_.end())) {}
+    const Part& Root() const { return *root_; }
     const char* Begin() const { return bytes_.begin(); }
     const char* End() const { return bytes_.end(); }
     // Offset of a pointer into the message (-1 for null).
@@ -29,20 +29,20 @@ public:
 
 private:
     test::ExactBytes bytes_;
-    std::unique_ptr<MimePart> root_;
+    std::unique_ptr<Part> root_;
 };
 
-std::string Body(const MimePart& part) {
+std::string Body(const Part& part) {
     if (part.bodyBegin == nullptr) return {};
     return std::string(part.bodyBegin, part.bodyEnd);
 }
 
-std::string Field(const MimePart& part, const char* name) {
+std::string Field(const Part& part, const char* name) {
     char out[kValueBytes];
     return GetField(part, name, out) ? std::string(out) : std::string("<none>");
 }
 
-std::string Decoded(const MimePart& part) {
+std::string Decoded(const Part& part) {
     DecodedBody d = DecodeBody(part);
     EXPECT_EQ(d.bytes.size(), part.bodyBegin == nullptr ? 0u : part.BodySize());
     EXPECT_LE(d.count, d.bytes.size());
@@ -121,7 +121,7 @@ const std::string kNested =
 // ---------------------------------------------------------------------------
 // Splitting
 
-TEST(MimeTreeSplit, MessageWithoutBoundaryIsOneLeafWithTheRestAsBody) {
+TEST(StoredPartSplit, MessageWithoutBoundaryIsOneLeafWithTheRestAsBody) {
     Message m(kSimple);
     EXPECT_TRUE(m.Root().children.empty());
     EXPECT_EQ(Body(m.Root()), "line1\r\nline2\r\n");
@@ -129,9 +129,9 @@ TEST(MimeTreeSplit, MessageWithoutBoundaryIsOneLeafWithTheRestAsBody) {
     EXPECT_EQ(Field(m.Root(), "From"), "alice");
 }
 
-TEST(MimeTreeSplit, PreambleTwoPartsClosingDelimiterAndEpilogue) {
+TEST(StoredPartSplit, PreambleTwoPartsClosingDelimiterAndEpilogue) {
     Message m(kTwoParts);
-    const MimePart& root = m.Root();
+    const Part& root = m.Root();
     EXPECT_EQ(root.bodyBegin, nullptr);
     EXPECT_EQ(root.bodyEnd, nullptr);
     ASSERT_EQ(root.children.size(), 2u);
@@ -146,7 +146,7 @@ TEST(MimeTreeSplit, PreambleTwoPartsClosingDelimiterAndEpilogue) {
     EXPECT_EQ(Decoded(root), "");
 }
 
-TEST(MimeTreeSplit, FirstDelimiterWithATrailingBlankIsNoDelimiter) {
+TEST(StoredPartSplit, FirstDelimiterWithATrailingBlankIsNoDelimiter) {
     Message m(
         "Content-Type: multipart/mixed; boundary=XYZ\r\n\r\n"
         "--XYZ \r\n\r\none\r\n--XYZ\t\r\n\r\ntwo\r\n--XYZ--\r\n");
@@ -157,13 +157,13 @@ TEST(MimeTreeSplit, FirstDelimiterWithATrailingBlankIsNoDelimiter) {
     EXPECT_TRUE(d.bytes.empty());
 }
 
-TEST(MimeTreeSplit, MissingFirstDelimiterGivesNoChildren) {
+TEST(StoredPartSplit, MissingFirstDelimiterGivesNoChildren) {
     Message m("Content-Type: multipart/mixed; boundary=b\r\n\r\nno delimiter here\r\n--c\r\n");
     EXPECT_TRUE(m.Root().children.empty());
     EXPECT_EQ(m.Root().bodyBegin, nullptr);
 }
 
-TEST(MimeTreeSplit, LaterDelimitersMatchByPrefix) {
+TEST(StoredPartSplit, LaterDelimitersMatchByPrefix) {
     Message m(
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--b\r\n\r\none\r\n"
@@ -174,7 +174,7 @@ TEST(MimeTreeSplit, LaterDelimitersMatchByPrefix) {
     EXPECT_EQ(Body(*m.Root().children[1]), "two");
 }
 
-TEST(MimeTreeSplit, ALineInABodyThatBeginsWithTheDelimiterEndsThePart) {
+TEST(StoredPartSplit, ALineInABodyThatBeginsWithTheDelimiterEndsThePart) {
     Message m(
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--b\r\n\r\nfirst\r\n--bogus line in the body\r\nsecond\r\n"
@@ -186,7 +186,7 @@ TEST(MimeTreeSplit, ALineInABodyThatBeginsWithTheDelimiterEndsThePart) {
     EXPECT_EQ(Body(*m.Root().children[1]), "");
 }
 
-TEST(MimeTreeSplit, PreambleIsMatchedByWholeLineEquality) {
+TEST(StoredPartSplit, PreambleIsMatchedByWholeLineEquality) {
     Message m(
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--bx\r\n--b\r\n\r\npart\r\n--b--\r\n");
@@ -194,7 +194,7 @@ TEST(MimeTreeSplit, PreambleIsMatchedByWholeLineEquality) {
     EXPECT_EQ(Body(*m.Root().children[0]), "part");
 }
 
-TEST(MimeTreeSplit, ReadingContinuesAfterTheClosingDelimiter) {
+TEST(StoredPartSplit, ReadingContinuesAfterTheClosingDelimiter) {
     Message m(
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--b\r\n\r\none\r\n--b--\r\n"
@@ -210,7 +210,7 @@ TEST(MimeTreeSplit, ReadingContinuesAfterTheClosingDelimiter) {
     EXPECT_EQ(closed.Root().children.size(), 1u);
 }
 
-TEST(MimeTreeSplit, DelimiterLineWithLeadingWhiteSpaceCountsAndTheChildEndsBeforeIt) {
+TEST(StoredPartSplit, DelimiterLineWithLeadingWhiteSpaceCountsAndTheChildEndsBeforeIt) {
     const std::string text =
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "  --b\r\n\r\none\r\n \t--b--\r\n";
@@ -220,7 +220,7 @@ TEST(MimeTreeSplit, DelimiterLineWithLeadingWhiteSpaceCountsAndTheChildEndsBefor
     EXPECT_EQ(m.Offset(m.Root().children[0]->bodyEnd), static_cast<long>(text.find("\r\n \t--b--")));
 }
 
-TEST(MimeTreeSplit, ClosingDelimiterWithoutLineFeedAtTheEndClosesTheLastChild) {
+TEST(StoredPartSplit, ClosingDelimiterWithoutLineFeedAtTheEndClosesTheLastChild) {
     Message m(
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--b\r\n\r\none\r\n--b\r\nContent-Disposition: attachment; filename=t\r\n\r\ntwo\r\n--b--");
@@ -230,7 +230,7 @@ TEST(MimeTreeSplit, ClosingDelimiterWithoutLineFeedAtTheEndClosesTheLastChild) {
     EXPECT_EQ(Field(*m.Root().children[1], "filename"), "t");
 }
 
-TEST(MimeTreeSplit, ContentTypeIsNotConsultedOnlyTheBoundaryField) {
+TEST(StoredPartSplit, ContentTypeIsNotConsultedOnlyTheBoundaryField) {
     Message m("Content-Type: text/plain; boundary=q\r\n\r\n--q\r\n\r\nx\r\n--q--\r\n");
     ASSERT_EQ(m.Root().children.size(), 1u);
     Message n("Content-Type: application/x-anything;\r\n boundary=q\r\n\r\n--q\r\n\r\nx\r\n--q--\r\n");
@@ -240,7 +240,7 @@ TEST(MimeTreeSplit, ContentTypeIsNotConsultedOnlyTheBoundaryField) {
     EXPECT_EQ(Body(o.Root()), "--q\r\n\r\nx\r\n--q--\r\n");
 }
 
-TEST(MimeTreeSplit, OnlyTheContentTypeFieldGivesTheBoundary) {
+TEST(StoredPartSplit, OnlyTheContentTypeFieldGivesTheBoundary) {
     // Two parts under the boundary "real"; the header before them varies.
     const std::string parts = "--real\r\nContent-Type: text/plain\r\n\r\nhello\r\n--real\r\n"
                               "Content-Disposition: attachment; filename=\"a.txt\"\r\n\r\nfile\r\n--real--\r\n";
@@ -270,14 +270,14 @@ TEST(MimeTreeSplit, OnlyTheContentTypeFieldGivesTheBoundary) {
     }
 }
 
-TEST(MimeTreeSplit, EmptyBoundaryMakesEveryLineStartingWithTwoDashesADelimiter) {
+TEST(StoredPartSplit, EmptyBoundaryMakesEveryLineStartingWithTwoDashesADelimiter) {
     Message m("Content-Type: multipart/mixed; boundary=\"\"\r\n\r\n--\r\n\r\na\r\n-- x\r\n\r\nb\r\n--\r\n");
     ASSERT_EQ(m.Root().children.size(), 2u);
     EXPECT_EQ(Body(*m.Root().children[0]), "a");
     EXPECT_EQ(Body(*m.Root().children[1]), "b");
 }
 
-TEST(MimeTreeSplit, LongBoundaryWorksUpToTheLineLimit) {
+TEST(StoredPartSplit, LongBoundaryWorksUpToTheLineLimit) {
     const std::string boundary(245, 'k');   // "boundary=" + 245 bytes fill a 254-byte line
     Message m("Content-Type: multipart/mixed;\r\n boundary=" + boundary + "\r\n\r\n--" + boundary + "\r\n\r\nz\r\n--" +
               boundary + "--\r\n");
@@ -286,7 +286,7 @@ TEST(MimeTreeSplit, LongBoundaryWorksUpToTheLineLimit) {
     EXPECT_EQ(Body(*m.Root().children[0]), "z");
 }
 
-TEST(MimeTreeSplit, HeaderBlockThatReachesTheEndGivesAnEmptyBody) {
+TEST(StoredPartSplit, HeaderBlockThatReachesTheEndGivesAnEmptyBody) {
     for (const std::string& text : {"Subject: x\r\n"s, "Subject: x"s, ""s, "\r\n"s, "no line feed"s}) {
         Message m(text);
         EXPECT_TRUE(m.Root().children.empty());
@@ -298,11 +298,11 @@ TEST(MimeTreeSplit, HeaderBlockThatReachesTheEndGivesAnEmptyBody) {
     EXPECT_EQ(m.Root().bodyBegin, m.End());
 }
 
-TEST(MimeTreeSplit, NestedMultipartBecomesAChildWithItsOwnChildren) {
+TEST(StoredPartSplit, NestedMultipartBecomesAChildWithItsOwnChildren) {
     Message m(kNested);
-    const MimePart& root = m.Root();
+    const Part& root = m.Root();
     ASSERT_EQ(root.children.size(), 5u);
-    const MimePart& alternative = *root.children[0];
+    const Part& alternative = *root.children[0];
     EXPECT_EQ(Field(alternative, "Content-Type"), "multipart/alternative");
     EXPECT_EQ(Field(alternative, "boundary"), "inner");
     ASSERT_EQ(alternative.children.size(), 2u);
@@ -313,34 +313,34 @@ TEST(MimeTreeSplit, NestedMultipartBecomesAChildWithItsOwnChildren) {
 // ---------------------------------------------------------------------------
 // Searching
 
-TEST(MimeTreeFind, TextPlainIsTheNestedPartBeforeALaterAttachment) {
+TEST(StoredPartFind, TextPlainIsTheNestedPartBeforeALaterAttachment) {
     Message m(kNested);
     bool passed = false;
-    const MimePart* text = FindPart(m.Root(), passed, nullptr, "Content-Type", "text/plain");
+    const Part* text = FindPart(m.Root(), passed, nullptr, "Content-Type", "text/plain");
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text, m.Root().children[0]->children[0].get());
     EXPECT_EQ(Decoded(*text), "\xd6\xd0\xce\xc4 softbreak");
 }
 
-TEST(MimeTreeFind, AttachmentsInPreOrderThenNull) {
+TEST(StoredPartFind, AttachmentsInPreOrderThenNull) {
     Message m(kNested);
     bool passed = false;
-    const MimePart* first = FindAttachment(m.Root(), passed, nullptr);
+    const Part* first = FindPart(m.Root(), passed, nullptr, "Content-Disposition", "attachment");
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(Field(*first, "filename"), "notes.txt");
     passed = false;
-    const MimePart* second = FindAttachment(m.Root(), passed, first);
+    const Part* second = FindPart(m.Root(), passed, first, "Content-Disposition", "attachment");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(Field(*second, "filename"), "p.png");
     passed = false;
-    EXPECT_EQ(FindAttachment(m.Root(), passed, second), nullptr);   // "inline" and "Attachment" are none
+    EXPECT_EQ(FindPart(m.Root(), passed, second, "Content-Disposition", "attachment"), nullptr);   // "inline" and "Attachment" are none
 }
 
-TEST(MimeTreeFind, RootTakesPartAndAfterSkipsUpToAndIncludingIt) {
+TEST(StoredPartFind, RootTakesPartAndAfterSkipsUpToAndIncludingIt) {
     Message m(
         "Content-Type: multipart/mixed; boundary=b\r\nSubject: s\r\n\r\n"
         "--b\r\nSubject: s\r\n\r\none\r\n--b\r\nSubject: t\r\n\r\ntwo\r\n--b\r\nSubject: s\r\n\r\n3\r\n--b--\r\n");
-    const MimePart& root = m.Root();
+    const Part& root = m.Root();
     bool passed = false;
     EXPECT_EQ(FindPart(root, passed, nullptr, "Subject", "s"), &root);
     EXPECT_TRUE(passed);
@@ -358,7 +358,7 @@ TEST(MimeTreeFind, RootTakesPartAndAfterSkipsUpToAndIncludingIt) {
     EXPECT_EQ(FindPart(root, passed, nullptr, "X-Priority", ""), nullptr);  // field must exist
 }
 
-TEST(MimeTreeFind, AttachmentValueIsTheTextBeforeTheFirstSemicolon) {
+TEST(StoredPartFind, AttachmentValueIsTheTextBeforeTheFirstSemicolon) {
     Message m(
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--b\r\nContent-Disposition: attachment\r\n\r\n1\r\n"
@@ -366,10 +366,10 @@ TEST(MimeTreeFind, AttachmentValueIsTheTextBeforeTheFirstSemicolon) {
         "--b\r\nContent-Disposition: ATTACHMENT; filename=y\r\n\r\n3\r\n"
         "--b\r\nContent-Disposition: attachment;filename=z\r\n\r\n4\r\n"
         "--b--\r\n");
-    std::vector<const MimePart*> found;
+    std::vector<const Part*> found;
     bool passed = false;
-    for (const MimePart* p = FindAttachment(m.Root(), passed, nullptr); p != nullptr;
-         passed = false, p = FindAttachment(m.Root(), passed, p))
+    for (const Part* p = FindPart(m.Root(), passed, nullptr, "Content-Disposition", "attachment"); p != nullptr;
+         passed = false, p = FindPart(m.Root(), passed, p, "Content-Disposition", "attachment"))
         found.push_back(p);
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0], m.Root().children[0].get());
@@ -387,7 +387,7 @@ struct BodyCase {
     std::string decoded;
 };
 
-TEST(MimeTreeDecode, ByTransferEncoding) {
+TEST(StoredPartDecode, ByTransferEncoding) {
     const std::vector<BodyCase> cases = {
         {"no encoding: copied exactly", "", "text\r\n", "text\r\n"},
         {"7bit is copied", "Content-Transfer-Encoding: 7bit\r\n", "ab\r\n", "ab\r\n"},
@@ -416,7 +416,7 @@ TEST(MimeTreeDecode, ByTransferEncoding) {
     }
 }
 
-TEST(MimeTreeDecode, EqualsZeroZeroIsTheByteInAttachmentsAndALineFeedInText) {
+TEST(StoredPartDecode, EqualsZeroZeroIsTheByteInAttachmentsAndALineFeedInText) {
     const struct {
         const char* name;
         std::string body;
@@ -438,7 +438,7 @@ TEST(MimeTreeDecode, EqualsZeroZeroIsTheByteInAttachmentsAndALineFeedInText) {
     }
 }
 
-TEST(MimeTreeDecode, BufferIsAlwaysTheBodySizeZeroFilledAfterTheCount) {
+TEST(StoredPartDecode, BufferIsAlwaysTheBodySizeZeroFilledAfterTheCount) {
     Message m("Content-Transfer-Encoding: base64\r\n\r\nZm9vYmFy\r\n");
     DecodedBody d = DecodeBody(m.Root());
     ASSERT_EQ(d.bytes.size(), 10u);
@@ -446,19 +446,19 @@ TEST(MimeTreeDecode, BufferIsAlwaysTheBodySizeZeroFilledAfterTheCount) {
     EXPECT_EQ(std::string(d.bytes.data(), d.bytes.size()), "foobar\0\0\0\0"s);
 }
 
-TEST(MimeTreeDecode, ChildBodiesAreExactlyTheirBytesWhateverTheEncoding) {
+TEST(StoredPartDecode, ChildBodiesAreExactlyTheirBytesWhateverTheEncoding) {
     Message m(kNested);
     bool passed = false;
-    const MimePart* notes = FindAttachment(m.Root(), passed, nullptr);
+    const Part* notes = FindPart(m.Root(), passed, nullptr, "Content-Disposition", "attachment");
     ASSERT_NE(notes, nullptr);
     EXPECT_EQ(Decoded(*notes), "attached text");
     passed = false;
-    const MimePart* png = FindAttachment(m.Root(), passed, notes);
+    const Part* png = FindPart(m.Root(), passed, notes, "Content-Disposition", "attachment");
     ASSERT_NE(png, nullptr);
     EXPECT_EQ(Decoded(*png), "\x89PNG");
 }
 
-TEST(MimeTreeDecode, TheLineBreakBeforeADelimiterIsNeverData) {
+TEST(StoredPartDecode, TheLineBreakBeforeADelimiterIsNeverData) {
     struct Case {
         const char* name;
         std::string encoding, body, lineEnd, decoded;
@@ -507,7 +507,7 @@ std::vector<std::pair<const char*, const char*>> ChildRangesLineByLine(const cha
     return ranges;
 }
 
-TEST(MimeTreeSplit, DelimiterSearchAgreesWithReadingEveryLine) {
+TEST(StoredPartSplit, DelimiterSearchAgreesWithReadingEveryLine) {
     // Lines that are, nearly are, or hide a delimiter; random line ends.
     const std::vector<std::string> pieces = {
         "--b", "--b--", "--bx", " --b", "\t\r --b", "x--b", "-", "--", "-b", "", "Zm9vYmFy", "a\0--b",
@@ -531,7 +531,7 @@ TEST(MimeTreeSplit, DelimiterSearchAgreesWithReadingEveryLine) {
         const auto expected = ChildRangesLineByLine(body, m.End());
         ASSERT_EQ(m.Root().children.size(), expected.size()) << ::testing::PrintToString(text);
         for (std::size_t i = 0; i < expected.size(); ++i) {
-            const MimePart alone(expected[i].first, expected[i].second);
+            const Part alone(expected[i].first, expected[i].second);
             EXPECT_EQ(m.Root().children[i]->bodyBegin, alone.bodyBegin) << ::testing::PrintToString(text);
             EXPECT_EQ(m.Root().children[i]->bodyEnd, alone.bodyEnd) << ::testing::PrintToString(text);
         }
@@ -553,9 +553,9 @@ std::string Nested(int levels) {
     return open + "Subject: bottom\r\n\r\nleaf\r\n" + close;
 }
 
-TEST(MimeTreeHostile, NestingIsCappedAndDeeperBoundariesAreNotSplit) {
+TEST(StoredPartHostile, NestingIsCappedAndDeeperBoundariesAreNotSplit) {
     Message m(Nested(1000));
-    const MimePart* part = &m.Root();
+    const Part* part = &m.Root();
     int depth = 0;
     while (!part->children.empty()) {
         ASSERT_EQ(part->children.size(), 1u) << depth;
@@ -574,15 +574,15 @@ TEST(MimeTreeHostile, NestingIsCappedAndDeeperBoundariesAreNotSplit) {
     EXPECT_EQ(FindPart(m.Root(), passed, nullptr, "Subject", "bottom"), nullptr);   // not parsed that deep
 }
 
-TEST(MimeTreeHostile, NestingBelowTheCapIsSplitCompletely) {
+TEST(StoredPartHostile, NestingBelowTheCapIsSplitCompletely) {
     Message m(Nested(10));
     bool passed = false;
-    const MimePart* bottom = FindPart(m.Root(), passed, nullptr, "Subject", "bottom");
+    const Part* bottom = FindPart(m.Root(), passed, nullptr, "Subject", "bottom");
     ASSERT_NE(bottom, nullptr);
     EXPECT_EQ(Body(*bottom), "leaf\r\n");   // the line break before the delimiter line belongs to it
 }
 
-TEST(MimeTreeHostile, ThousandsOfHeaderLinesBeforeTheBoundaryStillSplit) {
+TEST(StoredPartHostile, ThousandsOfHeaderLinesBeforeTheBoundaryStillSplit) {
     std::string text = "Subject: many\r\n";
     for (int i = 0; i < 5000; ++i) text += "To: a@b\r\n";
     text += "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
@@ -595,19 +595,19 @@ TEST(MimeTreeHostile, ThousandsOfHeaderLinesBeforeTheBoundaryStillSplit) {
     EXPECT_EQ(Body(*m.Root().children[0]), "X");
 }
 
-TEST(MimeTreeHostile, ManyDelimiterLinesMakeManyEmptyChildren) {
+TEST(StoredPartHostile, ManyDelimiterLinesMakeManyEmptyChildren) {
     std::string text = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n";
     for (int i = 0; i < 20000; ++i) text += "--b\r\n";
     Message m(text);
     EXPECT_EQ(m.Root().children.size(), 20000u);
 }
 
-TEST(MimeTreeHostile, TruncatedMessagesOfEveryLengthStayInsideTheirBytes) {
+TEST(StoredPartHostile, TruncatedMessagesOfEveryLengthStayInsideTheirBytes) {
     for (std::size_t n = 0; n <= kNested.size(); ++n) {
         Message m(kNested.substr(0, n));
-        std::vector<const MimePart*> stack = {&m.Root()};
+        std::vector<const Part*> stack = {&m.Root()};
         while (!stack.empty()) {
-            const MimePart* p = stack.back();
+            const Part* p = stack.back();
             stack.pop_back();
             if (p->bodyBegin != nullptr) {
                 ASSERT_GE(p->bodyBegin, m.Begin());
@@ -620,7 +620,7 @@ TEST(MimeTreeHostile, TruncatedMessagesOfEveryLengthStayInsideTheirBytes) {
     }
 }
 
-TEST(MimeTreeHostile, LineFeedFreeAndHeaderOnlyInputs) {
+TEST(StoredPartHostile, LineFeedFreeAndHeaderOnlyInputs) {
     Message a(std::string(10000, 'x'));
     EXPECT_TRUE(a.Root().fields.empty());
     EXPECT_EQ(Body(a.Root()), "");
@@ -632,4 +632,4 @@ TEST(MimeTreeHostile, LineFeedFreeAndHeaderOnlyInputs) {
 }
 
 }  // namespace
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::stored

@@ -1,7 +1,7 @@
-// Today's part tree (mime::MessagePart) and what Tarnwick.MailReader reads
-// from it (mailbox::unicode). Every message is held in an exactly sized heap
+// Today's part tree (mime::current::Part) and what Tarnwick.MailReader reads
+// from it (mailbox::current). Every message is held in an exactly sized heap
 // block, so that AddressSanitizer reports any read outside it.
-#include "mailbox/UnicodeMessageReader.h"
+#include "mailbox/current/Reading.h"
 
 #include <gtest/gtest.h>
 
@@ -11,25 +11,25 @@
 #include <utility>
 #include <vector>
 
-#include "mailbox/MessageReader.h"
-#include "mime/MimePart.h"
+#include "mailbox/stored/Reading.h"
+#include "mime/stored/Part.h"
 #include "tests/unit/TestFiles.h"
 #include "text/Charsets.h"
 
-namespace tarnwick::mailbox::unicode {
+namespace tarnwick::mailbox::current {
 namespace {
 
 struct Message {
     explicit Message(const std::string& text) : bytes(text), root(bytes.begin(), bytes.end()) {}
     test::ExactBytes bytes;
-    mime::MessagePart root;
+    mime::current::Part root;
 };
 
 // What a download sends: the decoded bytes, in a block of exactly the capacity.
-std::string Decoded(const mime::MessagePart& part) {
-    const std::size_t capacity = mime::DecodedCapacity(part);
+std::string Decoded(const mime::current::Part& part) {
+    const std::size_t capacity = DecodedCapacity(part);
     std::unique_ptr<char[]> out(new char[capacity + (capacity == 0)]);
-    const std::size_t count = mime::DecodeBodyInto(part, out.get());
+    const std::size_t count = DecodeBodyInto(part, out.get());
     EXPECT_LE(count, capacity);
     return std::string(out.get(), count);
 }
@@ -77,14 +77,14 @@ const std::string kMixed =
     "nameless\r\n"
     "--b--\r\n";
 
-TEST(UnicodeReaderTree, SplitsByWholeDelimiterLines) {
+TEST(CurrentReadingTree, SplitsByWholeDelimiterLines) {
     const Message m(kMixed);
     ASSERT_EQ(m.root.children.size(), 7u);
     EXPECT_EQ(m.root.children[0]->children.size(), 2u);
     EXPECT_EQ(Decoded(*m.root.children[2]), "not an attachment");
 }
 
-TEST(UnicodeReaderSummary, KeepsFourSlots) {
+TEST(CurrentReadingSummary, KeepsFourSlots) {
     struct Row {
         std::string message;
         std::array<std::u16string, 4> values;
@@ -103,7 +103,7 @@ TEST(UnicodeReaderSummary, KeepsFourSlots) {
     }
 }
 
-TEST(UnicodeReaderBody, ConvertsFromThePartsCharset) {
+TEST(CurrentReadingBody, ConvertsFromThePartsCharset) {
     struct Row {
         std::string message;
         std::u16string expected;
@@ -133,7 +133,7 @@ std::string TextMessage(const std::string& charset, const std::string& encoding,
            lineEnd + lineEnd + body;
 }
 
-TEST(UnicodeReaderBody, QuotedPrintableIsReadByRfc2045) {
+TEST(CurrentReadingBody, QuotedPrintableIsReadByRfc2045) {
     struct Row {
         const char* name;
         std::string message;
@@ -150,7 +150,7 @@ TEST(UnicodeReaderBody, QuotedPrintableIsReadByRfc2045) {
     for (const Row& row : rows) EXPECT_EQ(BodyText(Message(row.message).root), row.expected) << row.name;
 }
 
-TEST(UnicodeReaderBody, Utf16IsConvertedBeforeItIsCutAtU0000) {
+TEST(CurrentReadingBody, Utf16IsConvertedBeforeItIsCutAtU0000) {
     struct Row {
         const char* name;
         std::string message;
@@ -169,7 +169,7 @@ TEST(UnicodeReaderBody, Utf16IsConvertedBeforeItIsCutAtU0000) {
 
     const test::ExactBytes spam(
         test::ReadFile(std::string(TARNWICK_CORPUS_DIR) + "/mail/spamassassin/t/data/spam/utf16.eml"));
-    const mime::MessagePart root(spam.begin(), spam.end());
+    const mime::current::Part root(spam.begin(), spam.end());
     const std::u16string text = BodyText(root);
     EXPECT_EQ(text.substr(0, 27), u"\r\nDear potencial partner,\r\n");
     EXPECT_GT(text.size(), 300u);
@@ -178,7 +178,7 @@ TEST(UnicodeReaderBody, Utf16IsConvertedBeforeItIsCutAtU0000) {
 
 // Without a text/plain part the body is the text of the first HTML part,
 // read in its charset; HtmlBody is that part's markup.
-TEST(UnicodeReaderBody, HtmlWithoutPlainTextGivesItsText) {
+TEST(CurrentReadingBody, HtmlWithoutPlainTextGivesItsText) {
     struct Row {
         const char* name;
         std::string message;
@@ -230,14 +230,14 @@ TEST(UnicodeReaderBody, HtmlWithoutPlainTextGivesItsText) {
 }
 
 // A part of a multipart/digest that gives no type is a message, not text.
-TEST(UnicodeReaderBody, DigestPartsWithoutTypeAreMessages) {
+TEST(CurrentReadingBody, DigestPartsWithoutTypeAreMessages) {
     const Message m(
         "Content-Type: multipart/digest; boundary=d\r\n\r\n--d\r\n\r\nSubject: inner\r\n\r\ninner text\r\n--d\r\n"
         "Content-Type: text/plain\r\n\r\nthe text\r\n--d--\r\n");
     EXPECT_EQ(BodyText(m.root), u"the text");
 }
 
-TEST(UnicodeReaderInline, FindsAPartByItsContentId) {
+TEST(CurrentReadingInline, FindsAPartByItsContentId) {
     const Message m(
         "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\n"
         "Content-Type: text/html\r\n\r\n<img src=\"cid:one@x\">\r\n--b\r\n"
@@ -246,11 +246,11 @@ TEST(UnicodeReaderInline, FindsAPartByItsContentId) {
         "Content-Type: image/gif\r\nContent-ID: <three@x> (logo)\r\n\r\nGIF\r\n--b--\r\n");
     struct Row {
         std::u16string contentId;
-        const mime::MessagePart* part;
+        const mime::current::Part* part;
     };
-    const mime::MessagePart* one = m.root.children[1].get();
-    const mime::MessagePart* two = m.root.children[2].get();
-    const mime::MessagePart* three = m.root.children[3].get();
+    const mime::current::Part* one = m.root.children[1].get();
+    const mime::current::Part* two = m.root.children[2].get();
+    const mime::current::Part* three = m.root.children[3].get();
     const std::vector<Row> rows = {
         {u"one@x", one}, {u"<one@x>", one}, {u"two", two}, {u"<two>", two}, {u"three@x", three},
         {u"ONE@X", nullptr}, {u"<one@x", nullptr}, {u"one", nullptr}, {u"", nullptr}, {u"<>", nullptr},
@@ -259,7 +259,7 @@ TEST(UnicodeReaderInline, FindsAPartByItsContentId) {
         EXPECT_EQ(FindPartByContentId(m.root, row.contentId), row.part) << text::ToUtf8(row.contentId);
 }
 
-TEST(UnicodeReaderAttachments, QuotedPrintableIsReadByRfc2045) {
+TEST(CurrentReadingAttachments, QuotedPrintableIsReadByRfc2045) {
     struct Row {
         const char* name;
         std::string stored;
@@ -277,13 +277,13 @@ TEST(UnicodeReaderAttachments, QuotedPrintableIsReadByRfc2045) {
                         "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: quoted-printable\r\n"
                         "Content-Disposition: attachment; filename=\"q.bin\"\r\n\r\n" +
                         row.stored + "\r\n--b--\r\n");
-        const mime::MessagePart* part = FindAttachmentByName(m.root, u"q.bin");
+        const mime::current::Part* part = FindAttachmentByName(m.root, u"q.bin");
         ASSERT_NE(part, nullptr) << row.name;
         EXPECT_EQ(Decoded(*part), row.sent) << row.name;
     }
 }
 
-TEST(UnicodeReaderAttachments, ListsNamedAttachmentsAndFindsThem) {
+TEST(CurrentReadingAttachments, ListsNamedAttachmentsAndFindsThem) {
     const Message m(kMixed);
     EXPECT_EQ(AttachmentList(m.root), u"Report.PDF||한.txt||Été.doc||p.png||");
     struct Row {
@@ -303,7 +303,7 @@ TEST(UnicodeReaderAttachments, ListsNamedAttachmentsAndFindsThem) {
         {u"", nullptr, nullptr},
     };
     for (const Row& row : rows) {
-        const mime::MessagePart* part = FindAttachmentByName(m.root, row.name);
+        const mime::current::Part* part = FindAttachmentByName(m.root, row.name);
         ASSERT_EQ(part != nullptr, row.bytes != nullptr) << text::ToUtf8(row.name);
         if (part == nullptr) continue;
         EXPECT_EQ(Decoded(*part), row.bytes) << text::ToUtf8(row.name);
@@ -311,7 +311,7 @@ TEST(UnicodeReaderAttachments, ListsNamedAttachmentsAndFindsThem) {
     }
 }
 
-TEST(UnicodeReaderAttachments, DownloadEqualsMailsDecoding) {
+TEST(CurrentReadingAttachments, DownloadEqualsMailsDecoding) {
     const Message m(
         "Content-Type: multipart/mixed; boundary=\"XYZ\"\r\n\r\n"
         "--XYZ\r\n"
@@ -323,26 +323,26 @@ TEST(UnicodeReaderAttachments, DownloadEqualsMailsDecoding) {
         "Content-Disposition: attachment; filename=\"b.txt\"\r\n\r\n"
         "a=3Db=\r\nc\r\n"
         "--XYZ--\r\n");
-    const mime::MimePart mailRoot(m.bytes.begin(), m.bytes.end());
+    const mime::stored::Part mailRoot(m.bytes.begin(), m.bytes.end());
     for (const auto& [name, expected] : {std::pair<const char*, const char*>{"a.bin", "fooba"}, {"b.txt", "a=bc"}}) {
-        const mime::MessagePart* part = FindAttachmentByName(m.root, text::FromUtf8(name));
-        const mime::MimePart* mailPart = mailbox::FindAttachmentByName(mailRoot, name);
+        const mime::current::Part* part = FindAttachmentByName(m.root, text::FromUtf8(name));
+        const mime::stored::Part* mailPart = mailbox::stored::FindAttachmentByName(mailRoot, name);
         ASSERT_TRUE(part != nullptr && mailPart != nullptr) << name;
-        const mime::DecodedBody mail = mime::DecodeBody(*mailPart);
+        const mime::stored::DecodedBody mail = mime::stored::DecodeBody(*mailPart);
         EXPECT_EQ(Decoded(*part), std::string(mail.bytes.data(), mail.count)) << name;
         EXPECT_EQ(Decoded(*part), expected) << name;
     }
 }
 
-TEST(UnicodeReaderHostile, CutsEndlessFieldsAndDeepNesting) {
+TEST(CurrentReadingHostile, CutsEndlessFieldsAndDeepNesting) {
     const std::string endless(5 << 20, 'x');
     std::string folded = "x", unfolded = "x";
     for (int i = 0; i < 100000; ++i) folded += "\r\n yy", unfolded += " yy";
     for (const auto& [subject, expected] : {std::pair{endless, endless}, {folded, unfolded}}) {
         const Message m("Subject: " + subject + "\r\n\r\nbody");
         const std::string& value = m.root.FindField("Subject")->value;
-        EXPECT_LE(value.size(), mime::kMaxFieldBytes);
-        EXPECT_GE(value.size(), mime::kMaxFieldBytes - 1);   // the blank after the colon may count
+        EXPECT_LE(value.size(), mime::current::kMaxFieldBytes);
+        EXPECT_GE(value.size(), mime::current::kMaxFieldBytes - 1);   // the blank after the colon may count
         EXPECT_EQ(value, expected.substr(0, value.size()));
         EXPECT_EQ(BodyText(m.root), u"body");
     }
@@ -354,17 +354,17 @@ TEST(UnicodeReaderHostile, CutsEndlessFieldsAndDeepNesting) {
                  "--\r\n";
     }
     const Message m(nested);
-    const mime::MessagePart* part = &m.root;
+    const mime::current::Part* part = &m.root;
     int depth = 0;
     for (; !part->children.empty(); ++depth) part = part->children[0].get();
-    EXPECT_EQ(depth, mime::kMaxNestingDepth);
+    EXPECT_EQ(depth, mime::stored::kMaxNestingDepth);
     EXPECT_NE(part->bodyBegin, nullptr);
     EXPECT_EQ(AttachmentList(m.root), u"");
 }
 
 // Every prefix of a message, each in its own exact block: the reads stay in
 // it, and a cut message never lists more than the whole one.
-TEST(UnicodeReaderHostile, EveryPrefixStaysInItsRange) {
+TEST(CurrentReadingHostile, EveryPrefixStaysInItsRange) {
     for (std::size_t size = 0; size <= kMixed.size(); ++size) {
         const Message m(kMixed.substr(0, size));
         SummaryLine(m.root);
@@ -376,4 +376,4 @@ TEST(UnicodeReaderHostile, EveryPrefixStaysInItsRange) {
 }
 
 }  // namespace
-}  // namespace tarnwick::mailbox::unicode
+}  // namespace tarnwick::mailbox::current

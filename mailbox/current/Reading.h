@@ -1,6 +1,6 @@
 // What Tarnwick.MailReader returns for one stored message: the summary
 // fields, the plain-text body and the attachments, read by today's header
-// rules (mime/MessagePart.h) and converted from their declared charsets to
+// rules (mime/current/Part.h) and converted from their declared charsets to
 // UTF-16, so characters outside the system code page survive.
 #pragma once
 
@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "mime/MessagePart.h"
+#include "mailbox/Summary.h"
+#include "mime/current/Part.h"
 
-namespace tarnwick::mailbox::unicode {
+namespace tarnwick::mailbox::current {
 
 // From, To, Subject and Date of the message's own header, decoded, in that
 // order; an empty string for a missing field, so the slots never shift.
-std::array<std::u16string, 4> SummaryValues(const mime::MessagePart& root);
+std::array<std::u16string, kSummaryFieldCount> SummaryValues(const mime::current::Part& root);
 // GetTitleInfo's result: every value of SummaryValues followed by "||||".
-std::u16string SummaryLine(const mime::MessagePart& root);
+std::u16string SummaryLine(const mime::current::Part& root);
 
 // The readable text of the message: the first text/plain part that is not
 // an attachment, in depth-first order, decoded and converted from its charset
@@ -26,17 +27,17 @@ std::u16string SummaryLine(const mime::MessagePart& root);
 // a part, the first text/html part that is not an attachment, as HtmlBody
 // reads it, through mime::HtmlToText; without either, the root read as a
 // text part (a split root gives nothing; a text/html root gives its text).
-std::u16string BodyText(const mime::MessagePart& root);
+std::u16string BodyText(const mime::current::Part& root);
 
 // The markup of the first text/html part that is not an attachment, in
 // depth-first order: decoded as BodyText decodes, converted from the part's
 // charset, else the one a <meta> of the HTML declares
 // (mime::HtmlDeclaredCharset), else the system code page, up to its first
 // U+0000. Empty when the message has no such part.
-std::u16string HtmlBody(const mime::MessagePart& root);
+std::u16string HtmlBody(const mime::current::Part& root);
 
 struct Attachment {
-    const mime::MessagePart* part;
+    const mime::current::Part* part;
     std::u16string name;
 };
 
@@ -45,23 +46,23 @@ struct Attachment {
 // The name is the disposition's filename (RFC 2231 or 2047 decoded), else
 // Content-Type's name. A part without a name is not listed: it cannot be
 // fetched by name.
-std::vector<Attachment> Attachments(const mime::MessagePart& root);
+std::vector<Attachment> Attachments(const mime::current::Part& root);
 
 // GetAllFileName's result: every attachment's name followed by "||".
-std::u16string AttachmentList(const mime::MessagePart& root);
+std::u16string AttachmentList(const mime::current::Part& root);
 
 // The first attachment whose name equals name, ASCII letters compared without
 // regard to case; null when none.
-const mime::MessagePart* FindAttachmentByName(const mime::MessagePart& root, std::u16string_view name);
+const mime::current::Part* FindAttachmentByName(const mime::current::Part& root, std::u16string_view name);
 
 // The first part with a body whose Content-ID is <contentId>, in depth-first
 // order (a cid: URL of the HTML names it); the angle brackets of contentId
 // may be left out. IDs are compared exactly; null when none matches.
-const mime::MessagePart* FindPartByContentId(const mime::MessagePart& root, std::u16string_view contentId);
+const mime::current::Part* FindPartByContentId(const mime::current::Part& root, std::u16string_view contentId);
 
 // The media type sent with an attachment: its Content-Type's type/subtype,
 // or "application/octet-stream" when the part has none (or one without a
 // subtype).
-std::string AttachmentContentType(const mime::MessagePart& part);
+std::string AttachmentContentType(const mime::current::Part& part);
 
-}  // namespace tarnwick::mailbox::unicode
+}  // namespace tarnwick::mailbox::current

@@ -1,8 +1,8 @@
 // MIME header fields and parameters: ReadLine, the known-name
-// table, HeaderField construction, DecodeEncodedWord, ParseHeaderBlock and
+// table, Field construction, DecodeEncodedWord, ParseHeaderBlock and
 // GetField. Message bytes are copied into exactly-sized heap buffers so that
 // AddressSanitizer catches any read past the end.
-#include "mime/HeaderField.h"
+#include "mime/stored/Header.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "mime/MimePart.h"
+#include "mime/stored/Part.h"
 
 #include "tests/unit/TestFiles.h"
 
-namespace tarnwick::mime {
+namespace tarnwick::mime::stored {
 namespace {
 
 using namespace std::string_literals;
@@ -39,7 +39,7 @@ std::vector<std::string> Lines(const std::string& bytes) {
 
 using FieldList = std::vector<std::pair<std::string, std::string>>;
 
-FieldList Fields(const MimePart& part) {
+FieldList Fields(const Part& part) {
     FieldList list;
     for (const auto& f : part.fields) list.emplace_back(f->Name(), f->Value());
     return list;
@@ -49,7 +49,7 @@ FieldList Fields(const MimePart& part) {
 // cursor stopped (-1 for null).
 FieldList ParseBlock(const std::string& bytes, long* stop = nullptr) {
     ExactBytes b(bytes);
-    MimePart part(b.end(), b.end());   // an empty part to hold the fields
+    Part part(b.end(), b.end());   // an empty part to hold the fields
     const char* cursor = b.begin();
     ParseHeaderBlock(part, cursor, b.end());
     if (stop != nullptr) *stop = cursor == nullptr ? -1 : static_cast<long>(cursor - b.begin());
@@ -67,19 +67,19 @@ std::string Stored(const std::string& value) {
 // ---------------------------------------------------------------------------
 // ReadLine
 
-TEST(MimeHeaderReadLine, DeliversLinesWithoutTheirLineEnds) {
+TEST(StoredHeaderReadLine, DeliversLinesWithoutTheirLineEnds) {
     EXPECT_EQ(Lines("From: a\r\nTo: b\r\n\r\nbody\r\n"), (std::vector<std::string>{"From: a", "To: b", "", "body"}));
     EXPECT_EQ(Lines("a\nb\n\nc\n"), (std::vector<std::string>{"a", "b", "", "c"}));
 }
 
-TEST(MimeHeaderReadLine, SkipsLeadingWhiteSpaceAndCutsAtTheFirstCarriageReturn) {
+TEST(StoredHeaderReadLine, SkipsLeadingWhiteSpaceAndCutsAtTheFirstCarriageReturn) {
     EXPECT_EQ(Lines(" \t\r  abc \r\n"), (std::vector<std::string>{"abc "}));   // trailing blank kept
     EXPECT_EQ(Lines("ab\rcd\r\n"), (std::vector<std::string>{"ab"}));
     EXPECT_EQ(Lines(" \t \r\n"), (std::vector<std::string>{""}));
     EXPECT_EQ(Lines("\n\nx\n"), (std::vector<std::string>{"", "", "x"}));
 }
 
-TEST(MimeHeaderReadLine, TextAfterTheLastLineFeedIsTheFinalLine) {
+TEST(StoredHeaderReadLine, TextAfterTheLastLineFeedIsTheFinalLine) {
     EXPECT_EQ(Lines("a\r\nb"), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(Lines("a\r\n--B--"), (std::vector<std::string>{"a", "--B--"}));
     EXPECT_EQ(Lines("no line feed at all"), (std::vector<std::string>{"no line feed at all"}));
@@ -88,7 +88,7 @@ TEST(MimeHeaderReadLine, TextAfterTheLastLineFeedIsTheFinalLine) {
     EXPECT_EQ(Lines("\r"), (std::vector<std::string>{""}));
 }
 
-TEST(MimeHeaderReadLine, MovesTheCursorPastTheLineFeedAndNullsItWhenUsedUp) {
+TEST(StoredHeaderReadLine, MovesTheCursorPastTheLineFeedAndNullsItWhenUsedUp) {
     ExactBytes b("ab\r\ncd");
     const char* cursor = b.begin();
     char line[kLineBytes];
@@ -109,7 +109,7 @@ TEST(MimeHeaderReadLine, MovesTheCursorPastTheLineFeedAndNullsItWhenUsedUp) {
     EXPECT_EQ(line[0], '\0');   // zero-filled before the search
 }
 
-TEST(MimeHeaderReadLine, LongLinesAreCutTo254BytesWithoutCarriageReturnCut) {
+TEST(StoredHeaderReadLine, LongLinesAreCutTo254BytesWithoutCarriageReturnCut) {
     // 253 bytes and CR LF: n = 254, cut at the CR.
     EXPECT_EQ(Lines(std::string(253, 'a') + "\r\n"), (std::vector<std::string>{std::string(253, 'a')}));
     // 254 bytes and CR LF: n = 255 > 254, the first 254 bytes (the CR is byte 255).
@@ -126,15 +126,15 @@ TEST(MimeHeaderReadLine, LongLinesAreCutTo254BytesWithoutCarriageReturnCut) {
     EXPECT_EQ(line[254], '\0');
 }
 
-TEST(MimeHeaderReadLine, LeadingWhiteSpaceDoesNotCountTowardsTheLimit) {
+TEST(StoredHeaderReadLine, LeadingWhiteSpaceDoesNotCountTowardsTheLimit) {
     EXPECT_EQ(Lines(std::string(40, ' ') + std::string(254, 'c') + "\n"),
               (std::vector<std::string>{std::string(254, 'c')}));
 }
 
 // ---------------------------------------------------------------------------
-// Known names and HeaderField construction
+// Known names and Field construction
 
-TEST(MimeHeaderKnownNames, SeventeenNamesInTableOrderInZeroPaddedSlots) {
+TEST(StoredHeaderKnownNames, SeventeenNamesInTableOrderInZeroPaddedSlots) {
     const std::vector<std::string> expected = {
         "Content-Disposition", "Message-ID", "From", "To", "Subject", "Date",
         "MIME-Version", "Content-Type", "X-Priority", "X-MSMail-Priority", "X-Mailer",
@@ -146,26 +146,26 @@ TEST(MimeHeaderKnownNames, SeventeenNamesInTableOrderInZeroPaddedSlots) {
     }
 }
 
-TEST(MimeHeaderField, OnlyKnownNamesSpelledExactlyAreStored) {
+TEST(StoredHeaderField, OnlyKnownNamesSpelledExactlyAreStored) {
     for (const auto& slot : KnownFieldNames) {
-        auto field = HeaderField::Create(slot, "v");
+        auto field = Field::Create(slot, "v");
         ASSERT_NE(field, nullptr) << slot;
         EXPECT_STREQ(field->Name(), slot);
         EXPECT_STREQ(field->Value(), "v");
     }
     for (const char* name : {"content-type", "CONTENT-TYPE", "Subject ", " Subject", "Cc", "", "Boundary",
                              "X-Mailer:", "Content-Type\t"}) {
-        EXPECT_EQ(HeaderField::Create(name, "v"), nullptr) << name;
+        EXPECT_EQ(Field::Create(name, "v"), nullptr) << name;
     }
 }
 
-TEST(MimeHeaderField, StoresTheDecodedValueByItsLength) {
-    auto field = HeaderField::Create("Subject", "=?gb2312?B?1tDOxA==?=");
+TEST(StoredHeaderField, StoresTheDecodedValueByItsLength) {
+    auto field = Field::Create("Subject", "=?gb2312?B?1tDOxA==?=");
     ASSERT_NE(field, nullptr);
     EXPECT_STREQ(field->Value(), "\xd6\xd0\xce\xc4");
     EXPECT_EQ(field->ValueSize(), 4u);
     // No fixed buffers: a field costs less than one 255-byte value.
-    EXPECT_LT(sizeof(HeaderField), kValueBytes);
+    EXPECT_LT(sizeof(Field), kValueBytes);
 }
 
 // ---------------------------------------------------------------------------
@@ -177,7 +177,7 @@ struct WordCase {
     std::string stored;
 };
 
-TEST(MimeHeaderEncodedWord, Table) {
+TEST(StoredHeaderEncodedWord, Table) {
     const std::vector<WordCase> cases = {
         {"no encoded word", "Hello world", "Hello world"},
         {"empty", "", ""},
@@ -216,7 +216,7 @@ TEST(MimeHeaderEncodedWord, Table) {
     for (const auto& c : cases) EXPECT_EQ(Stored(c.value), c.stored) << c.name;
 }
 
-TEST(MimeHeaderEncodedWord, StoredValueIsCutAt254Bytes) {
+TEST(StoredHeaderEncodedWord, StoredValueIsCutAt254Bytes) {
     // The B tail is taken from the first "?=" of the whole value, which here
     // lies in the prefix: prefix + decoded + tail would exceed 254 bytes.
     const std::string value = "a?=" + std::string(230, 'b') + "=?c?B?QUJD?=";
@@ -230,7 +230,7 @@ TEST(MimeHeaderEncodedWord, StoredValueIsCutAt254Bytes) {
     EXPECT_EQ(Stored(std::string(400, 'v')), std::string(254, 'v'));
 }
 
-TEST(MimeHeaderEncodedWord, QEscapeAtTheEndOfTheValueReadsNothingBeyond) {
+TEST(StoredHeaderEncodedWord, QEscapeAtTheEndOfTheValueReadsNothingBeyond) {
     // The value ends right after "=4"; "%2x" reading is bounded by the value.
     EXPECT_EQ(Stored("=?x?Q?ab=4"), "=?x?Q?ab=4");   // no closing: unchanged
     EXPECT_EQ(Stored("=?x?Q?=4?="), "\x04");           // '=' consumes "4?", then '=' alone: zero
@@ -239,7 +239,7 @@ TEST(MimeHeaderEncodedWord, QEscapeAtTheEndOfTheValueReadsNothingBeyond) {
 // ---------------------------------------------------------------------------
 // ParseHeaderBlock
 
-TEST(MimeHeaderParse, StoresKnownHeadersInLineOrderAndStopsAfterTheEmptyLine) {
+TEST(StoredHeaderParse, StoresKnownHeadersInLineOrderAndStopsAfterTheEmptyLine) {
     long stop = 0;
     const std::string block =
         "From: alice\r\nTo: bob\r\nSubject: Hi\r\nDate: Mon, 1 Jan 2001 10:00:00 +0800\r\n"
@@ -251,13 +251,13 @@ TEST(MimeHeaderParse, StoresKnownHeadersInLineOrderAndStopsAfterTheEmptyLine) {
     EXPECT_EQ(stop, static_cast<long>(block.find("body")));
 }
 
-TEST(MimeHeaderParse, WhiteSpaceOnlyLineEndsTheBlock) {
+TEST(StoredHeaderParse, WhiteSpaceOnlyLineEndsTheBlock) {
     long stop = 0;
     EXPECT_EQ(ParseBlock("Subject: a\r\n \t \r\nTo: b\r\n\r\n", &stop), (FieldList{{"Subject", "a"}}));
     EXPECT_EQ(stop, 17);
 }
 
-TEST(MimeHeaderParse, BlockThatRunsToTheEndLeavesTheCursorNull) {
+TEST(StoredHeaderParse, BlockThatRunsToTheEndLeavesTheCursorNull) {
     long stop = 0;
     EXPECT_EQ(ParseBlock("Subject: a\r\nTo: b\r\n", &stop), (FieldList{{"Subject", "a"}, {"To", "b"}}));
     EXPECT_EQ(stop, -1);
@@ -273,7 +273,7 @@ struct BlockCase {
     FieldList fields;
 };
 
-TEST(MimeHeaderParse, SegmentParameterAndQuotingRules) {
+TEST(StoredHeaderParse, SegmentParameterAndQuotingRules) {
     const std::vector<BlockCase> cases = {
         {"other letter case is not stored", "content-type: text/plain\r\nFROM: x\r\n\r\n", {}},
         {"colon without a space and no '='", "From:x\r\n\r\n", {}},
@@ -326,7 +326,7 @@ TEST(MimeHeaderParse, SegmentParameterAndQuotingRules) {
     for (const auto& c : cases) EXPECT_EQ(ParseBlock(c.block), c.fields) << c.name;
 }
 
-TEST(MimeHeaderParse, BoundaryComesOnlyFromTheContentTypeField) {
+TEST(StoredHeaderParse, BoundaryComesOnlyFromTheContentTypeField) {
     const std::vector<BlockCase> cases = {
         {"Content-Type's own line", "Content-Type: multipart/mixed; boundary=b\r\n\r\n",
          {{"Content-Type", "multipart/mixed"}, {"boundary", "b"}}},
@@ -357,11 +357,11 @@ TEST(MimeHeaderParse, BoundaryComesOnlyFromTheContentTypeField) {
     for (const auto& c : cases) EXPECT_EQ(ParseBlock(c.block), c.fields) << c.name;
 }
 
-TEST(MimeHeaderParse, FoldedSubjectKeepsTheFirstLineOnly) {
+TEST(StoredHeaderParse, FoldedSubjectKeepsTheFirstLineOnly) {
     EXPECT_EQ(ParseBlock("Subject: =?x?B?Zm9v?=\r\n =?x?B?YmFy?=\r\n\r\n"), (FieldList{{"Subject", "foo"}}));
 }
 
-TEST(MimeHeaderParse, HeaderLineOf300BytesIsCutSoThatTheLineHolds254) {
+TEST(StoredHeaderParse, HeaderLineOf300BytesIsCutSoThatTheLineHolds254) {
     const std::string block = "Subject: " + std::string(291, 'x') + "\r\n\r\n";
     EXPECT_EQ(ParseBlock(block), (FieldList{{"Subject", std::string(254 - 9, 'x')}}));
     // A line of exactly 254 bytes is kept whole.
@@ -369,7 +369,7 @@ TEST(MimeHeaderParse, HeaderLineOf300BytesIsCutSoThatTheLineHolds254) {
     EXPECT_EQ(ParseBlock(exact), (FieldList{{"Subject", std::string(245, 'y')}}));
 }
 
-TEST(MimeHeaderParse, KeepsTheFirstThousandFieldsThenOnlyNamesNotYetStored) {
+TEST(StoredHeaderParse, KeepsTheFirstThousandFieldsThenOnlyNamesNotYetStored) {
     std::string block;
     for (int i = 0; i < 3000; ++i) block += "To: a" + std::to_string(i) + "\r\n";
     block += "Subject: late\r\nTo: later\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\nSubject: again\r\n\r\n";
@@ -381,7 +381,7 @@ TEST(MimeHeaderParse, KeepsTheFirstThousandFieldsThenOnlyNamesNotYetStored) {
               (FieldList{{"Subject", "late"}, {"Content-Type", "multipart/mixed"}, {"boundary", "b"}}));
 }
 
-TEST(MimeHeaderParse, OneLineYieldsAtMostTwoFieldsHeaderFirst) {
+TEST(StoredHeaderParse, OneLineYieldsAtMostTwoFieldsHeaderFirst) {
     EXPECT_EQ(ParseBlock("Content-Type: text/plain; name=a; filename=b\r\n\r\n"),
               (FieldList{{"Content-Type", "text/plain"}, {"name", "a; filename=b"}}));
 }
@@ -389,9 +389,9 @@ TEST(MimeHeaderParse, OneLineYieldsAtMostTwoFieldsHeaderFirst) {
 // ---------------------------------------------------------------------------
 // GetField
 
-TEST(MimeHeaderGetField, FirstMatchWinsAndTheWhole255ByteBufferIsCopied) {
+TEST(StoredHeaderGetField, FirstMatchWinsAndTheWhole255ByteBufferIsCopied) {
     ExactBytes b("Subject: one\r\nSubject: two\r\n\r\n");
-    MimePart part(b.begin(), b.end());
+    Part part(b.begin(), b.end());
     char out[kValueBytes];
     std::memset(out, 'X', sizeof out);
     ASSERT_TRUE(GetField(part, "Subject", out));
@@ -399,9 +399,9 @@ TEST(MimeHeaderGetField, FirstMatchWinsAndTheWhole255ByteBufferIsCopied) {
     for (std::size_t i = 3; i < kValueBytes; ++i) ASSERT_EQ(out[i], '\0') << i;
 }
 
-TEST(MimeHeaderGetField, MissingFieldLeavesTheBufferUnchanged) {
+TEST(StoredHeaderGetField, MissingFieldLeavesTheBufferUnchanged) {
     ExactBytes b("Subject: one\r\n\r\n");
-    MimePart part(b.begin(), b.end());
+    Part part(b.begin(), b.end());
     char out[kValueBytes];
     std::memset(out, 'X', sizeof out);
     EXPECT_FALSE(GetField(part, "From", out));
@@ -409,19 +409,19 @@ TEST(MimeHeaderGetField, MissingFieldLeavesTheBufferUnchanged) {
     for (char c : out) ASSERT_EQ(c, 'X');
 }
 
-TEST(MimeHeaderGetField, ParameterOnAnEarlierLineIsFoundFirst) {
+TEST(StoredHeaderGetField, ParameterOnAnEarlierLineIsFoundFirst) {
     ExactBytes b("Content-Type: image/png; name=first\r\nX-Other: y; name=second\r\n\r\n");
-    MimePart part(b.begin(), b.end());
+    Part part(b.begin(), b.end());
     char out[kValueBytes];
     ASSERT_TRUE(GetField(part, "name", out));
     EXPECT_STREQ(out, "first");
 }
 
-TEST(MimeHeaderGetField, SearchesOnlyThePartsOwnList) {
+TEST(StoredHeaderGetField, SearchesOnlyThePartsOwnList) {
     ExactBytes b(
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--b\r\nSubject: inner\r\n\r\ntext\r\n--b--\r\n");
-    MimePart root(b.begin(), b.end());
+    Part root(b.begin(), b.end());
     ASSERT_EQ(root.children.size(), 1u);
     char out[kValueBytes];
     EXPECT_FALSE(GetField(root, "Subject", out));
@@ -430,4 +430,4 @@ TEST(MimeHeaderGetField, SearchesOnlyThePartsOwnList) {
 }
 
 }  // namespace
-}  // namespace tarnwick::mime
+}  // namespace tarnwick::mime::stored
