@@ -598,6 +598,20 @@ TransferEncoding TransferEncodingOf(std::string_view fieldValue) {
     return TransferEncoding::Identity;
 }
 
+std::size_t DecodeBodyRange(TransferEncoding encoding, const char* begin, const char* end, char* out,
+                            RangeDecoder decodeQuotedPrintable) {
+    switch (encoding) {
+    case TransferEncoding::Base64:
+        return Base64DecodeRange(begin, end, out);
+    case TransferEncoding::QuotedPrintable:
+        return decodeQuotedPrintable(begin, end, out);
+    case TransferEncoding::Identity:
+        break;
+    }
+    std::memcpy(out, begin, static_cast<std::size_t>(end - begin));
+    return static_cast<std::size_t>(end - begin);
+}
+
 unsigned ReadHex2(const char* p, const char* end) {
     while (p < end && IsScanfSpace(*p)) ++p;
     unsigned value = 0;

@@ -143,6 +143,14 @@ enum class TransferEncoding { Identity, Base64, QuotedPrintable };
 // Identity.
 TransferEncoding TransferEncodingOf(std::string_view fieldValue);
 
+// A body [begin, end) decoded by its encoding into out (end - begin bytes at
+// most): base64 through Base64DecodeRange, quoted-printable through the
+// reading's own decodeQuotedPrintable, anything else copied; returns the
+// count.
+using RangeDecoder = std::size_t (*)(const char* begin, const char* end, char* out);
+std::size_t DecodeBodyRange(TransferEncoding encoding, const char* begin, const char* end, char* out,
+                            RangeDecoder decodeQuotedPrintable);
+
 // The "%2x" reading rule shared by quoted-printable and RFC 2047 Q decoding:
 // skips white space (space, \t, \n, \v, \f, \r) starting at p, then reads at
 // most two hexadecimal digits of either case, never touching end or beyond.

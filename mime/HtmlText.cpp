@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "mime/HtmlEntities.h"
+#include "text/NarrowText.h"
 
 namespace tarnwick::mime {
 namespace {
@@ -95,13 +96,6 @@ bool IsNameRefChar(char16_t c) {
            c != u';';
 }
 
-int HexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
-
 void AppendDecoded(std::u16string_view text, std::u16string& out) {
     const std::size_t n = text.size();
     std::size_t p = 0;
@@ -117,7 +111,7 @@ void AppendDecoded(std::u16string_view text, std::u16string& out) {
             const std::size_t digits = d;
             char32_t number = 0;   // saturates past U+10FFFF: every larger number reads alike
             for (; d < n; ++d) {
-                const int value = hex ? HexValue(text[d]) : (IsAsciiDigit(text[d]) ? text[d] - u'0' : -1);
+                const int value = hex ? text::HexDigitValue(text[d]) : (IsAsciiDigit(text[d]) ? text[d] - u'0' : -1);
                 if (value < 0) break;
                 number = std::min<char32_t>(number * (hex ? 16 : 10) + value, 0x110000);
             }

@@ -72,8 +72,10 @@ std::string TrimBlanks(std::string_view text);
 // Upper-case hexadecimal digits, as escapes are written.
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// The value of a hexadecimal digit (either case); -1 for any other byte.
-constexpr int HexDigitValue(char c) {
+// The value of a hexadecimal digit (either case), a byte or a UTF-16 unit;
+// -1 for anything else.
+template <class Char>
+constexpr int HexDigitValue(Char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;

@@ -1,7 +1,6 @@
 // The part tree of today's mail. See Part.h.
 #include "mime/current/Part.h"
 
-#include <cstring>
 #include <new>
 
 #include "mime/Codecs.h"
@@ -59,18 +58,7 @@ TransferEncoding BodyEncoding(const Part& part) {
 
 std::size_t DecodeBodyInto(const Part& part, char* out) {
     if (DecodedCapacity(part) == 0) return 0;
-    const char* const begin = part.bodyBegin;
-    const char* const end = part.bodyEnd;
-    switch (BodyEncoding(part)) {
-    case TransferEncoding::Base64:
-        return Base64DecodeRange(begin, end, out);
-    case TransferEncoding::QuotedPrintable:
-        return QuotedPrintableDecodeRfc2045(begin, end, out);
-    case TransferEncoding::Identity:
-        break;
-    }
-    std::memcpy(out, begin, DecodedCapacity(part));
-    return DecodedCapacity(part);
+    return DecodeBodyRange(BodyEncoding(part), part.bodyBegin, part.bodyEnd, out, QuotedPrintableDecodeRfc2045);
 }
 
 }  // namespace tarnwick::mime::current

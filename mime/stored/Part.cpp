@@ -195,19 +195,8 @@ TransferEncoding BodyEncoding(const Part& part) {
 
 std::size_t DecodeBodyInto(const Part& part, char* out, DecodeFor use) {
     if (DecodedCapacity(part) == 0) return 0;
-    const char* const begin = part.bodyBegin;
-    const char* const end = part.bodyEnd;
-    switch (BodyEncoding(part)) {
-    case TransferEncoding::Base64:
-        return Base64DecodeRange(begin, end, out);
-    case TransferEncoding::QuotedPrintable:
-        return use == DecodeFor::Attachment ? QuotedPrintableDecodeAttachment(begin, end, out)
-                                            : QuotedPrintableDecodeRange(begin, end, out);
-    case TransferEncoding::Identity:
-        break;
-    }
-    std::memcpy(out, begin, part.BodySize());
-    return part.BodySize();
+    return DecodeBodyRange(BodyEncoding(part), part.bodyBegin, part.bodyEnd, out,
+                           use == DecodeFor::Attachment ? QuotedPrintableDecodeAttachment : QuotedPrintableDecodeRange);
 }
 
 DecodedBody DecodeBody(const Part& part, DecodeFor use) {
