@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "host/site/UrlText.h"
+#include "text/NarrowText.h"
 
 namespace tarnwick::host {
 namespace {
@@ -18,7 +19,7 @@ constexpr size_t kUtf8BomBytes = 3;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+using text::LowerAscii;
 
 std::string LowerAscii(std::string text) {
     for (char& c : text) c = LowerAscii(c);
@@ -33,21 +34,8 @@ bool StartsWithWord(const std::string& text, size_t pos, const char* word) {
 }
 
 // Site paths name files on a file system that ignores case, so "A.inc" and
-// "a.inc" are one file. The second byte of a double-byte character is not a
-// letter and is compared exactly.
-bool SameSitePath(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const unsigned char lead = static_cast<unsigned char>(a[i]);
-        if (lead >= 0x81 && lead <= 0xFE && i + 1 < a.size()) {
-            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
-            ++i;
-        } else if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
+// "a.inc" are one file; a double-byte character is compared as it is.
+bool SameSitePath(const std::string& a, const std::string& b) { return text::EqualIgnoringCaseByCharacter(a, b); }
 
 int CountLines(const std::string& text, size_t begin, size_t end) {
     int count = 0;
