@@ -199,18 +199,7 @@ inline void CheckMailWriter(const std::uint8_t* data, std::size_t size) {
     if (posted) FUZZ_CHECK(tempPath.size() > store.Temp().size() && tempPath.rfind(store.Temp(), 0) == 0);
     else FUZZ_CHECK(tempPath == store.Temp());
 
-    // Nothing left behind, nothing made beside the store.
-    FUZZ_CHECK(Names(store.Temp()).empty());
-    FUZZ_CHECK(Names(store.Root()) == std::vector<std::string>{"box"});
-    std::vector<std::string> boxNames = Names(store.Box());
-    std::sort(boxNames.begin(), boxNames.end());
-    FUZZ_CHECK((boxNames == std::vector<std::string>{"mail", "tmp"}));
-    std::vector<std::string> userNames = Names(store.Mail());
-    std::sort(userNames.begin(), userNames.end());
-    FUZZ_CHECK((userNames == std::vector<std::string>{"ann", "bob"}));
-    const std::string rootName = fs::path(store.Root()).filename().string();
-    for (const std::string& name : Names(fs::path(store.Root()).parent_path().string()))
-        FUZZ_CHECK(name == rootName || name.rfind(rootName, 0) != 0);
+    send_mail::CheckNothingBesideTheStore(store);
 
     // What was attached: every upload with a name and bytes, in form order.
     std::vector<Upload> attached;
