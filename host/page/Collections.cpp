@@ -205,7 +205,7 @@ HRESULT ValuesView::put_Item(VARIANT key, VARIANT value) {
     std::wstring name;
     HRESULT hr = VariantText(key, name);
     if (FAILED(hr)) return hr;
-    return values_.Set(name, value);
+    return values_.Set(name, value, writer_);
 }
 
 HRESULT ValuesView::get_Key(VARIANT index, VARIANT* result) {
@@ -231,12 +231,12 @@ HRESULT ValuesView::Remove(VARIANT key) {
     std::wstring name;
     HRESULT hr = VariantText(key, name);
     if (FAILED(hr)) return hr;
-    values_.Remove(name);
+    values_.Remove(name, writer_);
     return S_OK;
 }
 
 HRESULT ValuesView::RemoveAll() {
-    values_.Clear();
+    values_.Clear(writer_);
     return S_OK;
 }
 

@@ -52,8 +52,12 @@ private:
 // Session.Contents and Application.Contents.
 class ValuesView final : public ScriptObject<IVariantDictionary, &IID_IVariantDictionary> {
 public:
-    // `owner` keeps the dictionary alive as long as this view.
-    ValuesView(VariantDictionary& values, IUnknown* owner) : values_(values), owner_(owner) { owner_->AddRef(); }
+    // `owner` keeps the dictionary alive as long as this view; `writer` is
+    // the page its writes are made for.
+    ValuesView(VariantDictionary& values, IUnknown* owner, PageKey writer)
+        : values_(values), owner_(owner), writer_(writer) {
+        owner_->AddRef();
+    }
 
     HRESULT STDMETHODCALLTYPE get_Item(VARIANT key, VARIANT* result) override;
     HRESULT STDMETHODCALLTYPE put_Item(VARIANT key, VARIANT value) override;
@@ -72,6 +76,7 @@ protected:
 private:
     VariantDictionary& values_;
     IUnknown* owner_;
+    PageKey writer_;
 };
 
 // Reads a value by a key that may be a name or a 1-based number.

@@ -59,6 +59,8 @@ struct PageState {
     std::vector<frame::ComPtr<IDispatch>> startedObjects;
     IUnknown* context = nullptr;   // the scripting context, while the page runs
 
+    bool Running() const { return context != nullptr; }
+
     OutgoingCookie& CookieOut(const std::string& name) {
         for (auto& c : cookiesOut)
             if (c.name == name) return c;

@@ -28,6 +28,11 @@ const Member kApplicationMembers[] = {{L"Value", DISPID_VALUE},
                                       {L"Contents", kContents, Access::Object},
                                       {L"StaticObjects", kStaticObjects, Access::Object}};
 
+// Lock or UnLock through the Application object of a page that has ended.
+constexpr HRESULT kLockAfterPage = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0E02);
+constexpr const wchar_t* kLockAfterPageMessage =
+    L"Application.Lock: this Application object belongs to a page that has ended.";
+
 // A session lives at most a day between requests.
 constexpr long kMaxSessionMinutes = 24 * 60;
 
@@ -35,21 +40,21 @@ std::wstring Text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::w
 
 // Obj("name") reads and Obj("name") = value stores: shared by Session and
 // Application.
-HRESULT ValueCall(VariantDictionary& values, const Invocation& call) {
+HRESULT ValueCall(VariantDictionary& values, PageKey writer, const Invocation& call) {
     if (call.args.Count() != 1) return DISP_E_BADPARAMCOUNT;
     if (call.put) {
         std::wstring name;
         HRESULT hr = call.args.String(0, name);
-        if (SUCCEEDED(hr)) hr = values.Set(name, *call.value);
+        if (SUCCEEDED(hr)) hr = values.Set(name, *call.value, writer);
         return hr == kApartmentObjectRefused ? call.Fail(hr, kApartmentObjectMessage) : hr;
     }
     return GetStoredValue(values, *call.args.Raw(0), call.result);
 }
 
 // Obj.Contents: the collection view of the values.
-HRESULT ContentsCall(VariantDictionary& values, IUnknown* owner, const Invocation& call) {
+HRESULT ContentsCall(VariantDictionary& values, IUnknown* owner, PageKey writer, const Invocation& call) {
     if (call.put || call.args.Count() != 0) return DISP_E_BADPARAMCOUNT;
-    frame::ComPtr<IVariantDictionary> view(new (std::nothrow) ValuesView(values, owner));
+    frame::ComPtr<IVariantDictionary> view(new (std::nothrow) ValuesView(values, owner, writer));
     if (!view) return E_OUTOFMEMORY;
     SetDispatch(call.result, view.Get());
     return S_OK;
@@ -60,7 +65,7 @@ HRESULT EmptyView(IVariantDictionary** out, IUnknown* owner) {
     // empty collection that stays empty.
     static VariantDictionary none;
     if (!out) return E_POINTER;
-    *out = new (std::nothrow) ValuesView(none, owner);
+    *out = new (std::nothrow) ValuesView(none, owner, nullptr);
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -126,7 +131,7 @@ HRESULT SessionObject::get_StaticObjects(IVariantDictionary** out) { return Empt
 
 HRESULT SessionObject::get_Contents(IVariantDictionary** out) {
     if (!out) return E_POINTER;
-    *out = new (std::nothrow) ValuesView(state_->session->values, this);
+    *out = new (std::nothrow) ValuesView(state_->session->values, this, nullptr);
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -137,9 +142,9 @@ HRESULT SessionObject::Call(const Invocation& call) {
     long number = 0;
     switch (call.id) {
     case DISPID_VALUE:
-        return ValueCall(state_->session->values, call);
+        return ValueCall(state_->session->values, nullptr, call);
     case kContents:
-        return ContentsCall(state_->session->values, this, call);
+        return ContentsCall(state_->session->values, this, nullptr, call);
     case kStaticObjects: {
         frame::ComPtr<IVariantDictionary> view;
         if (FAILED(hr = get_StaticObjects(view.Put()))) return hr;
@@ -186,15 +191,21 @@ HRESULT ApplicationObject::get_Value(BSTR name, VARIANT* value) {
     return state_->application->Get(Text(name), value);
 }
 
-HRESULT ApplicationObject::put_Value(BSTR name, VARIANT value) { return state_->application->Set(Text(name), value); }
+HRESULT ApplicationObject::put_Value(BSTR name, VARIANT value) {
+    return state_->application->Set(Text(name), value, state_.get());
+}
 
+// A page's lock ends with the page, so the Application object of a page
+// that has ended (kept in Session, say) cannot take it.
 HRESULT ApplicationObject::Lock() {
-    state_->application->Lock();
+    if (!state_->Running()) return kLockAfterPage;
+    state_->application->Lock(state_.get());
     return S_OK;
 }
 
 HRESULT ApplicationObject::UnLock() {
-    state_->application->Unlock();
+    if (!state_->Running()) return kLockAfterPage;
+    state_->application->Unlock(state_.get());
     return S_OK;
 }
 
@@ -202,7 +213,7 @@ HRESULT ApplicationObject::get_StaticObjects(IVariantDictionary** out) { return 
 
 HRESULT ApplicationObject::get_Contents(IVariantDictionary** out) {
     if (!out) return E_POINTER;
-    *out = new (std::nothrow) ValuesView(*state_->application, this);
+    *out = new (std::nothrow) ValuesView(*state_->application, this, state_.get());
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -211,9 +222,9 @@ const Member* ApplicationObject::Members(size_t& count) const { return TableOf(k
 HRESULT ApplicationObject::Call(const Invocation& call) {
     switch (call.id) {
     case DISPID_VALUE:
-        return ValueCall(*state_->application, call);
+        return ValueCall(*state_->application, state_.get(), call);
     case kContents:
-        return ContentsCall(*state_->application, this, call);
+        return ContentsCall(*state_->application, this, state_.get(), call);
     case kStaticObjects: {
         frame::ComPtr<IVariantDictionary> view;
         HRESULT hr = get_StaticObjects(view.Put());
@@ -222,9 +233,10 @@ HRESULT ApplicationObject::Call(const Invocation& call) {
         return S_OK;
     }
     case kLock:
-        return Lock();
-    case kUnLock:
-        return UnLock();
+    case kUnLock: {
+        HRESULT hr = call.id == kLock ? Lock() : UnLock();
+        return hr == kLockAfterPage ? call.Fail(hr, kLockAfterPageMessage) : hr;
+    }
     }
     return DISP_E_MEMBERNOTFOUND;
 }

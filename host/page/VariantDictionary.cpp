@@ -124,7 +124,7 @@ HRESULT VariantDictionary::Get(const std::wstring& key, VARIANT* result) const {
     return S_OK;
 }
 
-HRESULT VariantDictionary::Set(const std::wstring& key, const VARIANT& value) {
+HRESULT VariantDictionary::Set(const std::wstring& key, const VARIANT& value, PageKey writer) {
     Entry entry{key, VARIANT(), nullptr};
     VariantInit(&entry.value);
     HRESULT hr = VariantCopyInd(&entry.value, const_cast<VARIANT*>(&value));
@@ -152,7 +152,7 @@ HRESULT VariantDictionary::Set(const std::wstring& key, const VARIANT& value) {
     VariantInit(&old.value);
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        WaitForWriters(lock);
+        WaitForWriters(lock, writer);
         if (Entry* e = Find(key)) {
             std::swap(e->value, old.value);
             std::swap(e->object, old.object);
@@ -166,12 +166,12 @@ HRESULT VariantDictionary::Set(const std::wstring& key, const VARIANT& value) {
     return S_OK;
 }
 
-void VariantDictionary::Remove(const std::wstring& key) {
+void VariantDictionary::Remove(const std::wstring& key, PageKey writer) {
     Entry old{std::wstring(), VARIANT(), nullptr};
     VariantInit(&old.value);
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        WaitForWriters(lock);
+        WaitForWriters(lock, writer);
         for (auto it = entries_.begin(); it != entries_.end(); ++it) {
             if (EqualsNoCase(it->key, key)) {
                 old = std::move(*it);
@@ -183,11 +183,11 @@ void VariantDictionary::Remove(const std::wstring& key) {
     VariantClear(&old.value);
 }
 
-void VariantDictionary::Clear() {
+void VariantDictionary::Clear(PageKey writer) {
     std::vector<Entry> old;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        WaitForWriters(lock);
+        WaitForWriters(lock, writer);
         old.swap(entries_);
     }
     for (Entry& e : old) VariantClear(&e.value);
@@ -212,9 +212,8 @@ std::vector<std::wstring> VariantDictionary::Keys() const {
     return keys;
 }
 
-void VariantDictionary::WaitForWriters(std::unique_lock<std::mutex>& lock) {
-    const DWORD me = GetCurrentThreadId();
-    while (lockDepth_ > 0 && lockOwner_ != me) {
+void VariantDictionary::WaitForWriters(std::unique_lock<std::mutex>& lock, PageKey writer) {
+    while (lockDepth_ > 0 && lockOwner_ != writer) {
         lock.unlock();
         // Calls into this thread's apartment still get through meanwhile.
         DWORD index = 0;
@@ -224,27 +223,27 @@ void VariantDictionary::WaitForWriters(std::unique_lock<std::mutex>& lock) {
     }
 }
 
-void VariantDictionary::Lock() {
+void VariantDictionary::Lock(PageKey page) {
     std::unique_lock<std::mutex> lock(mutex_);
-    WaitForWriters(lock);
-    lockOwner_ = GetCurrentThreadId();
+    WaitForWriters(lock, page);
+    lockOwner_ = page;
     if (lockDepth_++ == 0) ResetEvent(unlocked_.get());
 }
 
-void VariantDictionary::Unlock() {
+void VariantDictionary::Unlock(PageKey page) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (lockDepth_ == 0 || lockOwner_ != GetCurrentThreadId()) return;
+    if (lockDepth_ == 0 || lockOwner_ != page) return;
     if (--lockDepth_ == 0) {
-        lockOwner_ = 0;
+        lockOwner_ = nullptr;
         SetEvent(unlocked_.get());
     }
 }
 
-void VariantDictionary::ReleaseLock() {
+void VariantDictionary::ReleaseLock(PageKey page) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (lockDepth_ == 0 || lockOwner_ != GetCurrentThreadId()) return;
+    if (lockDepth_ == 0 || lockOwner_ != page) return;
     lockDepth_ = 0;
-    lockOwner_ = 0;
+    lockOwner_ = nullptr;
     SetEvent(unlocked_.get());
 }
 

@@ -24,6 +24,11 @@ constexpr HRESULT kApartmentObjectRefused = MAKE_HRESULT(SEVERITY_ERROR, FACILIT
 constexpr const wchar_t* kApartmentObjectMessage =
     L"Disallowed object use: Cannot add object with apartment model behavior to the application intrinsic object.";
 
+// The page on whose behalf a call is made: Application.Lock belongs to a
+// page, not to a thread, since a page may reach Application through an
+// object of another page thread. Dictionaries never locked pass nullptr.
+using PageKey = const void*;
+
 class VariantDictionary {
 public:
     // Application's values take only objects that any thread may call.
@@ -34,21 +39,21 @@ public:
 
     // Copies the value into result; Empty when the key is unknown.
     HRESULT Get(const std::wstring& key, VARIANT* result) const;
-    // Waits while a page of another thread holds Lock.
-    HRESULT Set(const std::wstring& key, const VARIANT& value);
-    void Remove(const std::wstring& key);
-    void Clear();
+    // Writes wait while another page holds Lock.
+    HRESULT Set(const std::wstring& key, const VARIANT& value, PageKey writer = nullptr);
+    void Remove(const std::wstring& key, PageKey writer = nullptr);
+    void Clear(PageKey writer = nullptr);
     size_t Count() const;
     // 1-based, as scripts count; false past the end.
     bool KeyAt(size_t index, std::wstring& key) const;
     std::vector<std::wstring> Keys() const;
 
-    // Application.Lock and UnLock: the page that locks (its thread) is the
-    // only writer until it unlocks as often as it locked, or its page ends
-    // (ReleaseLock). Waiting pages keep serving calls to their apartment.
-    void Lock();
-    void Unlock();
-    void ReleaseLock();
+    // Application.Lock and UnLock: the page that locks is the only writer
+    // until it unlocks as often as it locked, or it ends (ReleaseLock).
+    // Waiting pages keep serving calls to their apartment.
+    void Lock(PageKey page);
+    void Unlock(PageKey page);
+    void ReleaseLock(PageKey page);
 
 private:
     struct Kept;   // an object in the Global Interface Table
@@ -59,13 +64,13 @@ private:
     };
     Entry* Find(const std::wstring& key);
     const Entry* Find(const std::wstring& key) const;
-    // With mutex_ held: waits until no other thread holds Lock.
-    void WaitForWriters(std::unique_lock<std::mutex>& lock);
+    // With mutex_ held: waits until no other page holds Lock.
+    void WaitForWriters(std::unique_lock<std::mutex>& lock, PageKey writer);
 
     const bool agileOnly_;
     mutable std::mutex mutex_;
     std::vector<Entry> entries_;
-    DWORD lockOwner_ = 0;   // thread id of the page holding Lock
+    PageKey lockOwner_ = nullptr;   // the page holding Lock
     int lockDepth_ = 0;
     OwnedHandle unlocked_;   // an event set while nobody holds Lock
 };

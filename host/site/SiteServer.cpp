@@ -215,7 +215,7 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
     EndPageObjects(*state);
     state->context = nullptr;
     // A page that locked Application and did not unlock it lets go now.
-    application_.ReleaseLock();
+    application_.ReleaseLock(state.get());
     // A session begins when a page first stores a value in it; the cookie
     // goes out then, and is cleared when a page abandons the session.
     SessionCookie sessionCookie = sessions_.Close(state->session, !sessionId.empty());
