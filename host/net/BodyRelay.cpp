@@ -52,6 +52,12 @@ constexpr unsigned long kHandOverMs = 300;
 constexpr unsigned long kBusyHandOverMs = 800;
 constexpr const wchar_t* kBusyHandOverVariable = L"TARNWICK_HOST_BUSY_HANDOVER_MS";
 constexpr DWORD kHandOverPollMs = 10;
+// A request on a kept connection that the Server API has not handed to the
+// host after this long was missed: the relay wakes the Server API.
+constexpr unsigned long kKeptHandOverMs = 100;
+// Idle connections to the Server API kept for the next requests: as many as
+// requests can be under way at once (one per client connection).
+constexpr size_t kMaxKeptApiConnections = static_cast<size_t>(kMaxConnections);
 // Tests set this to 1 to let a request target that is not a path through to
 // the Server API, which then never answers it: a hung exchange.
 constexpr const wchar_t* kPassAnyTargetVariable = L"TARNWICK_HOST_TEST_PASS_ANY_TARGET";
@@ -346,7 +352,7 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
     head += std::string(kBodyHeader) + ": " + token + "\r\n";
     head += std::string(kSecretHeader) + ": " + secret_ + "\r\n";
     if (probe) head += std::string(kProbeHeader) + ": 1\r\n";
-    head += "Content-Length: 0\r\nConnection: close\r\n\r\n";
+    head += "Content-Length: 0\r\n\r\n";
 
     std::string replyHead, replyBody;
     const Reply reply = Exchange(head, token, probe, !request.keepAlive, replyHead, replyBody);
@@ -413,9 +419,32 @@ bool BodyRelay::ReadBody(SOCKET client, unsigned long long length, bool expectCo
 
 BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string& token, bool probe, bool closing,
                                      std::string& replyHead, std::string& replyBody) {
-    // Through the Server API (a connection of its own each time) and back.
-    // One hand-over at a time: Wine's Server API leaves requests waiting
-    // when several arrive together. Once the host has the request (or after
+    // On a connection the Server API already took: it reads every connection
+    // it has whenever it wakes, so requests on those go in side by side and
+    // it takes no new connection, which it can leave unaccepted for good.
+    while (OwnedSocket inner = TakeKeptConnection()) {
+        bool reusable = false;
+        Reply reply = Reply::Closing;
+        if (SendAll(inner.get(), head.data(), head.size())) {
+            // Wine's HTTP service can miss the news of a request on a
+            // connection it has and sleep until something else happens on
+            // its sockets; then it reads them all. Wake it until it has it.
+            const ULONGLONG until = GetTickCount64() + apiAnswerMs_;
+            while (!HandedOver(inner.get(), token, kKeptHandOverMs) && GetTickCount64() < until) WakeApi();
+            reply = ReadResponse(inner.get(), token, closing, replyHead, replyBody, reusable);
+        }
+        if (!replyHead.empty() || reply == Reply::TimedOut || Reached(token)) {
+            if (reusable) KeepConnection(std::move(inner));
+            return reply;
+        }
+        // The connection had ended (the HTTP service started afresh, say)
+        // before the request reached the host: another one.
+        replyBody.clear();
+    }
+
+    // A new connection. One hand-over at a time: the Server API accepts one
+    // new connection each time it wakes, and leaves the others waiting when
+    // several arrive together. Once the host has the request (or after
     // kHandOverMs, when the Server API keeps it to itself and may never
     // answer) the next one goes in, and the pages run side by side.
     std::unique_lock<std::timed_mutex> one(apiMutex_, std::defer_lock);
@@ -429,27 +458,70 @@ BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string&
     }
     OwnedSocket inner{socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
     if (!inner) return Reply::Closing;
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(internalPort_);
+    const sockaddr_in address = ApiAddress();
     DWORD sendLimit = apiAnswerMs_;
     setsockopt(inner.get(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendLimit), sizeof sendLimit);
     if (!ConnectWithin(inner.get(), address, apiAnswerMs_) || !SendAll(inner.get(), head.data(), head.size()))
         return Reply::Closing;
     if (!probe) {
-        HandedOver(inner.get(), token);
+        std::unique_lock<std::mutex> lock(mutex_);
+        const unsigned long handOverMs = inHost_ > 0 ? busyHandOverMs_ : kHandOverMs;
+        lock.unlock();
+        HandedOver(inner.get(), token, handOverMs);
         one.unlock();
     }
-    return ReadResponse(inner.get(), token, closing, replyHead, replyBody);
+    bool reusable = false;
+    const Reply reply = ReadResponse(inner.get(), token, closing, replyHead, replyBody, reusable);
+    if (reusable) KeepConnection(std::move(inner));
+    return reply;
 }
 
-bool BodyRelay::HandedOver(SOCKET inner, const std::string& token) {
+OwnedSocket BodyRelay::TakeKeptConnection() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    while (!keptConnections_.empty()) {
+        OwnedSocket inner = std::move(keptConnections_.back());
+        keptConnections_.pop_back();
+        // Anything to read on an idle connection is its end (or garbage).
+        if (!WaitReadable(inner.get(), 0)) return inner;
+    }
+    return OwnedSocket();
+}
+
+void BodyRelay::KeepConnection(OwnedSocket inner) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (keptConnections_.size() < kMaxKeptApiConnections) keptConnections_.push_back(std::move(inner));
+}
+
+sockaddr_in BodyRelay::ApiAddress() const {
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(internalPort_);
+    return address;
+}
+
+void BodyRelay::WakeApi() {
+    // An idle connection that ends is news to the Server API; without one,
+    // a new connection is.
+    OwnedSocket knock = TakeKeptConnection();
+    if (knock) return;
+    knock.reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!knock) return;
+    const sockaddr_in address = ApiAddress();
+    ConnectWithin(knock.get(), address, kKeptHandOverMs);
+}
+
+bool BodyRelay::Reached(const std::string& token) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = kept_.find(token);
+    return found != kept_.end() && found->second.reached;
+}
+
+bool BodyRelay::HandedOver(SOCKET inner, const std::string& token, unsigned long ms) {
     // Woken by Attach the moment the host has the request; the inner socket
     // (an answer of the Server API's own, or a close) is looked at between.
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(inHost_ > 0 ? busyHandOverMs_ : kHandOverMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
         auto found = kept_.find(token);
         if (found != kept_.end() && found->second.reached) return true;
@@ -482,7 +554,8 @@ bool BodyRelay::WaitForApi(SOCKET inner, const std::string& token) {
 }
 
 BodyRelay::Reply BodyRelay::ReadResponse(SOCKET inner, const std::string& token, bool closing, std::string& head,
-                                         std::string& body) {
+                                         std::string& body, bool& reusable) {
+    reusable = false;
     // The response head as the Server API wrote it.
     std::string data;
     size_t headEnd = std::string::npos;
@@ -526,7 +599,12 @@ BodyRelay::Reply BodyRelay::ReadResponse(SOCKET inner, const std::string& token,
     const bool framed = kept || hasLength;
     if (closing || !framed) head += "Connection: close\r\n";
     head += "\r\n";
-    if (kept) return Reply::Done;
+    // The connection can carry another request when the response ended
+    // exactly where its length says.
+    if (kept) {
+        reusable = hasLength && length == 0 && data.size() == headEnd + 4;
+        return Reply::Done;
+    }
 
     // A response of the Server API's own (small): its body as it comes.
     body = data.substr(headEnd + 4);
@@ -545,6 +623,7 @@ BodyRelay::Reply BodyRelay::ReadResponse(SOCKET inner, const std::string& token,
         if (n <= 0) return Reply::Closing;
         body.append(buffer, static_cast<size_t>(n));
     }
+    reusable = body.size() == length;
     body.resize(length);
     return Reply::Done;
 }

@@ -2,8 +2,9 @@
 // body does not reach it in one piece (about 128 KiB on loopback). The relay
 // takes each connection itself, reads the head and the whole body, keeps
 // the body aside under a random token and passes the request on to the
-// Server API without its body, on an internal loopback port. The host then
-// puts the body back (Attach). Responses take the same way back: Wine's
+// Server API without its body, on an internal loopback port, over
+// connections it keeps open for the next requests. The host then puts the
+// body back (Attach). Responses take the same way back: Wine's
 // Server API loses what a socket cannot take at once (a few MiB), so the
 // host keeps a response body aside (Detach) and the relay sends it after the
 // head the Server API wrote. The Server API still parses every request; the
@@ -26,6 +27,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "host/net/HttpMessage.h"
 #include "host/net/Owned.h"
@@ -92,10 +94,20 @@ private:
     // Reads the Server API's response and rebuilds its head (with the body
     // the host kept aside, if any). Closing when the client's connection
     // cannot carry another request after it.
-    Reply ReadResponse(SOCKET inner, const std::string& token, bool closing, std::string& head, std::string& body);
+    // `reusable` when the connection can carry another request.
+    Reply ReadResponse(SOCKET inner, const std::string& token, bool closing, std::string& head, std::string& body,
+                       bool& reusable);
+    // Idle connections to the Server API, taken and given back.
+    OwnedSocket TakeKeptConnection();
+    void KeepConnection(OwnedSocket inner);
+    // Whether the host has had the request.
+    bool Reached(const std::string& token);
     // Whether the Server API handed the request to the host (or answered)
-    // within kHandOverMs.
-    bool HandedOver(SOCKET inner, const std::string& token);
+    // within ms.
+    bool HandedOver(SOCKET inner, const std::string& token, unsigned long ms);
+    // Makes the Server API look at all its connections again.
+    void WakeApi();
+    sockaddr_in ApiAddress() const;
     // Waits until the inner socket can be read; false after the time limit,
     // which does not run while the host has the request.
     bool WaitForApi(SOCKET inner, const std::string& token);
@@ -130,6 +142,7 @@ private:
         size_t responseLength = 0;   // also for HEAD, which sends no body
     };
     std::map<std::string, Kept> kept_;
+    std::vector<OwnedSocket> keptConnections_;   // idle, to the Server API
     long connections_ = 0;
     std::map<std::string, long> perAddress_;
     size_t heldBodyBytes_ = 0;

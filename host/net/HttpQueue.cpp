@@ -99,6 +99,13 @@ std::string HttpRequest::Header(const std::string& name) const {
 }
 
 HttpQueue::~HttpQueue() {
+    // The Server API writes into a posted receive's buffer until it ends.
+    for (PostedReceive& posted : posted_) {
+        if (!posted.pending) continue;
+        ULONG got = 0;
+        CancelIoEx(queue_.get(), &posted.overlapped);
+        GetOverlappedResult(queue_.get(), &posted.overlapped, &got, TRUE);
+    }
     if (queue_ && !url_.empty()) HttpRemoveUrl(queue_.get(), url_.c_str());
     queue_.reset();   // before the API ends
     if (initialized_) HttpTerminate(HTTP_INITIALIZE_SERVER, nullptr);
@@ -133,20 +140,64 @@ bool HttpQueue::Open(const std::wstring& urlPrefix, std::string& error) {
     return true;
 }
 
+void HttpQueue::Post(PostedReceive& posted) {
+    if (!anyDone_) anyDone_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    posted.buffer.assign(kFirstReadBytes, 0);
+    memset(&posted.overlapped, 0, sizeof posted.overlapped);
+    posted.overlapped.Internal = STATUS_PENDING;
+    posted.overlapped.hEvent = anyDone_.get();
+    posted.order = ++postings_;
+    posted.pending = true;
+    const ULONG rc = HttpReceiveHttpRequest(queue_.get(), HTTP_NULL_ID, 0,
+                                            reinterpret_cast<HTTP_REQUEST*>(posted.buffer.data()),
+                                            static_cast<ULONG>(posted.buffer.size()), nullptr, &posted.overlapped);
+    // Ended at once: a request was ready (the overlapped result tells, as
+    // for one that ends later), or the receive failed (the queue is shut).
+    posted.failed = rc == NO_ERROR || rc == ERROR_IO_PENDING || rc == ERROR_MORE_DATA ? NO_ERROR : rc;
+    if (rc != ERROR_IO_PENDING) SetEvent(anyDone_.get());
+}
+
+ULONG HttpQueue::NextPosted(std::vector<char>& buffer, ULONG& got) {
+    for (PostedReceive& posted : posted_)
+        if (!posted.pending) Post(posted);
+    // The earliest posted of those that ended holds the earliest request.
+    // The event is reset before looking, so that an end after the look
+    // sets it again.
+    PostedReceive* first = nullptr;
+    for (;;) {
+        ResetEvent(anyDone_.get());
+        for (PostedReceive& posted : posted_) {
+            const bool ended = posted.failed != NO_ERROR || HasOverlappedIoCompleted(&posted.overlapped);
+            if (posted.pending && ended && (!first || posted.order < first->order)) first = &posted;
+        }
+        if (first) break;
+        if (WaitForSingleObject(anyDone_.get(), INFINITE) == WAIT_FAILED) return ERROR_INVALID_HANDLE;
+    }
+    ULONG rc = first->failed;
+    got = 0;
+    if (rc == NO_ERROR && !GetOverlappedResult(queue_.get(), &first->overlapped, &got, FALSE)) rc = GetLastError();
+    first->pending = false;
+    buffer.swap(first->buffer);
+    // Another receive waits in its place at once, unless the queue is done.
+    if (rc == NO_ERROR || rc == ERROR_MORE_DATA || rc == ERROR_CONNECTION_INVALID) Post(*first);
+    return rc;
+}
+
 bool HttpQueue::Receive(HttpRequest& request, size_t maxBody) {
     for (;;) {
         request = HttpRequest();
-        std::vector<char> buffer(kFirstReadBytes);
-        HTTP_REQUEST_ID id = HTTP_NULL_ID;
+        std::vector<char> buffer;
         ULONG got = 0;
-        ULONG rc;
-        for (;;) {
+        ULONG rc = NextPosted(buffer, got);
+        HTTP_REQUEST_ID id = HTTP_NULL_ID;
+        while (rc == ERROR_MORE_DATA) {
+            // The head is larger than the first read: read it again whole.
             auto* r = reinterpret_cast<HTTP_REQUEST*>(buffer.data());
-            rc = HttpReceiveHttpRequest(queue_.get(), id, 0, r, static_cast<ULONG>(buffer.size()), &got, nullptr);
-            if (rc != ERROR_MORE_DATA) break;
             id = r->RequestId;
             if (got > kMaxRequestHeadBytes) break;
             buffer.resize(got);
+            r = reinterpret_cast<HTTP_REQUEST*>(buffer.data());
+            rc = HttpReceiveHttpRequest(queue_.get(), id, 0, r, static_cast<ULONG>(buffer.size()), &got, nullptr);
         }
         if (rc == ERROR_MORE_DATA) {
             // Too large to even read: answer without looking further.

@@ -6,6 +6,7 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "host/net/HttpMessage.h"
 #include "host/net/Owned.h"
@@ -35,6 +36,28 @@ public:
     void RequireHeader(const std::string& name, const std::string& value);
 
 private:
+    // Receives kept waiting in the Server API. Wine's HTTP service gives a
+    // request that becomes ready only to a receive already waiting; a
+    // receive that comes later finds it only when no other idle connection
+    // is newer, and otherwise the request stays there unseen for good. So
+    // more receives wait than requests can arrive at once through the relay
+    // (one per client connection it admits, and the probe).
+    static constexpr size_t kPostedReceives = 80;
+    struct PostedReceive {
+        std::vector<char> buffer;
+        OVERLAPPED overlapped = {};
+        unsigned long long order = 0;
+        bool pending = false;
+        ULONG failed = NO_ERROR;   // the receive could not even be posted
+    };
+    void Post(PostedReceive& posted);
+    // Waits for the earliest request among the posted receives, takes its
+    // buffer and posts that receive again; the Server API's result.
+    ULONG NextPosted(std::vector<char>& buffer, ULONG& got);
+
+    PostedReceive posted_[kPostedReceives];
+    OwnedHandle anyDone_;   // set when a posted receive ends
+    unsigned long long postings_ = 0;
     OwnedHandle queue_;
     std::wstring url_;
     bool initialized_ = false;
