@@ -109,6 +109,14 @@ bool WaitReadable(SOCKET s, unsigned long ms) {
     return select(0, &set, nullptr, nullptr, &wait) > 0;
 }
 
+// Whether the client has closed its connection (or it broke). Bytes it
+// sent meanwhile (its next request) do not count.
+bool ClientLeft(SOCKET client) {
+    if (!WaitReadable(client, 0)) return false;
+    char next;
+    return recv(client, &next, 1, MSG_PEEK) <= 0;
+}
+
 // connect() that gives up after ms.
 bool ConnectWithin(SOCKET s, const sockaddr_in& address, unsigned long ms) {
     u_long nonBlocking = 1;
@@ -342,6 +350,7 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
     kept.remoteAddress = remoteAddress;
     kept.host = request.host;
     kept.probe = probe;
+    kept.client = client;
     const bool read = ReadBody(client, request.contentLength, request.expectContinue, data, kept);
     std::string token = Keep(std::move(kept));
     if (!read) {
@@ -540,11 +549,16 @@ bool BodyRelay::WaitForApi(SOCKET inner, const std::string& token) {
     for (;;) {
         if (WaitReadable(inner, kApiPollMs)) return true;
         bool pageRuns = false;
+        SOCKET client = INVALID_SOCKET;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             auto found = kept_.find(token);
             pageRuns = found != kept_.end() && found->second.inHost;
+            if (found != kept_.end()) client = found->second.client;
         }
+        // A client that left gives up its request: one still waiting for a
+        // page thread then does not run (Abandoned).
+        if (client != INVALID_SOCKET && ClientLeft(client)) return false;
         const ULONGLONG now = GetTickCount64();
         if (pageRuns)
             deadline = now + apiAnswerMs_;
@@ -626,6 +640,12 @@ BodyRelay::Reply BodyRelay::ReadResponse(SOCKET inner, const std::string& token,
     reusable = body.size() == length;
     body.resize(length);
     return Reply::Done;
+}
+
+bool BodyRelay::Abandoned(const HttpRequest& request) {
+    if (request.relayToken.empty()) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return kept_.find(request.relayToken) == kept_.end();
 }
 
 void BodyRelay::Detach(const HttpRequest& request, HttpResponse& response) {

@@ -70,6 +70,9 @@ public:
     // address and its real Content-Length back; drops the relay's headers.
     // True for the supervisor's probe, which the server answers at once.
     bool Attach(HttpRequest& request);
+    // Whether the relay gave up the request (its client left) after the
+    // host had it: a page that has not begun need not run.
+    bool Abandoned(const HttpRequest& request);
     // Moves a response's body to the relay, which sends it after the head.
     void Detach(const HttpRequest& request, HttpResponse& response);
 
@@ -134,6 +137,7 @@ private:
         size_t heldBytes = 0;                  // of the relay's share of memory
         std::string remoteAddress;
         std::string host;   // the client's Host header
+        SOCKET client = INVALID_SOCKET;   // its connection, watched while the host has the request
         bool probe = false;
         bool reached = false;  // the host has had the request from the Server API
         bool inHost = false;   // between Attach and Detach: the page runs

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/net/BodyRelay.h"
+#include "host/net/ErrorPage.h"
 #include "host/net/HttpFraming.h"
 #include "host/net/HttpQueue.h"
 #include "host/net/Secrets.h"
@@ -118,6 +119,12 @@ int Serve(const HostOptions& options) {
                 }
                 // One session's requests in turn; everything else side by side.
                 pool.Post(SessionCookieOf(*request), [&server, &relay, &queue, relayed, request] {
+                    // A visitor who left while the page waited for a thread
+                    // (gave up, pressed Stop) has it not run.
+                    if (relayed && relay.Abandoned(*request)) {
+                        queue.Send(*request, ErrorPage(503));
+                        return;
+                    }
                     HttpResponse response = server.Handle(*request);
                     if (relayed) relay.Detach(*request, response);
                     queue.Send(*request, response);

@@ -1468,6 +1468,22 @@ group_pool() {
     grep -q 'does not answer' "$host_log" && problem "the supervisor found the server not answering"
     verdict "500 requests in rounds of ten at once are all answered, without a restart"
 
+    # A visitor who leaves while the page still waits for a page thread.
+    fetch /pool/ran.asp
+    want_body_is "ran=1;$nl"
+    pids=()
+    for j in 1 2 3 4; do
+        curl -s -o /dev/null -m 20 "$base/pool/busy.asp?ms=2000" &
+        pids+=($!)
+    done
+    sleep 0.3
+    curl -s -o /dev/null -m 0.5 "$base/pool/ran.asp"
+    wait "${pids[@]}"
+    sleep 0.5
+    fetch /pool/ran.asp
+    want_body_is "ran=2;$nl"
+    verdict "a page whose visitor left while it waited for a page thread does not run"
+
     fetch /pool/app_object.asp
     want_status 200
     want_body_has "description=Disallowed object use"
