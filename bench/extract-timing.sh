@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times `tarnwick-mail extract` of a 7.3 MiB attachment from a 10 MiB message,
 # the whole process, writing the attachment to a file (Release build of
-# ./run.sh bench), next to a plain cat of the message to a file: 50 runs
-# each, after 5.
+# ./run.sh bench), next to a plain cat of the message to a file and, when
+# GMime 3 is installed (libgmime-3.0-dev), the same job done with GMime
+# (bench/gmime-extract.c): 50 runs each, after 5.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 tool=build/bench/tarnwick-mail
@@ -33,3 +34,13 @@ per_run() {
 extract() { "$tool" extract -o "$work/out.jpg" "$work/large.eml" beach.jpg; }
 copy() { cat "$work/large.eml" >"$work/copy.eml"; }
 echo "tarnwick-mail extract: $(per_run extract) ms a run; cat of the message: $(per_run copy) ms a run"
+if pkg-config --exists gmime-3.0 2>/dev/null; then
+    # shellcheck disable=SC2046
+    cc -O2 -o "$work/gmime-extract" bench/gmime-extract.c $(pkg-config --cflags --libs gmime-3.0)
+    "$work/gmime-extract" "$work/large.eml" beach.jpg "$work/gmime.jpg"
+    cmp "$work/beach.jpg" "$work/gmime.jpg"
+    gmime() { "$work/gmime-extract" "$work/large.eml" beach.jpg "$work/gmime.jpg"; }
+    echo "GMime: $(per_run gmime) ms a run"
+else
+    echo "GMime: not installed (apt-get install libgmime-3.0-dev to time it too)"
+fi
