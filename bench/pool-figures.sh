@@ -4,7 +4,8 @@
 # its own (build/bench-prefix):
 #   1. 40 inbox requests of 40 signed-in visitors (a session each, each
 #      from a loopback address of its own), one after another, then 20 at a
-#      time; the ratio of the two times.
+#      time, each started the same way (xargs, a shell and curl a request);
+#      the ratio of the two times, and how busy the processors were.
 #   2. the About page of one visitor on an idle server, then while another
 #      visitor posts a 30 MB upload (compose, send); the ratio.
 # Needs the Windows build (./run.sh build). Prints a table.
@@ -62,12 +63,17 @@ export -f inbox
 export base work
 for i in $(seq $visitors); do inbox "$i"; done   # warm: every page compiled once
 
+busy_jiffies() { awk '/^cpu /{print $2 + $3 + $4 + $7 + $8}' /proc/stat; }
 start=$(now_ms)
-for i in $(seq $visitors); do inbox "$i"; done
+cpu=$(busy_jiffies)
+seq $visitors | xargs -P 1 -I{} bash -c 'inbox "$1"' _ {}
 one_by_one=$(($(now_ms) - start))
+cpu_one=$(($(busy_jiffies) - cpu))
 start=$(now_ms)
+cpu=$(busy_jiffies)
 seq $visitors | xargs -P 20 -I{} bash -c 'inbox "$1"' _ {}
 parallel=$(($(now_ms) - start))
+cpu_parallel=$(($(busy_jiffies) - cpu))
 
 # About: the median of 9 requests of visitor 1, idle and beside the upload.
 about_ms() {
@@ -98,6 +104,9 @@ grep -q 'Message sent.' "$work/sent.html" || echo "note: the upload was not sent
 busy=$(printf '%s\n' "${samples[@]}" | median)
 worst=$(printf '%s\n' "${samples[@]}" | sort -n | tail -1)
 
+# Processors busy (of the machine's), from /proc/stat, in each way.
+busy() { awk -v j="$1" -v ms="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN {printf "%.2f", j / hz * 1000 / ms}'; }
+echo "processors busy: $(busy "$cpu_one" "$one_by_one") one after another, $(busy "$cpu_parallel" "$parallel") 20 at a time (of $(nproc))"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 echo
 echo "| figure | measured | baseline (same run) | ratio | goal |"

@@ -28,6 +28,7 @@ constexpr unsigned long kHeadDeadlineMs = 15000;
 constexpr const wchar_t* kHeadDeadlineVariable = L"TARNWICK_HOST_HEAD_DEADLINE_MS";
 // Connections served at once; more are refused at the door (503).
 constexpr long kMaxConnections = 64;
+static_assert(HttpQueue::kPostedReceives > kMaxConnections + 1, "a receive waits for every request under way");
 // Connections of one client address (IPv6: of one /64 network) at once: a
 // browser opens six or so, a few tabs more; one client cannot take them all.
 constexpr long kMaxConnectionsPerAddress = 16;

@@ -15,6 +15,14 @@ namespace tarnwick::host {
 
 class HttpQueue {
 public:
+    // Receives kept waiting in the Server API. Wine's HTTP service gives a
+    // request that becomes ready only to a receive already waiting; a
+    // receive that comes later finds it only when no other idle connection
+    // is newer, and otherwise the request stays there unseen for good. So
+    // more receives wait than requests can arrive at once through the relay
+    // (one per client connection it admits, and the probe).
+    static constexpr size_t kPostedReceives = 80;
+
     HttpQueue() = default;
     ~HttpQueue();
     HttpQueue(const HttpQueue&) = delete;
@@ -36,13 +44,6 @@ public:
     void RequireHeader(const std::string& name, const std::string& value);
 
 private:
-    // Receives kept waiting in the Server API. Wine's HTTP service gives a
-    // request that becomes ready only to a receive already waiting; a
-    // receive that comes later finds it only when no other idle connection
-    // is newer, and otherwise the request stays there unseen for good. So
-    // more receives wait than requests can arrive at once through the relay
-    // (one per client connection it admits, and the probe).
-    static constexpr size_t kPostedReceives = 80;
     struct PostedReceive {
         std::vector<char> buffer;
         OVERLAPPED overlapped = {};
