@@ -29,6 +29,10 @@ constexpr const wchar_t* kHeadDeadlineVariable = L"TARNWICK_HOST_HEAD_DEADLINE_M
 // Connections served at once; more are refused at the door (503).
 constexpr long kMaxConnections = 64;
 static_assert(HttpQueue::kPostedReceives > kMaxConnections + 1, "a receive waits for every request under way");
+// Connections over those limits looked at, at once, for the supervisor's
+// probe, and for how long.
+constexpr long kMaxProbeCandidates = 2;
+constexpr unsigned long kProbeLookMs = 1000;
 // Connections of one client address (IPv6: of one /64 network) at once: a
 // browser opens six or so, a few tabs more; one client cannot take them all.
 constexpr long kMaxConnectionsPerAddress = 16;
@@ -245,7 +249,28 @@ void BodyRelay::AcceptLoop() {
             }
         }
         if (!admitted) {
-            SendStatus(client.get(), 503);
+            // The supervisor's probe must get through when its address (or
+            // the whole relay) has used up its connections: a connection
+            // over the limits is served only when it is the probe.
+            bool look = false;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                look = probeCandidates_ < kMaxProbeCandidates;
+                if (look) ++probeCandidates_;
+            }
+            if (!look) {
+                SendStatus(client.get(), 503);
+                continue;
+            }
+            std::thread([this, client = std::move(client), remote]() mutable {
+                if (IsProbe(client.get()))
+                    Serve(client.get(), remote);
+                else
+                    SendStatus(client.get(), 503);
+                client.reset();
+                std::lock_guard<std::mutex> lock(mutex_);
+                --probeCandidates_;
+            }).detach();
             continue;
         }
         std::thread([this, client = std::move(client), remote, key]() mutable {
@@ -255,6 +280,23 @@ void BodyRelay::AcceptLoop() {
             --connections_;
             if (--perAddress_[key] == 0) perAddress_.erase(key);
         }).detach();
+    }
+}
+
+bool BodyRelay::IsProbe(SOCKET client) {
+    // The probe's head is short and comes at once; it is only looked at.
+    const std::string mark = std::string("\r\n") + kProbeHeader + ": " + secret_ + "\r\n";
+    const ULONGLONG deadline = GetTickCount64() + kProbeLookMs;
+    char head[1024];
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline || !WaitReadable(client, static_cast<unsigned long>(deadline - now))) return false;
+        const int n = recv(client, head, sizeof head, MSG_PEEK);
+        if (n <= 0) return false;
+        const std::string seen(head, static_cast<size_t>(n));
+        if (seen.find(mark) != std::string::npos) return true;
+        if (seen.find("\r\n\r\n") != std::string::npos || n == static_cast<int>(sizeof head)) return false;
+        Sleep(10);   // more of the head is on its way
     }
 }
 
@@ -335,6 +377,7 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
     // The header lines passed on; the relay writes its own framing, Host
     // and marks, and a client's marks never get through.
     bool probe = false;
+    Kept kept;
     std::string head = request.method + " " + request.target + " " + request.version + "\r\n";
     for (const auto& field : request.fields) {
         const char* name = field.first.c_str();
@@ -343,11 +386,20 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
             _stricmp(name, "Connection") == 0 || _stricmp(name, "Keep-Alive") == 0 ||
             StartsWithNoCase(field.first, "X-Tarnwick-"))
             continue;
-        head += field.first + ": " + field.second + "\r\n";
+        // Wine's Server API refuses a value with bytes outside printable
+        // ASCII (a raw UTF-8 cookie, say): such a header goes beside, as the
+        // body does. An empty value is written without a blank after the
+        // colon, which the Server API would misread for good.
+        if (std::any_of(field.second.begin(), field.second.end(),
+                        [](char c) { return c != '\t' && (static_cast<unsigned char>(c) < 0x20 ||
+                                                          static_cast<unsigned char>(c) >= 0x7F); })) {
+            kept.aside.push_back(field);
+            continue;
+        }
+        head += field.first + (field.second.empty() ? ":" : ": " + field.second) + "\r\n";
     }
 
     // The body, whole; what follows it is the next request's.
-    Kept kept;
     kept.remoteAddress = remoteAddress;
     kept.host = request.host;
     kept.probe = probe;
@@ -702,6 +754,7 @@ bool BodyRelay::Attach(HttpRequest& request) {
         request.remoteAddress = kept.remoteAddress;
         request.localPort = port_;
         if (!kept.host.empty()) request.headers.emplace(request.headers.begin(), "Host", kept.host);
+        request.headers.insert(request.headers.end(), kept.aside.begin(), kept.aside.end());
         kept.inHost = true;
         ++inHost_;
     }

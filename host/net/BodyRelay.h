@@ -84,6 +84,8 @@ private:
     enum class Reply { Done, Closing, TimedOut, Busy };
 
     void AcceptLoop();
+    // Whether a connection's first request is the supervisor's probe.
+    bool IsProbe(SOCKET client);
     void Serve(SOCKET client, std::string remoteAddress);
     // One request of a connection; false when the connection is done.
     bool ServeOne(SOCKET client, const std::string& remoteAddress, std::string& pending);
@@ -137,6 +139,7 @@ private:
         size_t heldBytes = 0;                  // of the relay's share of memory
         std::string remoteAddress;
         std::string host;   // the client's Host header
+        HeaderList aside;   // headers the Server API cannot take (not ASCII)
         SOCKET client = INVALID_SOCKET;   // its connection, watched while the host has the request
         bool probe = false;
         bool reached = false;  // the host has had the request from the Server API
@@ -148,6 +151,7 @@ private:
     std::map<std::string, Kept> kept_;
     std::vector<OwnedSocket> keptConnections_;   // idle, to the Server API
     long connections_ = 0;
+    long probeCandidates_ = 0;   // connections over the limits being looked at
     std::map<std::string, long> perAddress_;
     size_t heldBodyBytes_ = 0;
     size_t maxHeldBodyBytes_ = 0;

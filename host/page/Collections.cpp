@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "frame/ComPtr.h"
+#include "host/page/PageState.h"
 #include "host/page/UnknownObject.h"
 
 namespace tarnwick::host {
@@ -205,6 +206,7 @@ HRESULT ValuesView::put_Item(VARIANT key, VARIANT value) {
     std::wstring name;
     HRESULT hr = VariantText(key, name);
     if (FAILED(hr)) return hr;
+    if (PageEnded(writer_)) return kPageHasEnded;
     return values_.Set(name, value, writer_);
 }
 
@@ -231,11 +233,13 @@ HRESULT ValuesView::Remove(VARIANT key) {
     std::wstring name;
     HRESULT hr = VariantText(key, name);
     if (FAILED(hr)) return hr;
+    if (PageEnded(writer_)) return kPageHasEnded;
     values_.Remove(name, writer_);
     return S_OK;
 }
 
 HRESULT ValuesView::RemoveAll() {
+    if (PageEnded(writer_)) return kPageHasEnded;
     values_.Clear(writer_);
     return S_OK;
 }
@@ -248,6 +252,7 @@ HRESULT ValuesView::Call(const Invocation& call) {
         if (call.args.Count() != 1) return DISP_E_BADPARAMCOUNT;
         if (call.put) {
             HRESULT hr = put_Item(*call.args.Raw(0), *call.value);
+            if (hr == kPageHasEnded) return call.Fail(hr, kPageHasEndedMessage);
             return hr == kApartmentObjectRefused ? call.Fail(hr, kApartmentObjectMessage) : hr;
         }
         return get_Item(*call.args.Raw(0), call.result);
@@ -258,10 +263,11 @@ HRESULT ValuesView::Call(const Invocation& call) {
         if (call.args.Count() != 1) return DISP_E_BADPARAMCOUNT;
         return get_Key(*call.args.Raw(0), call.result);
     case kRemove:
-        if (call.args.Count() != 1) return DISP_E_BADPARAMCOUNT;
-        return Remove(*call.args.Raw(0));
-    case kRemoveAll:
-        return RemoveAll();
+    case kRemoveAll: {
+        if (call.args.Count() != (call.id == kRemove ? 1u : 0u)) return DISP_E_BADPARAMCOUNT;
+        HRESULT hr = call.id == kRemove ? Remove(*call.args.Raw(0)) : RemoveAll();
+        return hr == kPageHasEnded ? call.Fail(hr, kPageHasEndedMessage) : hr;
+    }
     case DISPID_NEWENUM:
         return ReturnEnumerator(values_.Keys(), call.result);
     }

@@ -69,4 +69,12 @@ struct PageState {
     }
 };
 
+// An Application object kept beyond its page (in Session, say) only reads:
+// its page's lock is gone, and a write through it would wait for the lock
+// of whatever page now holds it, which may be the very page that calls.
+constexpr HRESULT kPageHasEnded = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0E02);
+constexpr const wchar_t* kPageHasEndedMessage =
+    L"This Application object belongs to a page that has ended: use the page's own Application.";
+inline bool PageEnded(PageKey page) { return page && !page->Running(); }
+
 }  // namespace tarnwick::host

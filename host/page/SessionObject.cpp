@@ -28,11 +28,6 @@ const Member kApplicationMembers[] = {{L"Value", DISPID_VALUE},
                                       {L"Contents", kContents, Access::Object},
                                       {L"StaticObjects", kStaticObjects, Access::Object}};
 
-// Lock or UnLock through the Application object of a page that has ended.
-constexpr HRESULT kLockAfterPage = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0E02);
-constexpr const wchar_t* kLockAfterPageMessage =
-    L"Application.Lock: this Application object belongs to a page that has ended.";
-
 // A session lives at most a day between requests.
 constexpr long kMaxSessionMinutes = 24 * 60;
 
@@ -45,7 +40,8 @@ HRESULT ValueCall(VariantDictionary& values, PageKey writer, const Invocation& c
     if (call.put) {
         std::wstring name;
         HRESULT hr = call.args.String(0, name);
-        if (SUCCEEDED(hr)) hr = values.Set(name, *call.value, writer);
+        if (SUCCEEDED(hr)) hr = PageEnded(writer) ? kPageHasEnded : values.Set(name, *call.value, writer);
+        if (hr == kPageHasEnded) return call.Fail(hr, kPageHasEndedMessage);
         return hr == kApartmentObjectRefused ? call.Fail(hr, kApartmentObjectMessage) : hr;
     }
     return GetStoredValue(values, *call.args.Raw(0), call.result);
@@ -192,19 +188,20 @@ HRESULT ApplicationObject::get_Value(BSTR name, VARIANT* value) {
 }
 
 HRESULT ApplicationObject::put_Value(BSTR name, VARIANT value) {
+    if (PageEnded(state_.get())) return kPageHasEnded;
     return state_->application->Set(Text(name), value, state_.get());
 }
 
 // A page's lock ends with the page, so the Application object of a page
 // that has ended (kept in Session, say) cannot take it.
 HRESULT ApplicationObject::Lock() {
-    if (!state_->Running()) return kLockAfterPage;
+    if (PageEnded(state_.get())) return kPageHasEnded;
     state_->application->Lock(state_.get());
     return S_OK;
 }
 
 HRESULT ApplicationObject::UnLock() {
-    if (!state_->Running()) return kLockAfterPage;
+    if (PageEnded(state_.get())) return kPageHasEnded;
     state_->application->Unlock(state_.get());
     return S_OK;
 }
@@ -235,7 +232,7 @@ HRESULT ApplicationObject::Call(const Invocation& call) {
     case kLock:
     case kUnLock: {
         HRESULT hr = call.id == kLock ? Lock() : UnLock();
-        return hr == kLockAfterPage ? call.Fail(hr, kLockAfterPageMessage) : hr;
+        return hr == kPageHasEnded ? call.Fail(hr, kPageHasEndedMessage) : hr;
     }
     }
     return DISP_E_MEMBERNOTFOUND;

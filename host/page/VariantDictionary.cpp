@@ -95,10 +95,19 @@ VariantDictionary::Entry* VariantDictionary::Find(const std::wstring& key) {
     return const_cast<Entry*>(static_cast<const VariantDictionary*>(this)->Find(key));
 }
 
+std::wstring VariantDictionary::Folded(const std::wstring& key) {
+    // Keys compare as ordinal text without case: upper case by the
+    // invariant table.
+    if (key.empty()) return key;
+    std::wstring folded(key.size(), L'\0');
+    const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, key.c_str(), static_cast<int>(key.size()),
+                                &folded[0], static_cast<int>(folded.size()), nullptr, nullptr, 0);
+    return n == static_cast<int>(key.size()) ? folded : key;
+}
+
 const VariantDictionary::Entry* VariantDictionary::Find(const std::wstring& key) const {
-    for (const Entry& e : entries_)
-        if (EqualsNoCase(e.key, key)) return &e;
-    return nullptr;
+    auto found = positions_.find(Folded(key));
+    return found == positions_.end() ? nullptr : &entries_[found->second];
 }
 
 HRESULT VariantDictionary::Get(const std::wstring& key, VARIANT* result) const {
@@ -159,6 +168,7 @@ HRESULT VariantDictionary::Set(const std::wstring& key, const VARIANT& value, Pa
             e->value = entry.value;
             e->object = std::move(entry.object);
         } else {
+            positions_[Folded(entry.key)] = entries_.size();
             entries_.push_back(std::move(entry));
         }
     }
@@ -172,12 +182,14 @@ void VariantDictionary::Remove(const std::wstring& key, PageKey writer) {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         WaitForWriters(lock, writer);
-        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-            if (EqualsNoCase(it->key, key)) {
-                old = std::move(*it);
-                entries_.erase(it);
-                break;
-            }
+        auto found = positions_.find(Folded(key));
+        if (found != positions_.end()) {
+            const size_t at = found->second;
+            positions_.erase(found);
+            old = std::move(entries_[at]);
+            entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
+            for (auto& position : positions_)
+                if (position.second > at) --position.second;
         }
     }
     VariantClear(&old.value);
@@ -189,6 +201,7 @@ void VariantDictionary::Clear(PageKey writer) {
         std::unique_lock<std::mutex> lock(mutex_);
         WaitForWriters(lock, writer);
         old.swap(entries_);
+        positions_.clear();
     }
     for (Entry& e : old) VariantClear(&e.value);
 }

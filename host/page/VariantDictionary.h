@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/net/Owned.h"
@@ -24,10 +25,11 @@ constexpr HRESULT kApartmentObjectRefused = MAKE_HRESULT(SEVERITY_ERROR, FACILIT
 constexpr const wchar_t* kApartmentObjectMessage =
     L"Disallowed object use: Cannot add object with apartment model behavior to the application intrinsic object.";
 
+struct PageState;
 // The page on whose behalf a call is made: Application.Lock belongs to a
 // page, not to a thread, since a page may reach Application through an
 // object of another page thread. Dictionaries never locked pass nullptr.
-using PageKey = const void*;
+using PageKey = const PageState*;
 
 class VariantDictionary {
 public:
@@ -62,6 +64,7 @@ private:
         VARIANT value;                  // anything but an object
         std::shared_ptr<Kept> object;   // or an object
     };
+    static std::wstring Folded(const std::wstring& key);
     Entry* Find(const std::wstring& key);
     const Entry* Find(const std::wstring& key) const;
     // With mutex_ held: waits until no other page holds Lock.
@@ -69,7 +72,8 @@ private:
 
     const bool agileOnly_;
     mutable std::mutex mutex_;
-    std::vector<Entry> entries_;
+    std::vector<Entry> entries_;                         // in the order first stored
+    std::unordered_map<std::wstring, size_t> positions_;   // Folded key -> entries_ index
     PageKey lockOwner_ = nullptr;   // the page holding Lock
     int lockDepth_ = 0;
     OwnedHandle unlocked_;   // an event set while nobody holds Lock

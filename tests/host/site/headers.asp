@@ -1,0 +1,13 @@
+<%
+' Whether an empty header (X-Empty) arrived, and the length of X-Name.
+If InStr(Request.ServerVariables("ALL_RAW"), "X-Empty:") > 0 Then
+    Response.Write "empty=1;"
+Else
+    Response.Write "empty=0;"
+End If
+Response.Write "name=" & Len(Request.ServerVariables("HTTP_X_NAME")) & ";"
+If Request.QueryString("status") <> "" Then
+    Response.Status = Request.QueryString("status")
+    Response.Write "a body the status does not allow"
+End If
+%>
