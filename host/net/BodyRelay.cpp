@@ -491,9 +491,12 @@ BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string&
             // Wine's HTTP service can miss the news of a request on a
             // connection it has and sleep until something else happens on
             // its sockets; then it reads them all. Wake it until it has it.
+            // The waking counts in the exchange's time limit.
             const ULONGLONG until = GetTickCount64() + apiAnswerMs_;
-            while (!HandedOver(inner.get(), token, kKeptHandOverMs) && GetTickCount64() < until) WakeApi();
-            reply = ReadResponse(inner.get(), token, closing, replyHead, replyBody, reusable);
+            bool handed = false;
+            while (!(handed = HandedOver(inner.get(), token, kKeptHandOverMs)) && GetTickCount64() < until) WakeApi();
+            reply = handed ? ReadResponse(inner.get(), token, closing, replyHead, replyBody, reusable)
+                           : Reply::TimedOut;
         }
         if (!replyHead.empty() || reply == Reply::TimedOut || Reached(token)) {
             if (reusable) KeepConnection(std::move(inner));

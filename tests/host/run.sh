@@ -1364,7 +1364,8 @@ TARGETS
 # visitor, and ends in 503 at the exchange's time limit.
 group_hung_exchange() {
     TARNWICK_HOST_TEST_PASS_ANY_TARGET=1 TARNWICK_HOST_API_LIMIT_MS=3000 start_host hung || return
-    local hung=$work/hung ms
+    local hung=$work/hung ms started
+    started=$(date +%s%N)
     timeout 10 bash -c 'exec 3<>"/dev/tcp/127.0.0.1/$1" || exit 1; printf "%s" "$2" >&3; cat <&3' \
         _ "$host_port" "GET http://x/ HTTP/1.1"$'\r\n'"Host: x"$'\r\nConnection: close\r\n\r\n' >"$hung" 2>/dev/null &
     local hung_pid=$!
@@ -1375,6 +1376,8 @@ group_hung_exchange() {
     want_status 200
     wait "$hung_pid"
     want_eq "the hung exchange's answer" "HTTP/1.1 503 Service Unavailable" "$(head -1 "$hung" | tr -d '\r')"
+    ms=$((($(date +%s%N) - started) / 1000000))
+    [ "$ms" -lt 4500 ] || problem "the 503 came after $ms ms, not at the 3000 ms limit"
     verdict "a request the Server API never answers delays another visitor's static file by less than a second"
 
     # The same while a slow page of another visitor runs (the relay then
