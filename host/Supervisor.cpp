@@ -53,7 +53,36 @@ BOOL WINAPI OnSupervisorControl(DWORD) {
 // not listen (yet); Unanswered when it does but nothing answers in time.
 enum class ProbeResult { Answered, Unanswered, Unreachable };
 
-ProbeResult Probe(const HostOptions& options, const std::string& secret, DWORD limitMs) {
+// One probe on a connection: whether the answer was 204, and whether the
+// connection stays open for the next probe.
+bool ProbeOn(SOCKET s, const std::string& secret, bool& keep) {
+    const std::string request = "GET / HTTP/1.1\r\nHost: localhost\r\n" + std::string(BodyRelay::kProbeHeader) +
+                                ": " + secret + "\r\n\r\n";
+    keep = false;
+    if (send(s, request.data(), static_cast<int>(request.size()), 0) != static_cast<int>(request.size())) return false;
+    std::string reply;
+    char buffer[512];
+    while (reply.find("\r\n\r\n") == std::string::npos && reply.size() < 4096) {
+        int n = recv(s, buffer, sizeof buffer, 0);
+        if (n <= 0) return false;
+        reply.append(buffer, static_cast<size_t>(n));
+    }
+    const size_t headEnd = reply.find("\r\n\r\n");
+    keep = headEnd != std::string::npos && headEnd + 4 == reply.size() &&
+           reply.find("\r\nContent-Length: 0\r\n") != std::string::npos &&
+           reply.find("\r\nConnection: close\r\n") == std::string::npos;
+    return reply.compare(0, 13, "HTTP/1.1 204 ") == 0;
+}
+
+// The probe keeps its connection open between probes, so that a client
+// holding every connection its address may have cannot keep it out.
+ProbeResult Probe(const HostOptions& options, const std::string& secret, DWORD limitMs, OwnedSocket& line) {
+    bool keep = false;
+    if (line) {
+        const bool ok = ProbeOn(line.get(), secret, keep);
+        if (!keep) line.reset();
+        if (ok) return ProbeResult::Answered;
+    }
     std::string host = options.bind;
     if (host == "0.0.0.0" || host == "*") host = "127.0.0.1";
     else if (host == "::") host = "::1";
@@ -71,21 +100,10 @@ ProbeResult Probe(const HostOptions& options, const std::string& secret, DWORD l
         ok = connect(s.get(), found.get()->ai_addr, static_cast<int>(found.get()->ai_addrlen)) == 0;
     }
     found.reset();
-    const bool reached = ok;
-    if (ok) {
-        std::string request = "GET / HTTP/1.1\r\nHost: localhost\r\n" + std::string(BodyRelay::kProbeHeader) + ": " +
-                              secret + "\r\nConnection: close\r\n\r\n";
-        ok = send(s.get(), request.data(), static_cast<int>(request.size()), 0) == static_cast<int>(request.size());
-        std::string reply;
-        char buffer[256];
-        while (ok && reply.find("\r\n") == std::string::npos && reply.size() < sizeof buffer) {
-            int n = recv(s.get(), buffer, sizeof buffer, 0);
-            if (n <= 0) break;
-            reply.append(buffer, static_cast<size_t>(n));
-        }
-        ok = reply.compare(0, 13, "HTTP/1.1 204 ") == 0;
-    }
-    return ok ? ProbeResult::Answered : reached ? ProbeResult::Unanswered : ProbeResult::Unreachable;
+    if (!ok) return ProbeResult::Unreachable;
+    ok = ProbeOn(s.get(), secret, keep);
+    if (ok && keep) line = std::move(s);
+    return ok ? ProbeResult::Answered : ProbeResult::Unanswered;
 }
 
 }  // namespace
@@ -136,6 +154,7 @@ int Supervise(const HostOptions& options) {
         bool answered = false;
         bool hung = false;
         int failedProbes = 0;
+        OwnedSocket probeLine;   // to this server's relay
         HANDLE waits[2] = {process.get(), g_stopEvent};
         for (;;) {
             DWORD woke = WaitForMultipleObjects(2, waits, FALSE, probing ? probeInterval : INFINITE);
@@ -147,7 +166,7 @@ int Supervise(const HostOptions& options) {
             }
             // A relay that does not listen yet is a server still starting;
             // one that listens has its Server API ready, and must answer.
-            const ProbeResult probe = Probe(options, secret, probeLimit);
+            const ProbeResult probe = Probe(options, secret, probeLimit, probeLine);
             if (probe == ProbeResult::Answered) {
                 answered = true;
                 failedProbes = 0;

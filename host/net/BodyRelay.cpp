@@ -379,25 +379,37 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
     bool probe = false;
     Kept kept;
     std::string head = request.method + " " + request.target + " " + request.version + "\r\n";
+    // Several Cookie lines are one list (the Server API would keep one).
+    std::string cookies;
+    bool hasCookies = false;
+    for (const auto& field : request.fields) {
+        if (_stricmp(field.first.c_str(), "Cookie") != 0) continue;
+        if (hasCookies && !field.second.empty()) cookies += "; ";
+        cookies += field.second;
+        hasCookies = true;
+    }
+    const auto passOn = [&head, &kept](const std::string& name, const std::string& value) {
+        // Wine's Server API refuses a value with bytes outside printable
+        // ASCII (a raw UTF-8 cookie, say): such a header goes beside, as the
+        // body does. An empty value is written without a blank after the
+        // colon, which the Server API would misread for good.
+        if (std::any_of(value.begin(), value.end(), [](char c) {
+                return c != '\t' && (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F);
+            }))
+            kept.aside.emplace_back(name, value);
+        else
+            head += name + (value.empty() ? ":" : ": " + value) + "\r\n";
+    };
     for (const auto& field : request.fields) {
         const char* name = field.first.c_str();
         if (_stricmp(name, kProbeHeader) == 0 && SameSecret(field.second, secret_)) probe = true;
         if (_stricmp(name, "Content-Length") == 0 || _stricmp(name, "Expect") == 0 || _stricmp(name, "Host") == 0 ||
             _stricmp(name, "Connection") == 0 || _stricmp(name, "Keep-Alive") == 0 ||
-            StartsWithNoCase(field.first, "X-Tarnwick-"))
+            _stricmp(name, "Cookie") == 0 || StartsWithNoCase(field.first, "X-Tarnwick-"))
             continue;
-        // Wine's Server API refuses a value with bytes outside printable
-        // ASCII (a raw UTF-8 cookie, say): such a header goes beside, as the
-        // body does. An empty value is written without a blank after the
-        // colon, which the Server API would misread for good.
-        if (std::any_of(field.second.begin(), field.second.end(),
-                        [](char c) { return c != '\t' && (static_cast<unsigned char>(c) < 0x20 ||
-                                                          static_cast<unsigned char>(c) >= 0x7F); })) {
-            kept.aside.push_back(field);
-            continue;
-        }
-        head += field.first + (field.second.empty() ? ":" : ": " + field.second) + "\r\n";
+        passOn(field.first, field.second);
     }
+    if (hasCookies) passOn("Cookie", cookies);
 
     // The body, whole; what follows it is the next request's.
     kept.remoteAddress = remoteAddress;

@@ -181,20 +181,24 @@ HRESULT TextCollection::Call(const Invocation& call) {
     return DISP_E_MEMBERNOTFOUND;
 }
 
+namespace {
+
+// A value is named by its key, or by its 1-based place.
+HRESULT KeyNamed(const VariantDictionary& values, const VARIANT& key, std::wstring& name) {
+    if (!IsNumber(key)) return VariantText(key, name);
+    long index = 0;
+    HRESULT hr = VariantLong(key, index);
+    if (FAILED(hr)) return hr;
+    return values.KeyAt(static_cast<size_t>(index < 0 ? 0 : index), name) ? S_OK : DISP_E_BADINDEX;
+}
+
+}  // namespace
+
 HRESULT GetStoredValue(const VariantDictionary& values, const VARIANT& key, VARIANT* result) {
     VariantInit(result);
-    if (IsNumber(key)) {
-        long index = 0;
-        HRESULT hr = VariantLong(key, index);
-        if (FAILED(hr)) return hr;
-        std::wstring name;
-        if (!values.KeyAt(static_cast<size_t>(index < 0 ? 0 : index), name)) return DISP_E_BADINDEX;
-        return values.Get(name, result);
-    }
     std::wstring name;
-    HRESULT hr = VariantText(key, name);
-    if (FAILED(hr)) return hr;
-    return values.Get(name, result);
+    HRESULT hr = KeyNamed(values, key, name);
+    return FAILED(hr) ? hr : values.Get(name, result);
 }
 
 HRESULT ValuesView::get_Item(VARIANT key, VARIANT* result) {
@@ -231,7 +235,7 @@ HRESULT ValuesView::get__NewEnum(IUnknown** out) { return MakeKeyEnumerator(valu
 
 HRESULT ValuesView::Remove(VARIANT key) {
     std::wstring name;
-    HRESULT hr = VariantText(key, name);
+    HRESULT hr = KeyNamed(values_, key, name);
     if (FAILED(hr)) return hr;
     if (PageEnded(writer_)) return kPageHasEnded;
     values_.Remove(name, writer_);

@@ -95,18 +95,29 @@ VariantDictionary::Entry* VariantDictionary::Find(const std::wstring& key) {
     return const_cast<Entry*>(static_cast<const VariantDictionary*>(this)->Find(key));
 }
 
-std::wstring VariantDictionary::Folded(const std::wstring& key) {
-    // Keys compare as ordinal text without case: upper case by the
-    // invariant table.
-    if (key.empty()) return key;
-    std::wstring folded(key.size(), L'\0');
-    const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, key.c_str(), static_cast<int>(key.size()),
-                                &folded[0], static_cast<int>(folded.size()), nullptr, nullptr, 0);
-    return n == static_cast<int>(key.size()) ? folded : key;
+std::wstring VariantDictionary::Bucket(const std::wstring& key) {
+    // Keys are equal as ordinal text without case (EqualsNoCase). The
+    // bucket must be the same for any two such keys: ASCII letters by their
+    // upper case; any other unit, and I and S (which dotless i and long s
+    // upper-case to), as one mark. Keys in one bucket are then compared.
+    std::wstring bucket(key);
+    for (wchar_t& c : bucket) {
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (c >= 0x80 || c == L'I' || c == L'S') c = 0xFFFF;
+    }
+    return bucket;
+}
+
+std::unordered_multimap<std::wstring, size_t>::const_iterator VariantDictionary::Position(
+    const std::wstring& key) const {
+    auto range = positions_.equal_range(Bucket(key));
+    for (auto it = range.first; it != range.second; ++it)
+        if (EqualsNoCase(entries_[it->second].key, key)) return it;
+    return positions_.end();
 }
 
 const VariantDictionary::Entry* VariantDictionary::Find(const std::wstring& key) const {
-    auto found = positions_.find(Folded(key));
+    auto found = Position(key);
     return found == positions_.end() ? nullptr : &entries_[found->second];
 }
 
@@ -168,7 +179,7 @@ HRESULT VariantDictionary::Set(const std::wstring& key, const VARIANT& value, Pa
             e->value = entry.value;
             e->object = std::move(entry.object);
         } else {
-            positions_[Folded(entry.key)] = entries_.size();
+            positions_.emplace(Bucket(entry.key), entries_.size());
             entries_.push_back(std::move(entry));
         }
     }
@@ -182,7 +193,7 @@ void VariantDictionary::Remove(const std::wstring& key, PageKey writer) {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         WaitForWriters(lock, writer);
-        auto found = positions_.find(Folded(key));
+        auto found = Position(key);
         if (found != positions_.end()) {
             const size_t at = found->second;
             positions_.erase(found);

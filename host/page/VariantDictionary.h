@@ -64,7 +64,9 @@ private:
         VARIANT value;                  // anything but an object
         std::shared_ptr<Kept> object;   // or an object
     };
-    static std::wstring Folded(const std::wstring& key);
+    static std::wstring Bucket(const std::wstring& key);
+    // The entry of a key in positions_, or its end.
+    std::unordered_multimap<std::wstring, size_t>::const_iterator Position(const std::wstring& key) const;
     Entry* Find(const std::wstring& key);
     const Entry* Find(const std::wstring& key) const;
     // With mutex_ held: waits until no other page holds Lock.
@@ -73,7 +75,7 @@ private:
     const bool agileOnly_;
     mutable std::mutex mutex_;
     std::vector<Entry> entries_;                         // in the order first stored
-    std::unordered_map<std::wstring, size_t> positions_;   // Folded key -> entries_ index
+    std::unordered_multimap<std::wstring, size_t> positions_;   // Bucket of a key -> entries_ index
     PageKey lockOwner_ = nullptr;   // the page holding Lock
     int lockDepth_ = 0;
     OwnedHandle unlocked_;   // an event set while nobody holds Lock

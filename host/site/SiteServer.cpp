@@ -109,8 +109,7 @@ HttpResponse SiteServer::Handle(const HttpRequest& request) {
     }
     // These statuses never carry a body, whatever the page wrote: a client
     // would read it as the start of the next response.
-    if (response.status == 204 || response.status == 304 || (response.status >= 100 && response.status < 200))
-        response.body.clear();
+    if (response.status == 204 || response.status == 304) response.body.clear();
     response.omitBody = request.method == "HEAD";
     printf("%s %s%s%s %d\n", request.method.c_str(), request.rawPath.c_str(), request.query.empty() ? "" : "?",
            request.query.c_str(), response.status);

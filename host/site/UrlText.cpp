@@ -10,7 +10,10 @@ namespace {
 
 // Status codes have exactly this many digits.
 constexpr size_t kStatusDigits = 3;
-constexpr int kMinStatus = 100;
+// A page sends the final response: an interim status (1xx) would leave the
+// client waiting for another, and the next response on the connection out
+// of step.
+constexpr int kMinStatus = 200;
 constexpr int kMaxStatus = 599;
 
 using text::TrimBlanks;

@@ -626,6 +626,9 @@ group_state() {
     fetch /session_ops.asp
     want_body_is "count=3;c=3;b=two;keys=a,b,c,;removed=2,Empty;all=0;timeout=5;$nl"
     verdict "Session.Contents Count/For Each/Remove/RemoveAll, Session.Value, Session.Timeout"
+    fetch /session_keys.asp
+    want_body_is "${nl}count=5;values=22222;after=4;first=key1;$nl"
+    verdict "Session keys that differ in case are one key, outside ASCII too; Contents.Remove takes a place"
 
     fetch "/application.asp?note=hello"
     want_body_is "hits=1;note=hello;$nl"
@@ -1196,10 +1199,12 @@ TARGETS
     # (it misread "Name: " for good) and bytes outside ASCII (it refused).
     fetch /headers.asp -H 'X-Empty;' -H $'X-Name: \xc3\xa9'
     want_status 200
-    want_body_is "empty=1;name=1;$nl"
+    want_body_is "empty=1;name=1;cookies=,0;$nl"
+    fetch /headers.asp -H 'Cookie: a=1' -H $'Cookie: u=caf\xc3\xa9'
+    want_body_is "empty=0;name=0;cookies=1,4;$nl"
     fetch /basic.asp
     want_status 200
-    verdict "an empty header value and one with bytes outside ASCII reach the page, and the site serves on"
+    verdict "an empty header value, one with bytes outside ASCII and two Cookie lines reach the page, and the site serves on"
 
     # 204 and 304 never carry a body, whatever the page wrote.
     local code
@@ -1289,9 +1294,14 @@ TARGETS
     verdict "bodies over the relay's memory share wait in a temporary file and arrive whole"
 
     # One address holding all its 16 connections (the supervisor's probe
-    # comes from that address too) is no reason to restart the server.
+    # comes from that address too), and two more that send nothing, again
+    # and again, are no reason to restart the server.
     TARNWICK_HOST_PROBE_INTERVAL_MS=500 start_host hostile-probe || return
-    bash -c 'for i in $(seq 16); do exec {fd}<>"/dev/tcp/127.0.0.1/$1" || exit 1; done; sleep 4' _ "$host_port" &
+    sleep 1
+    bash -c 'for i in $(seq 16); do exec {fd}<>"/dev/tcp/127.0.0.1/$1" || exit 1; done
+             for r in 1 2 3 4 5; do
+                 exec {a}<>"/dev/tcp/127.0.0.1/$1" {b}<>"/dev/tcp/127.0.0.1/$1"; sleep 0.9; exec {a}>&- {b}>&-
+             done' _ "$host_port" &
     local holder=$!
     sleep 1
     fetch /basic.asp
