@@ -29,10 +29,6 @@ constexpr const wchar_t* kHeadDeadlineVariable = L"TARNWICK_HOST_HEAD_DEADLINE_M
 // Connections served at once; more are refused at the door (503).
 constexpr long kMaxConnections = 64;
 static_assert(HttpQueue::kPostedReceives > kMaxConnections + 1, "a receive waits for every request under way");
-// Connections over those limits looked at, at once, for the supervisor's
-// probe, and for how long.
-constexpr long kMaxProbeCandidates = 2;
-constexpr unsigned long kProbeLookMs = 1000;
 // Connections of one client address (IPv6: of one /64 network) at once: a
 // browser opens six or so, a few tabs more; one client cannot take them all.
 constexpr long kMaxConnectionsPerAddress = 16;
@@ -249,28 +245,7 @@ void BodyRelay::AcceptLoop() {
             }
         }
         if (!admitted) {
-            // The supervisor's probe must get through when its address (or
-            // the whole relay) has used up its connections: a connection
-            // over the limits is served only when it is the probe.
-            bool look = false;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                look = probeCandidates_ < kMaxProbeCandidates;
-                if (look) ++probeCandidates_;
-            }
-            if (!look) {
-                SendStatus(client.get(), 503);
-                continue;
-            }
-            std::thread([this, client = std::move(client), remote]() mutable {
-                if (IsProbe(client.get()))
-                    Serve(client.get(), remote);
-                else
-                    SendStatus(client.get(), 503);
-                client.reset();
-                std::lock_guard<std::mutex> lock(mutex_);
-                --probeCandidates_;
-            }).detach();
+            SendStatus(client.get(), 503);
             continue;
         }
         std::thread([this, client = std::move(client), remote, key]() mutable {
@@ -280,23 +255,6 @@ void BodyRelay::AcceptLoop() {
             --connections_;
             if (--perAddress_[key] == 0) perAddress_.erase(key);
         }).detach();
-    }
-}
-
-bool BodyRelay::IsProbe(SOCKET client) {
-    // The probe's head is short and comes at once; it is only looked at.
-    const std::string mark = std::string("\r\n") + kProbeHeader + ": " + secret_ + "\r\n";
-    const ULONGLONG deadline = GetTickCount64() + kProbeLookMs;
-    char head[1024];
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline || !WaitReadable(client, static_cast<unsigned long>(deadline - now))) return false;
-        const int n = recv(client, head, sizeof head, MSG_PEEK);
-        if (n <= 0) return false;
-        const std::string seen(head, static_cast<size_t>(n));
-        if (seen.find(mark) != std::string::npos) return true;
-        if (seen.find("\r\n\r\n") != std::string::npos || n == static_cast<int>(sizeof head)) return false;
-        Sleep(10);   // more of the head is on its way
     }
 }
 

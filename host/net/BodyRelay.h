@@ -84,8 +84,6 @@ private:
     enum class Reply { Done, Closing, TimedOut, Busy };
 
     void AcceptLoop();
-    // Whether a connection's first request is the supervisor's probe.
-    bool IsProbe(SOCKET client);
     void Serve(SOCKET client, std::string remoteAddress);
     // One request of a connection; false when the connection is done.
     bool ServeOne(SOCKET client, const std::string& remoteAddress, std::string& pending);
@@ -151,7 +149,6 @@ private:
     std::map<std::string, Kept> kept_;
     std::vector<OwnedSocket> keptConnections_;   // idle, to the Server API
     long connections_ = 0;
-    long probeCandidates_ = 0;   // connections over the limits being looked at
     std::map<std::string, long> perAddress_;
     size_t heldBodyBytes_ = 0;
     size_t maxHeldBodyBytes_ = 0;

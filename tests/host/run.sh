@@ -1408,6 +1408,27 @@ group_hung_exchange() {
     verdict "also while another visitor's page runs, a hung exchange delays a static file by less than a second (${ms:-?} ms)"
 }
 
+# Fetches a page with the cookie jar $jar while three other visitors' busy
+# pages take three of the four page threads: the page then mostly runs on
+# another thread than the session's last request.
+fetch_beside_busy_pages() {  # <path>
+    local pids=() j
+    for j in 1 2 3; do
+        curl -s -o /dev/null -m 20 "$base/pool/busy.asp?ms=300" &
+        pids+=($!)
+    done
+    fetch "$1" -c "$jar" -b "$jar"
+    wait "${pids[@]}"
+}
+
+# Another page writes Application under Lock at once: no lock is left held.
+want_application_writable() {
+    local ms
+    ms=$(curl -s -o "$body" -m 20 -w '%{time_total}' "$base/pool/write.asp" | awk '{printf "%d", $1 * 1000}')
+    want_body_is "kept=written;$nl"
+    [ "${ms:-99999}" -lt 5000 ] || problem "the write waited $ms ms"
+}
+
 # Pages run on a pool of page threads: one session's requests one at a
 # time in arrival order, other visitors beside them; Application.Lock is a
 # real lock; objects kept in Session work on the next requests' threads.
@@ -1455,9 +1476,7 @@ group_pool() {
 
     fetch /pool/lock_kept.asp
     want_body_is "kept=locked;$nl"
-    ms=$(curl -s -o "$body" -m 20 -w '%{time_total}' "$base/pool/write.asp" | awk '{printf "%d", $1 * 1000}')
-    want_body_is "kept=written;$nl"
-    [ "${ms:-99999}" -lt 5000 ] || problem "the write waited $ms ms"
+    want_application_writable
     verdict "a page that locks Application and does not unlock it lets go when it ends"
 
     rm -f "$jar"
@@ -1465,42 +1484,27 @@ group_pool() {
     want_body_is "stored;$nl"
     # Each later request runs beside three busy pages of other visitors, so
     # that the four page threads take one each: mostly not the first one.
-    local j
     for i in 2 3 4 5; do
-        pids=()
-        for j in 1 2 3; do
-            curl -s -o /dev/null -m 20 "$base/pool/busy.asp?ms=300" &
-            pids+=($!)
-        done
-        fetch "/pool/keep.asp?step=$i" -c "$jar" -b "$jar"
+        fetch_beside_busy_pages "/pool/keep.asp?step=$i"
         want_body_is "count=$i;first=one;encode=YWJj;$nl"
-        wait "${pids[@]}"
     done
     verdict "a Scripting.Dictionary and a Tarnwick.Mail kept in Session work on later requests, on other page threads"
 
     rm -f "$jar"
     fetch "/pool/app_kept.asp?step=1" -c "$jar" -b "$jar"
     want_body_is "stored;$nl"
+    local ended="This Application object belongs to a page that has ended: use the page's own Application."
     for i in 2 3; do
-        pids=()
-        for j in 1 2 3; do
-            curl -s -o /dev/null -m 20 "$base/pool/busy.asp?ms=300" &
-            pids+=($!)
-        done
-        fetch "/pool/app_kept.asp?step=$i" -c "$jar" -b "$jar"
-        local ended="This Application object belongs to a page that has ended: use the page's own Application."
+        fetch_beside_busy_pages "/pool/app_kept.asp?step=$i"
         want_body_is "lock=$ended;write=$ended;kept=through the page's own;$nl"
-        wait "${pids[@]}"
     done
-    ms=$(curl -s -o "$body" -m 20 -w '%{time_total}' "$base/pool/write.asp" | awk '{printf "%d", $1 * 1000}')
-    want_body_is "kept=written;$nl"
-    [ "${ms:-99999}" -lt 5000 ] || problem "the write waited $ms ms"
+    want_application_writable
     verdict "the Application object of an ended page, kept in Session, only reads: no lock outlives a page, no write waits for its own page"
 
     # Steady load: rounds of ten requests at once, each answered, and the
     # server never restarted for not answering (Wine's HTTP service left
     # requests unseen for good under such load, within a few hundred).
-    local round answers=$work/steady
+    local round j answers=$work/steady
     : >"$answers"
     for round in $(seq 50); do
         pids=()
