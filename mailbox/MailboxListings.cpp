@@ -31,7 +31,7 @@ std::shared_ptr<const MessageNames> MailboxListings::Messages(const std::string&
         std::lock_guard<std::mutex> guard(lock_);
         for (Kept& k : kept_) {
             if (k.directory != directory) continue;
-            if (k.writeTime == writeTime && k.takenAt - writeTime > kSettleTicks) {
+            if (k.writeTime == writeTime && platform::TakenAfterSettling(writeTime, k.takenAt)) {
                 k.lastUse = ++uses_;
                 return k.names;
             }

@@ -5,9 +5,8 @@
 // an inbox page. A listing is therefore kept and reused while the directory
 // is unchanged: its last-write time is read before each use (one call), and
 // the kept listing serves only when that time is the one read when it was
-// taken and the listing was taken more than kSettleTicks after it. Within
-// that span a second change could carry the same stamp (file systems stamp
-// coarsely, FAT in 2-second steps), so a listing taken then is always taken
+// taken and the listing was taken after that time had settled
+// (platform::TakenAfterSettling); a listing taken sooner is always taken
 // again. Anything done to a mailbox by anyone, in this process or another,
 // changes the directory's time or, within the span, is listed afresh.
 #pragma once
@@ -30,7 +29,6 @@ class MailboxListings {
 public:
     // Listings kept at once; the least recently used goes first.
     static constexpr std::size_t kMaxDirectories = 64;
-    static constexpr platform::FileTime kSettleTicks = 2 * platform::kFileTicksPerSecond;
 
     // The one set of the process, shared by every Mail and MailReader object.
     static MailboxListings& Shared();

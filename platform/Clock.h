@@ -18,6 +18,13 @@ using FileTime = long long;
 constexpr FileTime kFileTicksPerSecond = 10000000LL;
 FileTime CurrentFileTime();
 
+// Whether a copy of something (a listing, a compiled file) taken at takenAt
+// can stand for it while its last-write time stays writeTime. File systems
+// stamp coarsely (FAT in 2-second steps), so a second change within that span
+// can carry the same time: a copy taken within it is never reused.
+constexpr FileTime kSettleTicks = 2 * kFileTicksPerSecond;
+inline bool TakenAfterSettling(FileTime writeTime, FileTime takenAt) { return takenAt - writeTime > kSettleTicks; }
+
 // A moment as the local clock shows it, with the local zone's offset from
 // UTC at that moment (daylight saving included).
 struct LocalTime {

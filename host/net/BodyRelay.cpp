@@ -38,6 +38,10 @@ constexpr size_t kMaxHeldBodyBytes = 32u << 20;
 // What a closing connection still reads and drops, at most, and for how long.
 constexpr size_t kMaxDrainBytes = 4u << 20;
 constexpr unsigned long kMaxDrainMs = 2000;
+// How long a connection thread waits for another connection before it ends.
+constexpr unsigned long kIdleWorkerMs = 30000;
+// A response body up to this size is sent with its head, in one send.
+constexpr size_t kJoinedReplyBytes = 64 * 1024;
 // How often a wait for the Server API looks whether the host has the request.
 constexpr DWORD kApiPollMs = 200;
 // With nothing else in it, the Server API hands a request to the host within
@@ -248,13 +252,37 @@ void BodyRelay::AcceptLoop() {
             SendStatus(client.get(), 503);
             continue;
         }
-        std::thread([this, client = std::move(client), remote, key]() mutable {
-            Serve(client.get(), remote);
-            client.reset();
-            std::lock_guard<std::mutex> lock(mutex_);
-            --connections_;
-            if (--perAddress_[key] == 0) perAddress_.erase(key);
-        }).detach();
+        // A connection thread that waits takes it; else a new one. Starting
+        // a thread costs a round of calls to Wine's server and the thread
+        // attach of every library loaded, so threads wait a while for the
+        // next connection.
+        Admitted next{std::move(client), remote, key};
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (idleWorkers_ > admitted_.size()) {
+            admitted_.push_back(std::move(next));
+            lock.unlock();
+            admittedReady_.notify_one();
+            continue;
+        }
+        lock.unlock();
+        std::thread([this, first = std::move(next)]() mutable { Work(std::move(first)); }).detach();
+    }
+}
+
+void BodyRelay::Work(Admitted next) {
+    for (;;) {
+        Serve(next.client.get(), next.remoteAddress);
+        next.client.reset();
+        std::unique_lock<std::mutex> lock(mutex_);
+        --connections_;
+        if (--perAddress_[next.key] == 0) perAddress_.erase(next.key);
+        ++idleWorkers_;
+        const bool handed = admittedReady_.wait_for(lock, std::chrono::milliseconds(kIdleWorkerMs),
+                                                    [this] { return !admitted_.empty(); });
+        --idleWorkers_;
+        if (!handed) return;
+        next = std::move(admitted_.front());
+        admitted_.pop_front();
     }
 }
 
@@ -279,8 +307,10 @@ void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
     // Bytes read from the client and not yet used (the start of its next
     // request on a kept-alive connection).
     std::string pending;
-    while (ServeOne(client, remoteAddress, pending)) {
+    bool clientClosed = false;
+    while (ServeOne(client, remoteAddress, pending, clientClosed)) {
     }
+    if (clientClosed) return;   // nothing more to hear from it, nothing to tell it
     // Close gently: a client still sending (a refused large body) would
     // otherwise get a reset instead of the answer it was sent. Briefly: a
     // client trickling bytes must not keep the connection this way.
@@ -296,7 +326,7 @@ void BodyRelay::Serve(SOCKET client, std::string remoteAddress) {
     }
 }
 
-bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::string& data) {
+bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::string& data, bool& clientClosed) {
     // The head: everything up to the first empty line, within the deadline.
     RequestHeadScanner scanner;
     const ULONGLONG deadline = GetTickCount64() + headDeadlineMs_;
@@ -310,7 +340,10 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
             return data.empty() ? false : SendStatus(client, 408);
         }
         int n = recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) return false;
+        if (n <= 0) {
+            clientClosed = true;
+            return false;
+        }
         data.append(buffer, static_cast<size_t>(n));
     }
     if (scan == HeadScan::Refused) return SendStatus(client, scanner.Refusal());
@@ -397,6 +430,11 @@ bool BodyRelay::ServeOne(SOCKET client, const std::string& remoteAddress, std::s
     }
     if (reply == Reply::TimedOut) return SendStatus(client, 503);
     if (replyHead.empty()) return SendStatus(client, 502);
+    // A page's response goes out in one send when it is small (most are).
+    if (replyBody.size() <= kJoinedReplyBytes) {
+        replyHead += replyBody;
+        replyBody.clear();
+    }
     if (!SendAll(client, replyHead.data(), replyHead.size()) || !SendAll(client, replyBody.data(), replyBody.size()))
         return false;
     return reply == Reply::Done && request.keepAlive;
@@ -555,15 +593,19 @@ bool BodyRelay::Reached(const std::string& token) {
 bool BodyRelay::HandedOver(SOCKET inner, const std::string& token, unsigned long ms) {
     // Woken by Attach the moment the host has the request; the inner socket
     // (an answer of the Server API's own, or a close) is looked at between.
+    // The socket is looked at only after a wait: the hand-over usually
+    // comes first.
     std::unique_lock<std::mutex> lock(mutex_);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
+    for (bool look = false;; look = true) {
         auto found = kept_.find(token);
         if (found != kept_.end() && found->second.reached) return true;
-        lock.unlock();
-        const bool answered = WaitReadable(inner, 0);
-        lock.lock();
-        if (answered) return true;
+        if (look) {
+            lock.unlock();
+            const bool answered = WaitReadable(inner, 0);
+            lock.lock();
+            if (answered) return true;
+        }
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
         handedOver_.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(kHandOverPollMs)));

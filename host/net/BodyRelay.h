@@ -24,6 +24,7 @@
 #include <windows.h>
 
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -83,10 +84,21 @@ private:
     // API did not answer in time; Busy: a probe while a page runs.
     enum class Reply { Done, Closing, TimedOut, Busy };
 
+    // A client connection admitted and not yet served.
+    struct Admitted {
+        OwnedSocket client;
+        std::string remoteAddress;
+        std::string key;   // what its address is counted by
+    };
+
     void AcceptLoop();
+    // A connection thread: serves the connections handed to it, one after
+    // another, and ends after kIdleWorkerMs without one.
+    void Work(Admitted first);
     void Serve(SOCKET client, std::string remoteAddress);
-    // One request of a connection; false when the connection is done.
-    bool ServeOne(SOCKET client, const std::string& remoteAddress, std::string& pending);
+    // One request of a connection; false when the connection is done, with
+    // clientClosed when the client closed its side.
+    bool ServeOne(SOCKET client, const std::string& remoteAddress, std::string& pending, bool& clientClosed);
     // Reads the body that follows a head into memory or, past the relay's
     // share of memory, into a temporary file. False when the client left
     // (or is answered already).
@@ -146,6 +158,9 @@ private:
         std::string response;
         size_t responseLength = 0;   // also for HEAD, which sends no body
     };
+    std::deque<Admitted> admitted_;   // waiting for a connection thread
+    size_t idleWorkers_ = 0;           // connection threads waiting for one
+    std::condition_variable admittedReady_;
     std::map<std::string, Kept> kept_;
     std::vector<OwnedSocket> keptConnections_;   // idle, to the Server API
     long connections_ = 0;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "frame/ComPtr.h"
+#include "host/page/ClassFactories.h"
 #include "host/page/UnknownObject.h"
 
 namespace tarnwick::host {
@@ -105,12 +106,9 @@ bool RunScript(const CompiledPage& page, UINT codePage, const PageObjects& objec
                ScriptFailure& failure) {
     failure = ScriptFailure();
     const wchar_t* progId = page.language == ScriptLanguage::JScript ? L"JScript" : L"VBScript";
-    CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(progId, &clsid);
-    if (FAILED(hr)) return Fail(failure, hr, L"the script engine is not installed");
     ComPtr<IActiveScript> engine;
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
-                          reinterpret_cast<void**>(engine.Put()));
+    HRESULT hr = CreateByProgId(progId, CLSCTX_INPROC_SERVER, IID_IActiveScript, reinterpret_cast<void**>(engine.Put()));
+    if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_CLASSSTRING) return Fail(failure, hr, L"the script engine is not installed");
     if (FAILED(hr)) return Fail(failure, hr, L"the script engine cannot be started");
     ComPtr<IActiveScriptParse> parser;
     hr = engine->QueryInterface(__uuidof(IActiveScriptParse), reinterpret_cast<void**>(parser.Put()));

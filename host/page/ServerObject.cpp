@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "frame/ComPtr.h"
+#include "host/page/ClassFactories.h"
 #include "host/site/UrlText.h"
 
 namespace tarnwick::host {
@@ -69,12 +70,9 @@ HRESULT ServerObject::put_ScriptTimeout(LONG seconds) {
 HRESULT ServerObject::CreateObject(BSTR progId, IDispatch** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(progId ? progId : L"", &clsid);
-    if (FAILED(hr)) return hr;
     frame::ComPtr<IDispatch> object;
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                          reinterpret_cast<void**>(object.Put()));
+    HRESULT hr = CreateByProgId(progId ? progId : L"", CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                reinterpret_cast<void**>(object.Put()));
     if (FAILED(hr)) return hr;
     bool found = false;
     hr = CallHook(object.Get(), L"OnStartPage", state_->context, &found);

@@ -12,6 +12,7 @@
 #include "host/page/ScriptingContext.h"
 #include "host/page/ServerObject.h"
 #include "platform/Charset.h"
+#include "platform/Clock.h"
 
 namespace tarnwick::host {
 
@@ -98,6 +99,61 @@ bool SiteServer::ReadSiteFile(const std::string& sitePath, std::string& bytes) c
     }
     if (!ok) bytes.clear();
     return ok;
+}
+
+bool SiteServer::StampOf(const std::string& sitePath, FileStamp& stamp) const {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(PhysicalPath(sitePath).c_str(), GetFileExInfoStandard, &data)) return false;
+    stamp.writeTime = static_cast<long long>(ULARGE_INTEGER{{data.ftLastWriteTime.dwLowDateTime,
+                                                             data.ftLastWriteTime.dwHighDateTime}}.QuadPart);
+    stamp.size = ULARGE_INTEGER{{data.nFileSizeLow, data.nFileSizeHigh}}.QuadPart;
+    return true;
+}
+
+bool SiteServer::StillCurrent(const KeptPage& kept) const {
+    for (const auto& file : kept.files) {
+        FileStamp now;
+        if (!StampOf(file.first, now) || !(now == file.second) ||
+            !platform::TakenAfterSettling(file.second.writeTime, kept.compiledAt))
+            return false;
+    }
+    return true;
+}
+
+std::shared_ptr<const CompiledPage> SiteServer::CompiledPageAt(const std::string& sitePath, bool& found,
+                                                               PageError& error) {
+    found = true;
+    {
+        std::unique_lock<std::mutex> lock(pagesLock_);
+        auto kept = pages_.find(sitePath);
+        if (kept != pages_.end()) {
+            KeptPage copy = kept->second;
+            lock.unlock();
+            if (StillCurrent(copy)) return copy.page;
+        }
+    }
+    // The time and each file's stamp are read before the file, so a change
+    // made while it is read is never taken for one older than the page.
+    KeptPage fresh;
+    fresh.compiledAt = platform::CurrentFileTime();
+    IncludeReader reader = [this, &fresh](const std::string& path, std::string& bytes) {
+        FileStamp stamp;
+        if (!StampOf(path, stamp) || !ReadSiteFile(path, bytes)) return false;
+        fresh.files.emplace_back(path, stamp);
+        return true;
+    };
+    std::string source;
+    if (!reader(sitePath, source)) {
+        found = false;
+        return nullptr;
+    }
+    auto page = std::make_shared<CompiledPage>();
+    if (!CompilePage(sitePath, source, reader, *page, error)) return nullptr;
+    fresh.page = page;
+    std::lock_guard<std::mutex> lock(pagesLock_);
+    if (pages_.size() >= kMaxKeptPages) pages_.clear();
+    pages_[sitePath] = std::move(fresh);
+    return page;
 }
 
 HttpResponse SiteServer::Handle(const HttpRequest& request) {
@@ -188,13 +244,13 @@ HttpResponse SiteServer::RunPage(const HttpRequest& request, const std::string& 
     const bool urlEncoded =
         _strnicmp(request.Header("Content-Type").c_str(), "application/x-www-form-urlencoded", 33) == 0;
     if (urlEncoded && request.body.size() > options_.maxForm) return ErrorPage(413, "The form is too large.");
-    std::string source;
-    if (!ReadSiteFile(sitePath, source)) return ErrorPage(404);
-    CompiledPage page;
+    bool found = true;
     PageError compileError;
-    IncludeReader reader = [this](const std::string& path, std::string& bytes) { return ReadSiteFile(path, bytes); };
-    if (!CompilePage(sitePath, source, reader, page, compileError))
+    const std::shared_ptr<const CompiledPage> compiled = CompiledPageAt(sitePath, found, compileError);
+    if (!found) return ErrorPage(404);
+    if (!compiled)
         return PageFailure(sitePath, SourceLine{compileError.file, compileError.line}, compileError.message, "");
+    const CompiledPage& page = *compiled;
 
     auto state = std::make_shared<PageState>();
     state->request = &request;

@@ -5,7 +5,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "host/net/ErrorPage.h"
 #include "host/net/HttpMessage.h"
@@ -44,6 +48,28 @@ private:
     bool ReadSiteFile(const std::string& sitePath, std::string& bytes) const;
     std::wstring PhysicalPath(const std::string& sitePath) const;
 
+    // Compiled pages are kept between requests: reading a page and its
+    // include files costs calls to the system for each file, and compiling
+    // them costs more. A kept page is used while every file it was compiled
+    // from has the last-write time and size it had then, and was compiled
+    // after that time had settled (platform::TakenAfterSettling).
+    struct FileStamp {
+        long long writeTime = 0;
+        unsigned long long size = 0;
+        bool operator==(const FileStamp& o) const { return writeTime == o.writeTime && size == o.size; }
+    };
+    struct KeptPage {
+        std::shared_ptr<const CompiledPage> page;
+        std::vector<std::pair<std::string, FileStamp>> files;   // the page and its include files
+        long long compiledAt = 0;
+    };
+    static constexpr size_t kMaxKeptPages = 512;   // more are dropped all at once
+    bool StampOf(const std::string& sitePath, FileStamp& stamp) const;
+    bool StillCurrent(const KeptPage& kept) const;
+    // The page at sitePath, compiled; null with found false when it cannot
+    // be read, null with error set when it does not compile.
+    std::shared_ptr<const CompiledPage> CompiledPageAt(const std::string& sitePath, bool& found, PageError& error);
+
     HttpResponse Route(const HttpRequest& request);
     HttpResponse ServeFile(const HttpRequest& request, const std::string& sitePath);
     HttpResponse RunPage(const HttpRequest& request, const std::string& sitePath);
@@ -53,6 +79,8 @@ private:
     HostOptions options_;
     SessionStore sessions_;
     VariantDictionary application_{true};   // objects that any thread may call
+    std::mutex pagesLock_;
+    std::unordered_map<std::string, KeptPage> pages_;
 };
 
 }  // namespace tarnwick::host

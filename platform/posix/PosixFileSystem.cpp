@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <new>
 
 #include "platform/posix/PosixFileTime.h"
 
@@ -63,6 +65,21 @@ bool MappedFile::Open(const std::string& path) {
         ::close(fd);
         return false;
     }
+    if (size <= kReadWholeBytes) {
+        std::unique_ptr<char[]> bytes(new (std::nothrow) char[size]);
+        std::uint32_t got = 0;
+        while (bytes && got < size) {
+            const ssize_t n = ::read(fd, bytes.get() + got, size - got);
+            if (n <= 0 && !(n < 0 && errno == EINTR)) break;
+            if (n > 0) got += static_cast<std::uint32_t>(n);
+        }
+        ::close(fd);
+        if (!bytes || got != size) return false;
+        read_ = std::move(bytes);
+        data_ = read_.get();
+        size_ = size;
+        return true;
+    }
     void* p = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
     ::close(fd);
     if (p == MAP_FAILED) return false;
@@ -72,7 +89,8 @@ bool MappedFile::Open(const std::string& path) {
 }
 
 void MappedFile::Close() {
-    if (data_) munmap(const_cast<char*>(data_), size_);
+    if (data_ && !read_) munmap(const_cast<char*>(data_), size_);
+    read_.reset();
     data_ = nullptr;
     size_ = 0;
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "platform/win32/Win32FileTime.h"
 
 namespace tarnwick::platform {
@@ -48,6 +50,19 @@ bool MappedFile::Open(const std::string& path) {
         CloseHandle(file);
         return false;
     }
+    if (size <= kReadWholeBytes) {
+        std::unique_ptr<char[]> bytes(new (std::nothrow) char[size]);
+        DWORD got = 0;
+        if (!bytes || !ReadFile(file, bytes.get(), size, &got, nullptr) || got != size) {
+            CloseHandle(file);
+            return false;
+        }
+        file_ = file;
+        read_ = std::move(bytes);
+        data_ = read_.get();
+        size_ = size;
+        return true;
+    }
     HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, size, nullptr);
     if (!mapping) {
         CloseHandle(file);
@@ -67,7 +82,8 @@ bool MappedFile::Open(const std::string& path) {
 }
 
 void MappedFile::Close() {
-    if (data_) UnmapViewOfFile(data_);
+    if (data_ && !read_) UnmapViewOfFile(data_);
+    read_.reset();
     if (mapping_) CloseHandle(static_cast<HANDLE>(mapping_));
     if (file_) CloseHandle(static_cast<HANDLE>(file_));
     data_ = nullptr;

@@ -376,6 +376,25 @@ group_pages() {
     want_body_has "<em>nested</em>"
     verdict "an include with ../ from a page in a subfolder"
 
+    # Pages are kept compiled: a change to the page or to an include file is
+    # served at once, also when it keeps the file's size or moves its time back.
+    mkdir -p "$site/edit"
+    printf 'A-<!-- #include file="part.inc" -->' >"$site/edit/page.asp"
+    printf 'one' >"$site/edit/part.inc"
+    touch -d '-1 hour' "$site/edit/page.asp" "$site/edit/part.inc"
+    fetch /edit/page.asp
+    want_body_is "A-one"
+    fetch /edit/page.asp
+    want_body_is "A-one"
+    printf 'two' >"$site/edit/part.inc"
+    touch -d '-2 hours' "$site/edit/part.inc"
+    fetch /edit/page.asp
+    want_body_is "A-two"
+    printf 'B-<!-- #include file="part.inc" -->' >"$site/edit/page.asp"
+    fetch /edit/page.asp
+    want_body_is "B-two"
+    verdict "a changed page or include file is served changed at once (same size, time moved back, just written)"
+
     fetch "/gbk.asp?q=%BA%BA%D7%D6"
     want_status 200
     want_body_is "$(printf '<p>%s\xd2\xb3\xc3\xe6</p>\nlen=2;hex=BABA;text=%s;url=%%BA%%BA%%D7%%D6;html=&lt;\xba\xba&gt;;qlen=2;q=%s;same=-1;' \

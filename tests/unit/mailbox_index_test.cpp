@@ -95,6 +95,20 @@ TEST_F(MailboxIndexTest, EmptyFileCannotBeOpened) {
     EXPECT_EQ(Read(Index(), 0), ReadOutcome::Unopenable);
 }
 
+TEST_F(MailboxIndexTest, MessagesReadWholeOrMappedGiveTheirBytes) {
+    // Small files are read into memory, larger ones mapped: around the border.
+    const std::string head = "Subject: s\r\n\r\n";
+    for (size_t size : {size_t(100), size_t(platform::MappedFile::kReadWholeBytes),
+                        size_t(platform::MappedFile::kReadWholeBytes) + 1, size_t(3) << 20}) {
+        std::string body(size - head.size(), 'x');
+        for (size_t i = 0; i < body.size(); i += 997) body[i] = static_cast<char>('a' + i % 26);
+        WriteFile(box + "m", head + body);
+        std::string read;
+        EXPECT_EQ(Read(Index(), 0, &read), ReadOutcome::Opened) << size;
+        EXPECT_TRUE(read == body) << size;
+    }
+}
+
 TEST_F(MailboxIndexTest, DeleteShiftsLaterMessagesDown) {
     WriteFile(box + "1.in", "one\r\n");
     WriteFile(box + "2.in", "two\r\n");

@@ -103,6 +103,21 @@ TEST_P(MailResultsTest, ReadMessageGivesSOkAndAFreshString) {
     SysFreeString(text);
 }
 
+TEST_P(MailResultsTest, MessagesReadWholeOrMappedGiveTheirBody) {
+    // Small files are read into memory, larger ones mapped (from 256 KiB).
+    const std::string head = "Subject: s\r\n\r\n";
+    for (size_t size : {size_t(100), size_t(256 * 1024), size_t(256 * 1024 + 1), size_t(1) << 20}) {
+        std::string body;
+        while (body.size() < size - head.size()) body += std::string(1, static_cast<char>('a' + body.size() % 26));
+        for (size_t i = 50; i + 1 < body.size(); i += 52) body.replace(i, 2, "\r\n");
+        Write(head + body);
+        BSTR text = nullptr;
+        EXPECT_EQ(mail->GetBody(0, &text), S_OK) << size;
+        EXPECT_TRUE(text && std::wstring(text) == std::wstring(body.begin(), body.end())) << size;
+        SysFreeString(text);
+    }
+}
+
 TEST_P(MailResultsTest, AccountOperationsAnswerFixedResults) {
     long result = 7;
     EXPECT_EQ(mail->Login(&result), S_OK);
