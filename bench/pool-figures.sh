@@ -4,22 +4,24 @@
 # its own (build/bench-prefix):
 #   1. 40 inbox requests of 40 signed-in visitors (a session each, each
 #      from a loopback address of its own), one after another, then 20 at a
-#      time, each started the same way (xargs, a shell and curl a request);
-#      the ratio of the two times, and how busy the processors were.
+#      time, each column made by one curl; the ratio of the two times, and
+#      how busy the processors were.
 #   2. the About page of one visitor on an idle server, then while another
 #      visitor posts a 30 MB upload (compose, send); the ratio.
 # Needs the Windows build (./run.sh build). Prints a table.
 #
-#   bench/pool-figures.sh [--port N] [--threads N]
+#   bench/pool-figures.sh [--port N] [--threads N] [--warm-parallel]
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 port=$((20000 + $$ % 20000))
 threads=()
+warm_parallel=0
 while [ $# -gt 0 ]; do
     case "$1" in
     --port) port=$2; shift 2 ;;
     --threads) threads=(--threads "$2"); shift 2 ;;
-    *) echo "usage: $0 [--port N] [--threads N]" >&2; exit 2 ;;
+    --warm-parallel) warm_parallel=1; shift ;;
+    *) echo "usage: $0 [--port N] [--threads N] [--warm-parallel]" >&2; exit 2 ;;
     esac
 done
 export WINEPREFIX="$ROOT/build/bench-prefix"
@@ -55,23 +57,33 @@ sign_in() {   # jar
 visitors=40
 for i in $(seq $visitors); do sign_in "$work/jar$i"; done
 # Visitor i comes from the loopback address 127.0.0.(i+1): the host holds
-# one client address to 16 connections at once.
-inbox() {   # visitor number
-    curl -s -f --interface "127.0.0.$(($1 + 1))" -b "$work/jar$1" -o /dev/null "$base/inbox.asp"
+# one client address to 16 connections at once. One curl makes the requests
+# of a column, one after another or 20 at a time, so that the client's own
+# start-up (a process per request costs this machine more than the page)
+# stays out of both figures.
+inboxes() {   # [curl's options for the whole run...]
+    local args=() i
+    for i in $(seq $visitors); do
+        [ "$i" -gt 1 ] && args+=(--next)
+        args+=(-s -o /dev/null -w '%{http_code}\n' --interface "127.0.0.$((i + 1))" -b "$work/jar$i" "$base/inbox.asp")
+    done
+    curl --no-progress-meter "$@" "${args[@]}" >"$work/codes"
+    [ "$(grep -c '^200$' "$work/codes")" -eq "$visitors" ] || { echo "an inbox request failed" >&2; exit 1; }
 }
-export -f inbox
-export base work
-for i in $(seq $visitors); do inbox "$i"; done   # warm: every page compiled once
+# Warm: every page compiled once; with --warm-parallel also 20 at a time, so
+# that the relay's connection threads are in place (they wait 30 s for work).
+inboxes
+[ "$warm_parallel" = 1 ] && inboxes --parallel --parallel-immediate --parallel-max 20
 
 busy_jiffies() { awk '/^cpu /{print $2 + $3 + $4 + $7 + $8}' /proc/stat; }
 start=$(now_ms)
 cpu=$(busy_jiffies)
-seq $visitors | xargs -P 1 -I{} bash -c 'inbox "$1"' _ {}
+inboxes
 one_by_one=$(($(now_ms) - start))
 cpu_one=$(($(busy_jiffies) - cpu))
 start=$(now_ms)
 cpu=$(busy_jiffies)
-seq $visitors | xargs -P 20 -I{} bash -c 'inbox "$1"' _ {}
+inboxes --parallel --parallel-immediate --parallel-max 20
 parallel=$(($(now_ms) - start))
 cpu_parallel=$(($(busy_jiffies) - cpu))
 

@@ -3,6 +3,7 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <iterator>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -60,6 +61,10 @@ constexpr DWORD kHandOverPollMs = 10;
 // A request on a kept connection that the Server API has not handed to the
 // host after this long was missed: the relay wakes the Server API.
 constexpr unsigned long kKeptHandOverMs = 100;
+// Wine's HTTP service reads every connection it has each time it wakes (a
+// few times per request), so an idle connection to it costs a little on
+// every request: one unused for this long is closed.
+constexpr ULONGLONG kKeptIdleMs = 1000;
 // Idle connections to the Server API kept for the next requests: as many as
 // requests can be under way at once (one per client connection).
 constexpr size_t kMaxKeptApiConnections = static_cast<size_t>(kMaxConnections);
@@ -550,19 +555,29 @@ BodyRelay::Reply BodyRelay::Exchange(const std::string& head, const std::string&
 }
 
 OwnedSocket BodyRelay::TakeKeptConnection() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    while (!keptConnections_.empty()) {
-        OwnedSocket inner = std::move(keptConnections_.back());
-        keptConnections_.pop_back();
+    for (;;) {
+        OwnedSocket inner;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (keptConnections_.empty()) return OwnedSocket();
+            inner = std::move(keptConnections_.back().socket);
+            keptConnections_.pop_back();
+        }
         // Anything to read on an idle connection is its end (or garbage).
         if (!WaitReadable(inner.get(), 0)) return inner;
     }
-    return OwnedSocket();
 }
 
 void BodyRelay::KeepConnection(OwnedSocket inner) {
+    std::vector<IdleConnection> stale;   // closed after the lock is let go
     std::lock_guard<std::mutex> lock(mutex_);
-    if (keptConnections_.size() < kMaxKeptApiConnections) keptConnections_.push_back(std::move(inner));
+    // The least recently used come first; the most recent is taken first.
+    const ULONGLONG now = GetTickCount64();
+    auto fresh = std::find_if(keptConnections_.begin(), keptConnections_.end(),
+                              [now](const IdleConnection& c) { return now - c.since < kKeptIdleMs; });
+    std::move(keptConnections_.begin(), fresh, std::back_inserter(stale));
+    keptConnections_.erase(keptConnections_.begin(), fresh);
+    if (keptConnections_.size() < kMaxKeptApiConnections) keptConnections_.push_back(IdleConnection{std::move(inner), now});
 }
 
 sockaddr_in BodyRelay::ApiAddress() const {

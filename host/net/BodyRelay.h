@@ -162,7 +162,11 @@ private:
     size_t idleWorkers_ = 0;           // connection threads waiting for one
     std::condition_variable admittedReady_;
     std::map<std::string, Kept> kept_;
-    std::vector<OwnedSocket> keptConnections_;   // idle, to the Server API
+    struct IdleConnection {
+        OwnedSocket socket;
+        ULONGLONG since;   // GetTickCount64() when it was last used
+    };
+    std::vector<IdleConnection> keptConnections_;   // to the Server API, least recently used first
     long connections_ = 0;
     std::map<std::string, long> perAddress_;
     size_t heldBodyBytes_ = 0;

@@ -1537,6 +1537,15 @@ group_pool() {
     grep -q 'does not answer' "$host_log" && problem "the supervisor found the server not answering"
     verdict "500 requests in rounds of ten at once are all answered, without a restart"
 
+    # The relay's idle connections to the Server API, which Wine's HTTP
+    # service reads at every wake, are closed after a second unused.
+    sleep 1.5
+    fetch /pool/busy.asp?ms=0
+    local inner
+    inner=$(ss -Htn state established "( dport = :$(internal_port) )" | wc -l)
+    [ "$inner" -le 2 ] || problem "$inner connections to the Server API after a quiet second (ten were in use)"
+    verdict "connections to the Server API unused for a second are closed"
+
     # A visitor who leaves while the page still waits for a page thread.
     fetch /pool/ran.asp
     want_body_is "ran=1;$nl"
