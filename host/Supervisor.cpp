@@ -25,6 +25,9 @@ namespace {
 // the last while it keeps failing, so that a broken installation does not spin.
 constexpr DWORD kFirstRestartPauseMs = 500;
 constexpr DWORD kMaxRestartPauseMs = 30000;
+// Attempts at starting a server process, and the pause between them.
+constexpr int kStartAttempts = 5;
+constexpr DWORD kStartRetryPauseMs = 1000;
 // A server that ran this long was well: the next pause is the first again.
 constexpr ULONGLONG kStableRunMs = 60 * 1000;
 // Under the relay the supervisor asks the server this often whether it
@@ -140,8 +143,15 @@ int Supervise(const HostOptions& options) {
         PROCESS_INFORMATION created = {};
         std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
         line.push_back(L'\0');
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                            &startup, &created)) {
+        // Starting a process can fail for a moment on a busy machine (Wine
+        // answered "internal error" once under load): tried a few times.
+        bool startedProcess = false;
+        for (int attempt = 0; attempt < kStartAttempts && !startedProcess; ++attempt) {
+            if (attempt > 0 && WaitForSingleObject(g_stopEvent, kStartRetryPauseMs) == WAIT_OBJECT_0) return 0;
+            startedProcess = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                                            nullptr, &startup, &created) != 0;
+        }
+        if (!startedProcess) {
             fprintf(stderr, "tarnwick-host: cannot start the server process (error %lu)\n", GetLastError());
             return 1;
         }
