@@ -3,9 +3,9 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
-#include <iterator>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 #include <thread>
 
 #include "host/net/AddressText.h"
