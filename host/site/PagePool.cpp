@@ -1,5 +1,7 @@
 #include "host/site/PagePool.h"
 
+#include <locale.h>
+#include <mbctype.h>
 #include <objbase.h>
 
 #include <algorithm>
@@ -39,7 +41,36 @@ void PagePool::WaitIdle() {
     idle_.wait(lock, [this] { return unfinished_ == 0; });
 }
 
+namespace {
+
+// Wine's script engines compare names with the C runtime's _wcsicmp
+// (ucrtbase), which counts references on the runtime's locale at every
+// call. With the process's one locale those counts are shared by every page
+// thread, and their cache lines bounce between processors on every name a
+// page looks up: two pages side by side took longer than one after the
+// other. A page thread gets a locale of its own instead. The runtime builds
+// a thread's locale from the parts of the one before wherever they agree,
+// so the thread takes the system's locale first and then "C" again for all
+// that the engines read (names, numbers); the time part stays the system's
+// (nothing they call formats dates through the runtime), and the multibyte
+// tables are made anew for the same code page.
+void KeepRuntimeLocaleToThread() {
+    HMODULE runtime = LoadLibraryW(L"ucrtbase.dll");
+    if (!runtime) return;
+    auto entry = [runtime](const char* name) { return reinterpret_cast<void*>(GetProcAddress(runtime, name)); };
+    auto configure = reinterpret_cast<int(__cdecl*)(int)>(entry("_configthreadlocale"));
+    auto set = reinterpret_cast<char*(__cdecl*)(int, const char*)>(entry("setlocale"));
+    auto setCodePage = reinterpret_cast<int(__cdecl*)(int)>(entry("_setmbcp"));
+    if (!configure || !set || !setCodePage || configure(_ENABLE_PER_THREAD_LOCALE) == -1) return;
+    if (!set(LC_ALL, ".ACP")) return;
+    for (int category : {LC_COLLATE, LC_CTYPE, LC_MONETARY, LC_NUMERIC}) set(category, "C");
+    setCodePage(_MB_CP_ANSI);
+}
+
+}  // namespace
+
 void PagePool::ThreadMain() {
+    KeepRuntimeLocaleToThread();
     // The thread's apartment lives as long as the process: objects a page
     // keeps in Session are called here from other threads, so the thread
     // also runs the calls that come to it (window messages) while it waits.
