@@ -62,9 +62,12 @@ void KeepRuntimeLocaleToThread() {
     auto set = reinterpret_cast<char*(__cdecl*)(int, const char*)>(entry("setlocale"));
     auto setCodePage = reinterpret_cast<int(__cdecl*)(int)>(entry("_setmbcp"));
     if (!configure || !set || !setCodePage || configure(_ENABLE_PER_THREAD_LOCALE) == -1) return;
-    if (!set(LC_ALL, ".ACP")) return;
-    for (int category : {LC_COLLATE, LC_CTYPE, LC_MONETARY, LC_NUMERIC}) set(category, "C");
-    setCodePage(_MB_CP_ANSI);
+    bool own = set(LC_ALL, ".ACP") != nullptr;
+    for (int category : {LC_COLLATE, LC_CTYPE, LC_MONETARY, LC_NUMERIC}) own = own && set(category, "C") != nullptr;
+    // Anything less than "C" for names and numbers would change what pages
+    // compute: the thread then keeps the process's locale, as before.
+    if (!own) configure(_DISABLE_PER_THREAD_LOCALE);
+    else setCodePage(_MB_CP_ANSI);
 }
 
 }  // namespace
