@@ -77,8 +77,11 @@ HRESULT ServerObject::CreateObject(BSTR progId, IDispatch** out) {
     bool found = false;
     hr = CallHook(object.Get(), L"OnStartPage", state_->context, &found);
     if (FAILED(hr) && !state_->ended) return hr;
-    object->AddRef();
-    if (found) state_->startedObjects.emplace_back(object.Get());
+    if (found) {
+        // The page's own reference, for OnEndPage; let go when the page ends.
+        object->AddRef();
+        state_->startedObjects.emplace_back(object.Get());
+    }
     *out = object.Detach();
     return S_OK;
 }

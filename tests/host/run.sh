@@ -595,6 +595,13 @@ group_server() {
     fetch /server.asp
     want_eq "ScriptTimeout" "123" "$(body_value timeout)"
     verdict "Server.ScriptTimeout reads back"
+    # A created object without OnStartPage holds an open file (shared with
+    # nobody); once the page ends and lets go of it, the file opens again.
+    fetch "/server_release.asp?step=hold"
+    want_eq "held" "open" "$(body_value held)"
+    fetch "/server_release.asp?step=reopen"
+    want_eq "reopened after the page" "1" "$(body_value reopened)"
+    verdict "Server.CreateObject: an object without OnStartPage is released when the page ends"
 }
 
 group_state() {
