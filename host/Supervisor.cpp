@@ -137,6 +137,13 @@ int Supervise(const HostOptions& options) {
     // A probe may wait for one exchange with the Server API before its own.
     const DWORD probeLimit = 3 * Tunable(kApiAnswerVariable, kApiAnswerMs);
     DWORD pause = kFirstRestartPauseMs;
+    // The pause before the next start; false when the host is asked to stop.
+    const auto pauseBeforeRestart = [&pause] {
+        fflush(stdout);
+        if (WaitForSingleObject(g_stopEvent, pause) == WAIT_OBJECT_0) return false;
+        pause = std::min(pause * 2, kMaxRestartPauseMs);
+        return true;
+    };
     for (bool first = true;; first = false) {
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
@@ -153,7 +160,12 @@ int Supervise(const HostOptions& options) {
         }
         if (!startedProcess) {
             fprintf(stderr, "tarnwick-host: cannot start the server process (error %lu)\n", GetLastError());
-            return 1;
+            // Only the first start can tell that the host cannot run; later
+            // (its program being replaced, say) the start is tried again.
+            if (first) return 1;
+            printf("tarnwick-host: starting the server again in %lu ms\n", static_cast<unsigned long>(pause));
+            if (!pauseBeforeRestart()) return 0;
+            continue;
         }
         OwnedHandle process{created.hProcess}, thread{created.hThread};
         if (job) AssignProcessToJobObject(job.get(), process.get());
@@ -202,9 +214,7 @@ int Supervise(const HostOptions& options) {
         if (GetTickCount64() - started >= kStableRunMs) pause = kFirstRestartPauseMs;
         printf("tarnwick-host: the server stopped (0x%08lX); starting it again in %lu ms\n",
                static_cast<unsigned long>(code), static_cast<unsigned long>(pause));
-        fflush(stdout);
-        if (WaitForSingleObject(g_stopEvent, pause) == WAIT_OBJECT_0) return 0;
-        pause = std::min(pause * 2, kMaxRestartPauseMs);
+        if (!pauseBeforeRestart()) return 0;
     }
 }
 

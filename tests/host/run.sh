@@ -775,6 +775,27 @@ group_errors() {
     want_body_has "branch-taken"
     verdict "the host comes back after a page crashes its script engine"
 
+    # A server that cannot be started again (its program is being replaced)
+    # is tried again after the pause; the host does not end.
+    local program=$prefix/drive_c/tarnwick/tarnwick-host-test.exe
+    mv "$program" "$work/replaced.exe"
+    fetch /engine_crash.asp
+    for ((i = 0; i < 100; i++)); do
+        grep -q 'cannot start the server process' "$host_log" && break
+        sleep 0.2
+    done
+    want_log_has "cannot start the server process"
+    sleep 1
+    kill -0 "$host_pid" 2>/dev/null || problem "the host ended when the server could not start again"
+    mv "$work/replaced.exe" "$program"
+    for ((i = 0; i < 120; i++)); do
+        fetch /basic.asp
+        [ "$status" = 200 ] && break
+        sleep 0.25
+    done
+    want_status 200
+    verdict "a server that cannot start again is tried again later; the host stays"
+
     fetch /include_error.asp
     want_status 500
     want_body_has "Error in <b>/inc/bad.inc</b>, line 4"
