@@ -34,13 +34,13 @@ private:
 #endif
 };
 
-// A whole file in memory, read-only. The file is opened for reading, shared
-// with other readers only, so it cannot be deleted or written while open.
-// A file of up to kReadWholeBytes is read into a buffer of its own: for the
-// small files mail mostly is, one read costs less than setting up a mapping
-// and tearing it down (under Wine that is five more calls to its server, and
-// unmapping interrupts every processor the process runs on). Larger files
-// are mapped.
+// A whole file in memory, read-only, opened for reading and shared with
+// other readers only. On Windows every file is read into a buffer of its
+// own: under Wine a Linux process can shorten a file whatever the sharing
+// says, and a mapping of it would then fault in the middle of a page; and
+// for the small files mail mostly is, one read also costs less than a
+// mapping. Elsewhere a file of up to kReadWholeBytes is read, and a larger
+// one mapped.
 class MappedFile {
 public:
     MappedFile() = default;
@@ -62,11 +62,7 @@ public:
 private:
     const char* data_ = nullptr;
     std::uint32_t size_ = 0;
-    std::unique_ptr<char[]> read_;   // a small file's bytes (not mapped)
-#ifdef _WIN32
-    void* file_ = nullptr;      // the open file
-    void* mapping_ = nullptr;   // its mapping object
-#endif
+    std::unique_ptr<char[]> read_;   // the file's bytes, when read (not mapped)
 };
 
 bool DeleteFileAt(const std::string& path);
