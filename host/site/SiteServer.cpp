@@ -1,5 +1,7 @@
 #include "host/site/SiteServer.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -20,6 +22,29 @@ namespace {
 
 const char* const kDefaultDocuments[] = {"default.asp", "index.asp", "default.htm", "index.html", "index.htm"};
 constexpr const char* kServerSoftware = "Tarnwick-Host/1.0";
+
+// A file's times and size, as the system's own query gives them without
+// opening the file. Besides the last-write time (which a copy or an archive
+// that keeps times can set back), they hold the change time, which moves with
+// every write, rename or replacement of the file and which nobody can set.
+bool QueryFileTimes(const std::wstring& path, FILE_NETWORK_OPEN_INFORMATION& info) {
+    using QueryFullAttributes = LONG(NTAPI*)(const OBJECT_ATTRIBUTES*, FILE_NETWORK_OPEN_INFORMATION*);
+    using DosPathToNtPath = BOOLEAN(NTAPI*)(PCWSTR, UNICODE_STRING*, PCWSTR*, void*);
+    using FreeString = void(NTAPI*)(UNICODE_STRING*);
+    static const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto entry = [](const char* name) { return reinterpret_cast<void*>(GetProcAddress(ntdll, name)); };
+    static const auto query = reinterpret_cast<QueryFullAttributes>(entry("NtQueryFullAttributesFile"));
+    static const auto toNtPath = reinterpret_cast<DosPathToNtPath>(entry("RtlDosPathNameToNtPathName_U"));
+    static const auto freeString = reinterpret_cast<FreeString>(entry("RtlFreeUnicodeString"));
+    if (!query || !toNtPath || !freeString) return false;
+    UNICODE_STRING ntPath = {};
+    if (!toNtPath(path.c_str(), &ntPath, nullptr, nullptr)) return false;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &ntPath, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+    const bool ok = query(&attributes, &info) >= 0;
+    freeString(&ntPath);
+    return ok;
+}
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
     size_t n = strlen(suffix);
@@ -102,11 +127,11 @@ bool SiteServer::ReadSiteFile(const std::string& sitePath, std::string& bytes) c
 }
 
 bool SiteServer::StampOf(const std::string& sitePath, FileStamp& stamp) const {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(PhysicalPath(sitePath).c_str(), GetFileExInfoStandard, &data)) return false;
-    stamp.writeTime = static_cast<long long>(ULARGE_INTEGER{{data.ftLastWriteTime.dwLowDateTime,
-                                                             data.ftLastWriteTime.dwHighDateTime}}.QuadPart);
-    stamp.size = ULARGE_INTEGER{{data.nFileSizeLow, data.nFileSizeHigh}}.QuadPart;
+    FILE_NETWORK_OPEN_INFORMATION info;
+    if (!QueryFileTimes(PhysicalPath(sitePath), info) || (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    stamp.writeTime = info.LastWriteTime.QuadPart;
+    stamp.changeTime = info.ChangeTime.QuadPart;
+    stamp.size = static_cast<unsigned long long>(info.EndOfFile.QuadPart);
     return true;
 }
 
@@ -114,7 +139,7 @@ bool SiteServer::StillCurrent(const KeptPage& kept) const {
     for (const auto& file : kept.files) {
         FileStamp now;
         if (!StampOf(file.first, now) || !(now == file.second) ||
-            !platform::TakenAfterSettling(file.second.writeTime, kept.compiledAt))
+            !platform::TakenAfterSettling(std::max(file.second.writeTime, file.second.changeTime), kept.compiledAt))
             return false;
     }
     return true;

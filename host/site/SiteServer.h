@@ -51,12 +51,15 @@ private:
     // Compiled pages are kept between requests: reading a page and its
     // include files costs calls to the system for each file, and compiling
     // them costs more. A kept page is used while every file it was compiled
-    // from has the last-write time and size it had then, and was compiled
-    // after that time had settled (platform::TakenAfterSettling).
+    // from has the last-write time, change time and size it had then, and
+    // was compiled after both times had settled (platform::TakenAfterSettling).
     struct FileStamp {
         long long writeTime = 0;
+        long long changeTime = 0;
         unsigned long long size = 0;
-        bool operator==(const FileStamp& o) const { return writeTime == o.writeTime && size == o.size; }
+        bool operator==(const FileStamp& o) const {
+            return writeTime == o.writeTime && changeTime == o.changeTime && size == o.size;
+        }
     };
     struct KeptPage {
         std::shared_ptr<const CompiledPage> page;

@@ -394,6 +394,18 @@ group_pages() {
     fetch /edit/page.asp
     want_body_is "B-two"
     verdict "a changed page or include file is served changed at once (same size, time moved back, just written)"
+    # A release deployed with the times of its archive: the new include has
+    # the old one's size and last-write time, and replaces it by a rename.
+    printf 'six' >"$work/part.new"
+    touch -d '1980-01-01' "$site/edit/part.inc" "$work/part.new"
+    sleep 2.5   # every change above has settled: the page is kept
+    fetch /edit/page.asp
+    fetch /edit/page.asp
+    want_body_is "B-two"
+    cp -p "$work/part.new" "$site/edit/part.next" && mv "$site/edit/part.next" "$site/edit/part.inc"
+    fetch /edit/page.asp
+    want_body_is "B-six"
+    verdict "an include file replaced by one of the same size and last-write time is served changed at once"
 
     fetch "/gbk.asp?q=%BA%BA%D7%D6"
     want_status 200
