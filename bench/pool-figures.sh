@@ -6,6 +6,8 @@
 #      from a loopback address of its own), one after another, then 20 at a
 #      time, each column made by one curl; the ratio of the two times, and
 #      how busy the processors were.
+#      The same for a static file (no page runs): what the transport alone
+#      allows.
 #   2. the About page of one visitor on an idle server, then while another
 #      visitor posts a 30 MB upload (compose, send); the ratio.
 # Needs the Windows build (./run.sh build). Prints a table.
@@ -61,15 +63,17 @@ for i in $(seq $visitors); do sign_in "$work/jar$i"; done
 # of a column, one after another or 20 at a time, so that the client's own
 # start-up (a process per request costs this machine more than the page)
 # stays out of both figures.
-inboxes() {   # [curl's options for the whole run...]
-    local args=() i
+requests() {   # site path, [curl's options for the whole run...]
+    local path=$1 args=() i
+    shift
     for i in $(seq $visitors); do
         [ "$i" -gt 1 ] && args+=(--next)
-        args+=(-s -o /dev/null -w '%{http_code}\n' --interface "127.0.0.$((i + 1))" -b "$work/jar$i" "$base/inbox.asp")
+        args+=(-s -o /dev/null -w '%{http_code}\n' --interface "127.0.0.$((i + 1))" -b "$work/jar$i" "$base$path")
     done
     curl --no-progress-meter "$@" "${args[@]}" >"$work/codes"
-    [ "$(grep -c '^200$' "$work/codes")" -eq "$visitors" ] || { echo "an inbox request failed" >&2; exit 1; }
+    [ "$(grep -c '^200$' "$work/codes")" -eq "$visitors" ] || { echo "a request for $path failed" >&2; exit 1; }
 }
+inboxes() { requests /inbox.asp "$@"; }
 # Warm: every page compiled once; with --warm-parallel also 20 at a time, so
 # that the relay's connection threads are in place (they wait 30 s for work).
 inboxes
@@ -86,6 +90,15 @@ cpu=$(busy_jiffies)
 inboxes --parallel --parallel-immediate --parallel-max 20
 parallel=$(($(now_ms) - start))
 cpu_parallel=$(($(busy_jiffies) - cpu))
+# The same for the style sheet, which no page or component touches: what
+# the HTTP Server API and the relay alone allow.
+requests /style.css
+start=$(now_ms)
+requests /style.css
+static_one=$(($(now_ms) - start))
+start=$(now_ms)
+requests /style.css --parallel --parallel-immediate --parallel-max 20
+static_parallel=$(($(now_ms) - start))
 
 # About: the median of 9 requests of visitor 1, idle and beside the upload.
 about_ms() {
@@ -124,4 +137,5 @@ echo
 echo "| figure | measured | baseline (same run) | ratio | goal |"
 echo "|---|---|---|---|---|"
 echo "| 40 inbox requests (40 sessions), 20 at a time | $parallel ms | $one_by_one ms one after another | $(ratio "$parallel" "$one_by_one") | <= 0.6 |"
+echo "| 40 style sheet requests (40 sessions), 20 at a time | $static_parallel ms | $static_one ms one after another | $(ratio "$static_parallel" "$static_one") | (the transport alone) |"
 echo "| About beside a 30 MB upload (median of ${#samples[@]}; worst $worst ms; upload $upload ms) | $busy ms | $idle ms idle (median of 9) | $(ratio "$busy" "$idle") | <= 3 |"
