@@ -46,21 +46,43 @@ bool MappedFile::Open(const std::string& path) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD size = GetFileSize(file, nullptr);   // the low 32 bits
-    std::unique_ptr<char[]> bytes;
-    DWORD got = 0;
-    if (size != INVALID_FILE_SIZE && size != 0) bytes.reset(new (std::nothrow) char[size]);
-    const bool read = bytes && ReadFile(file, bytes.get(), size, &got, nullptr) && got == size;
-    CloseHandle(file);
-    if (!read) return false;
-    read_ = std::move(bytes);
-    data_ = read_.get();
+    if (size == INVALID_FILE_SIZE || size == 0) {
+        CloseHandle(file);
+        return false;
+    }
+    if (size <= kReadWholeBytes) {
+        std::unique_ptr<char[]> bytes(new (std::nothrow) char[size]);
+        DWORD got = 0;
+        const bool read = bytes && ReadFile(file, bytes.get(), size, &got, nullptr) && got == size;
+        CloseHandle(file);
+        if (!read) return false;
+        read_ = std::move(bytes);
+        data_ = read_.get();
+        size_ = size;
+        return true;
+    }
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, size, nullptr);
+    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (!view) {
+        if (mapping) CloseHandle(mapping);
+        CloseHandle(file);
+        return false;
+    }
+    file_ = file;
+    mapping_ = mapping;
+    data_ = static_cast<const char*>(view);
     size_ = size;
     return true;
 }
 
 void MappedFile::Close() {
+    if (data_ && !read_) UnmapViewOfFile(data_);
     read_.reset();
+    if (mapping_) CloseHandle(static_cast<HANDLE>(mapping_));
+    if (file_) CloseHandle(static_cast<HANDLE>(file_));
     data_ = nullptr;
+    mapping_ = nullptr;
+    file_ = nullptr;
     size_ = 0;
 }
 
