@@ -1,7 +1,5 @@
 #include "host/site/SiteServer.h"
 
-#include <winternl.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -22,29 +20,6 @@ namespace {
 
 const char* const kDefaultDocuments[] = {"default.asp", "index.asp", "default.htm", "index.html", "index.htm"};
 constexpr const char* kServerSoftware = "Tarnwick-Host/1.0";
-
-// A file's times and size, as the system's own query gives them without
-// opening the file. Besides the last-write time (which a copy or an archive
-// that keeps times can set back), they hold the change time, which moves with
-// every write, rename or replacement of the file and which nobody can set.
-bool QueryFileTimes(const std::wstring& path, FILE_NETWORK_OPEN_INFORMATION& info) {
-    using QueryFullAttributes = LONG(NTAPI*)(const OBJECT_ATTRIBUTES*, FILE_NETWORK_OPEN_INFORMATION*);
-    using DosPathToNtPath = BOOLEAN(NTAPI*)(PCWSTR, UNICODE_STRING*, PCWSTR*, void*);
-    using FreeString = void(NTAPI*)(UNICODE_STRING*);
-    static const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    auto entry = [](const char* name) { return reinterpret_cast<void*>(GetProcAddress(ntdll, name)); };
-    static const auto query = reinterpret_cast<QueryFullAttributes>(entry("NtQueryFullAttributesFile"));
-    static const auto toNtPath = reinterpret_cast<DosPathToNtPath>(entry("RtlDosPathNameToNtPathName_U"));
-    static const auto freeString = reinterpret_cast<FreeString>(entry("RtlFreeUnicodeString"));
-    if (!query || !toNtPath || !freeString) return false;
-    UNICODE_STRING ntPath = {};
-    if (!toNtPath(path.c_str(), &ntPath, nullptr, nullptr)) return false;
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &ntPath, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
-    const bool ok = query(&attributes, &info) >= 0;
-    freeString(&ntPath);
-    return ok;
-}
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
     size_t n = strlen(suffix);
@@ -126,12 +101,28 @@ bool SiteServer::ReadSiteFile(const std::string& sitePath, std::string& bytes) c
     return ok;
 }
 
+// What tells one state of a site file from another: its last-write time
+// (which a copy or an archive that keeps times can set back), its change time
+// (which moves with every write, rename or replacement of the file and which
+// nobody can set), its size, and which file it is (volume and file index), so
+// that a path that comes to lead to another file, as a link pointed
+// elsewhere does, is not taken for the file it led to. Directories are not
+// site files.
 bool SiteServer::StampOf(const std::string& sitePath, FileStamp& stamp) const {
-    FILE_NETWORK_OPEN_INFORMATION info;
-    if (!QueryFileTimes(PhysicalPath(sitePath), info) || (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    stamp.writeTime = info.LastWriteTime.QuadPart;
-    stamp.changeTime = info.ChangeTime.QuadPart;
-    stamp.size = static_cast<unsigned long long>(info.EndOfFile.QuadPart);
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    OwnedFile file{CreateFileW(PhysicalPath(sitePath).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr)};
+    BY_HANDLE_FILE_INFORMATION identity;
+    FILE_BASIC_INFO times;
+    if (!file || !GetFileInformationByHandle(file.get(), &identity) ||
+        !GetFileInformationByHandleEx(file.get(), FileBasicInfo, &times, sizeof times) ||
+        (identity.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    stamp.writeTime = times.LastWriteTime.QuadPart;
+    stamp.changeTime = times.ChangeTime.QuadPart;
+    stamp.size = ULARGE_INTEGER{{identity.nFileSizeLow, identity.nFileSizeHigh}}.QuadPart;
+    stamp.volume = identity.dwVolumeSerialNumber;
+    stamp.index = ULARGE_INTEGER{{identity.nFileIndexLow, identity.nFileIndexHigh}}.QuadPart;
     return true;
 }
 

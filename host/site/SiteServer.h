@@ -51,14 +51,18 @@ private:
     // Compiled pages are kept between requests: reading a page and its
     // include files costs calls to the system for each file, and compiling
     // them costs more. A kept page is used while every file it was compiled
-    // from has the last-write time, change time and size it had then, and
-    // was compiled after both times had settled (platform::TakenAfterSettling).
+    // from is the same file, with the last-write time, change time and size
+    // it had then, and was compiled after both times had settled
+    // (platform::TakenAfterSettling).
     struct FileStamp {
         long long writeTime = 0;
         long long changeTime = 0;
         unsigned long long size = 0;
+        unsigned long volume = 0;
+        unsigned long long index = 0;
         bool operator==(const FileStamp& o) const {
-            return writeTime == o.writeTime && changeTime == o.changeTime && size == o.size;
+            return writeTime == o.writeTime && changeTime == o.changeTime && size == o.size && volume == o.volume &&
+                   index == o.index;
         }
     };
     struct KeptPage {
