@@ -83,12 +83,12 @@ SiteServer::FileKind SiteServer::Probe(const std::string& sitePath) const {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::Folder : FileKind::File;
 }
 
-bool SiteServer::ReadSiteFile(const std::string& sitePath, std::string& bytes) const {
+bool SiteServer::ReadSiteFile(const std::string& sitePath, std::string& bytes, FileStamp* stamp) const {
     bytes.clear();
     // Opening a folder this way fails, so only files are read.
     OwnedFile file{CreateFileW(PhysicalPath(sitePath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file) return false;
+    if (!file || (stamp && !StampOfOpenFile(file.get(), *stamp))) return false;
     LARGE_INTEGER size;
     bool ok = GetFileSizeEx(file.get(), &size) && size.QuadPart < (1LL << 31);
     if (ok) {
@@ -108,14 +108,11 @@ bool SiteServer::ReadSiteFile(const std::string& sitePath, std::string& bytes) c
 // that a path that comes to lead to another file, as a link pointed
 // elsewhere does, is not taken for the file it led to. Directories are not
 // site files.
-bool SiteServer::StampOf(const std::string& sitePath, FileStamp& stamp) const {
-    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    OwnedFile file{CreateFileW(PhysicalPath(sitePath).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr)};
+bool SiteServer::StampOfOpenFile(HANDLE file, FileStamp& stamp) {
     BY_HANDLE_FILE_INFORMATION identity;
     FILE_BASIC_INFO times;
-    if (!file || !GetFileInformationByHandle(file.get(), &identity) ||
-        !GetFileInformationByHandleEx(file.get(), FileBasicInfo, &times, sizeof times) ||
+    if (!GetFileInformationByHandle(file, &identity) ||
+        !GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times) ||
         (identity.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
     stamp.writeTime = times.LastWriteTime.QuadPart;
@@ -124,6 +121,13 @@ bool SiteServer::StampOf(const std::string& sitePath, FileStamp& stamp) const {
     stamp.volume = identity.dwVolumeSerialNumber;
     stamp.index = ULARGE_INTEGER{{identity.nFileIndexLow, identity.nFileIndexHigh}}.QuadPart;
     return true;
+}
+
+bool SiteServer::StampOf(const std::string& sitePath, FileStamp& stamp) const {
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    OwnedFile file{CreateFileW(PhysicalPath(sitePath).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr)};
+    return file && StampOfOpenFile(file.get(), stamp);
 }
 
 bool SiteServer::StillCurrent(const KeptPage& kept) const {
@@ -148,13 +152,14 @@ std::shared_ptr<const CompiledPage> SiteServer::CompiledPageAt(const std::string
             if (StillCurrent(copy)) return copy.page;
         }
     }
-    // The time and each file's stamp are read before the file, so a change
-    // made while it is read is never taken for one older than the page.
+    // The time and each file's stamp are read before the file (from the
+    // handle it is read through), so a change made while it is read is never
+    // taken for one older than the page.
     KeptPage fresh;
     fresh.compiledAt = platform::CurrentFileTime();
     IncludeReader reader = [this, &fresh](const std::string& path, std::string& bytes) {
         FileStamp stamp;
-        if (!StampOf(path, stamp) || !ReadSiteFile(path, bytes)) return false;
+        if (!ReadSiteFile(path, bytes, &stamp)) return false;
         fresh.files.emplace_back(path, stamp);
         return true;
     };

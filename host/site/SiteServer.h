@@ -45,7 +45,6 @@ public:
 private:
     enum class FileKind { Missing, File, Folder };
     FileKind Probe(const std::string& sitePath) const;
-    bool ReadSiteFile(const std::string& sitePath, std::string& bytes) const;
     std::wstring PhysicalPath(const std::string& sitePath) const;
 
     // Compiled pages are kept between requests: reading a page and its
@@ -71,7 +70,10 @@ private:
         long long compiledAt = 0;
     };
     static constexpr size_t kMaxKeptPages = 512;   // more are dropped all at once
+    // A file's bytes; with stamp, also its stamp, taken before it is read.
+    bool ReadSiteFile(const std::string& sitePath, std::string& bytes, FileStamp* stamp = nullptr) const;
     bool StampOf(const std::string& sitePath, FileStamp& stamp) const;
+    static bool StampOfOpenFile(HANDLE file, FileStamp& stamp);
     bool StillCurrent(const KeptPage& kept) const;
     // The page at sitePath, compiled; null with found false when it cannot
     // be read, null with error set when it does not compile.
