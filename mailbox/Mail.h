@@ -62,9 +62,9 @@ protected:
         if (!saTitleInfo) return E_POINTER;
         *saTitleInfo = nullptr;
         return frame::Guarded([&] {
-            return ReadMessage<typename Rules::Tree>(nIndex, [&](const typename Rules::Tree& root) {
-                return Rules::Summary(root, saTitleInfo);
-            });
+            return ReadMessage<typename Rules::Tree>(
+                nIndex, [&](const typename Rules::Tree& root) { return Rules::Summary(root, saTitleInfo); },
+                MessageExtent::Header);
         });
     }
 
@@ -141,9 +141,9 @@ private:
     // without work when there is no such message, S_FALSE when it cannot be
     // opened.
     template <class Tree, class Work>
-    HRESULT ReadMessage(long nIndex, Work work) {
+    HRESULT ReadMessage(long nIndex, Work work, MessageExtent extent = MessageExtent::Whole) {
         HRESULT result = S_OK;
-        switch (Index().template ReadMessage<Tree>(nIndex, [&](const Tree& root) { result = work(root); })) {
+        switch (Index().template ReadMessage<Tree>(nIndex, [&](const Tree& root) { result = work(root); }, extent)) {
         case ReadOutcome::NoMessage:
             return S_OK;
         case ReadOutcome::Unopenable:

@@ -7,6 +7,13 @@
 
 namespace tarnwick::mailbox {
 
+bool HoldsHeaderEnd(const std::string& bytes) {
+    // An empty line: at the very start, or after a line break, with or
+    // without its carriage return.
+    if (bytes.compare(0, 1, "\n") == 0 || bytes.compare(0, 2, "\r\n") == 0) return true;
+    return bytes.find("\n\n") != std::string::npos || bytes.find("\n\r\n") != std::string::npos;
+}
+
 MailboxIndex::MailboxIndex(std::string mailPath, std::string userName)
     : mailPath_(std::move(mailPath)), userName_(std::move(userName)) {}
 

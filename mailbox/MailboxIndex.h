@@ -26,6 +26,26 @@ bool WithMessageTree(const std::string& path, Work work) {
     return true;
 }
 
+// Whether bytes, the start of a message, hold the empty line that ends its
+// header: every reading's header ends there or before.
+bool HoldsHeaderEnd(const std::string& bytes);
+
+// As WithMessageTree, but only the message's header is read (up to its
+// empty line; the whole file when it has none), for results that come from
+// the header alone: the summary of a big message costs its header, not its
+// size.
+template <class Tree, class Work>
+bool WithMessageHead(const std::string& path, Work work) {
+    std::string head;
+    if (!platform::ReadFileHead(path, head, HoldsHeaderEnd)) return false;
+    const Tree root(head.data(), head.data() + head.size());
+    work(root);
+    return true;
+}
+
+// How much of a message a reading needs.
+enum class MessageExtent { Whole, Header };
+
 // Counts the messages in directory (a narrow path ending with a separator,
 // listed as directory + "*.*") into count; false, with count 0, when it
 // cannot be listed. The listing is the one MailboxListings keeps.
@@ -58,12 +78,15 @@ public:
 
     // The common course of every reading method: find message nIndex, open
     // its file and let work read it as a Tree (WithMessageTree).
+    // With MessageExtent::Header only the header is read (WithMessageHead).
     template <class Tree, class Work>
-    ReadOutcome ReadMessage(long nIndex, Work work) const {
+    ReadOutcome ReadMessage(long nIndex, Work work, MessageExtent extent = MessageExtent::Whole) const {
         std::string entry, path;
         if (!FindMessageEntry(nIndex, entry)) return ReadOutcome::NoMessage;
-        if (!MailboxFilePath(entry, path) || !WithMessageTree<Tree>(path, work)) return ReadOutcome::Unopenable;
-        return ReadOutcome::Opened;
+        const bool read = MailboxFilePath(entry, path) && (extent == MessageExtent::Header
+                                                                ? WithMessageHead<Tree>(path, work)
+                                                                : WithMessageTree<Tree>(path, work));
+        return read ? ReadOutcome::Opened : ReadOutcome::Unopenable;
     }
 
     // Deletes message nIndex (and forgets the listing it changed); the

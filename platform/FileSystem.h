@@ -3,6 +3,7 @@
 // posix implementation turns each backslash into '/' before the system call.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -35,13 +36,12 @@ private:
 };
 
 // A whole file in memory, read-only, opened for reading and shared with
-// other readers only. A file of up to kReadWholeBytes is read into a buffer
-// of its own; a larger one is mapped, so that reading a big message costs
-// neither its size in memory nor the time to copy it. On Windows the bound is
-// high: under Wine a Linux process can shorten a file whatever the sharing
-// says, and a mapping of it then faults in the middle of a page, so only
-// messages bigger than nearly all mail are mapped. Elsewhere it is small: for
-// the small files mail mostly is, one read costs less than a mapping.
+// other readers only. On Windows every file is read into a buffer of its
+// own: under Wine a Linux process can shorten a file whatever the sharing
+// says, and a mapping of it would then fault in the middle of a page; and
+// for the small files mail mostly is, one read also costs less than a
+// mapping. Elsewhere a file of up to kReadWholeBytes is read, and a larger
+// one mapped.
 class MappedFile {
 public:
     MappedFile() = default;
@@ -49,11 +49,7 @@ public:
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
 
-#ifdef _WIN32
-    static constexpr std::uint32_t kReadWholeBytes = 16 * 1024 * 1024;
-#else
     static constexpr std::uint32_t kReadWholeBytes = 256 * 1024;
-#endif
 
     // False when the file is missing, not a regular file, empty (an empty
     // file cannot be mapped) or cannot be read or mapped; nothing stays open
@@ -68,11 +64,13 @@ private:
     const char* data_ = nullptr;
     std::uint32_t size_ = 0;
     std::unique_ptr<char[]> read_;   // the file's bytes, when read (not mapped)
-#ifdef _WIN32
-    void* file_ = nullptr;      // the open file, while mapped
-    void* mapping_ = nullptr;   // its mapping object
-#endif
 };
+
+// The start of a file, read a growing piece at a time until enough(bytes)
+// says it holds what is wanted or the file ends: a message's header without
+// its body. False when the file cannot be opened or read, or is empty.
+bool ReadFileHead(const std::string& path, std::string& bytes, bool (*enough)(const std::string& bytes));
+constexpr std::size_t kFirstHeadPieceBytes = 16 * 1024;   // then doubled each time
 
 bool DeleteFileAt(const std::string& path);
 // Copies a file; refuses (false) when the target exists or cannot be made.

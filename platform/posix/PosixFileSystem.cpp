@@ -95,6 +95,27 @@ void MappedFile::Close() {
     size_ = 0;
 }
 
+bool ReadFileHead(const std::string& path, std::string& bytes, bool (*enough)(const std::string& bytes)) {
+    bytes.clear();
+    int fd = ::open(ToPosixPath(path).c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    for (std::size_t piece = kFirstHeadPieceBytes; ok && !enough(bytes); piece *= 2) {
+        const std::size_t had = bytes.size();
+        bytes.resize(had + piece);
+        ssize_t got;
+        do {
+            got = ::read(fd, &bytes[had], piece);
+        } while (got < 0 && errno == EINTR);
+        ok = got >= 0;
+        bytes.resize(had + (got > 0 ? static_cast<std::size_t>(got) : 0));
+        if (got == 0) break;   // the end of the file
+    }
+    ::close(fd);
+    return ok && !bytes.empty();
+}
+
 bool DeleteFileAt(const std::string& path) {
     std::string p = ToPosixPath(path);
     struct stat st;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <new>
 
 #include "platform/win32/Win32FileTime.h"
@@ -46,44 +47,41 @@ bool MappedFile::Open(const std::string& path) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD size = GetFileSize(file, nullptr);   // the low 32 bits
-    if (size == INVALID_FILE_SIZE || size == 0) {
-        CloseHandle(file);
-        return false;
-    }
-    if (size <= kReadWholeBytes) {
-        std::unique_ptr<char[]> bytes(new (std::nothrow) char[size]);
-        DWORD got = 0;
-        const bool read = bytes && ReadFile(file, bytes.get(), size, &got, nullptr) && got == size;
-        CloseHandle(file);
-        if (!read) return false;
-        read_ = std::move(bytes);
-        data_ = read_.get();
-        size_ = size;
-        return true;
-    }
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, size, nullptr);
-    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
-    if (!view) {
-        if (mapping) CloseHandle(mapping);
-        CloseHandle(file);
-        return false;
-    }
-    file_ = file;
-    mapping_ = mapping;
-    data_ = static_cast<const char*>(view);
+    std::unique_ptr<char[]> bytes;
+    DWORD got = 0;
+    if (size != INVALID_FILE_SIZE && size != 0) bytes.reset(new (std::nothrow) char[size]);
+    const bool read = bytes && ReadFile(file, bytes.get(), size, &got, nullptr) && got == size;
+    CloseHandle(file);
+    if (!read) return false;
+    read_ = std::move(bytes);
+    data_ = read_.get();
     size_ = size;
     return true;
 }
 
 void MappedFile::Close() {
-    if (data_ && !read_) UnmapViewOfFile(data_);
     read_.reset();
-    if (mapping_) CloseHandle(static_cast<HANDLE>(mapping_));
-    if (file_) CloseHandle(static_cast<HANDLE>(file_));
     data_ = nullptr;
-    mapping_ = nullptr;
-    file_ = nullptr;
     size_ = 0;
+}
+
+bool ReadFileHead(const std::string& path, std::string& bytes, bool (*enough)(const std::string& bytes)) {
+    bytes.clear();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    for (std::size_t piece = kFirstHeadPieceBytes; ok && !enough(bytes); piece *= 2) {
+        const std::size_t had = bytes.size();
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(piece, 0x40000000));
+        DWORD got = 0;
+        bytes.resize(had + want);
+        ok = ReadFile(file, &bytes[had], want, &got, nullptr) != 0;
+        bytes.resize(had + got);
+        if (got == 0) break;   // the end of the file
+    }
+    CloseHandle(file);
+    return ok && !bytes.empty();
 }
 
 bool DeleteFileAt(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }

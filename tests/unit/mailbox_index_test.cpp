@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "mailbox/current/Reading.h"
+#include "mailbox/stored/Reading.h"
+#include "mime/current/Part.h"
 #include "mime/stored/Part.h"
 #include "tests/unit/TestFiles.h"
 
@@ -144,6 +149,65 @@ TEST_F(MailboxIndexTest, PathOverTheLimitIsNeverOpenedOrDeleted) {
     EXPECT_EQ(Read(Index(), 0), ReadOutcome::Unopenable);
     Index().DeleteMail(0);
     EXPECT_TRUE(test::Exists(box + longName));
+}
+
+}  // namespace
+}  // namespace tarnwick::mailbox
+
+namespace tarnwick::mailbox {
+namespace {
+
+// Both readings' summary lines of the message at path, read whole and read
+// up to the end of its header.
+std::pair<std::string, std::string> SummariesOf(const std::string& path, MessageExtent extent) {
+    std::pair<std::string, std::string> lines;
+    const auto stored = [&](const mime::stored::Part& root) {
+        lines.first = stored::SummaryLine(root, [](const std::string& v) { return v; });
+    };
+    const auto current = [&](const mime::current::Part& root) {
+        const std::u16string line = current::SummaryLine(root);
+        lines.second.assign(reinterpret_cast<const char*>(line.data()), line.size() * 2);
+    };
+    if (extent == MessageExtent::Header) {
+        EXPECT_TRUE(WithMessageHead<mime::stored::Part>(path, stored)) << path;
+        EXPECT_TRUE(WithMessageHead<mime::current::Part>(path, current)) << path;
+    } else {
+        EXPECT_TRUE(WithMessageTree<mime::stored::Part>(path, stored)) << path;
+        EXPECT_TRUE(WithMessageTree<mime::current::Part>(path, current)) << path;
+    }
+    return lines;
+}
+
+// A summary comes from the header alone, so reading only up to the header's
+// end gives the summary of the whole message: for every corpus message and
+// for headers that end oddly or past the first piece read.
+TEST(MessageHead, GivesTheSummaryOfTheWholeMessage) {
+    std::vector<std::string> paths;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(TARNWICK_CORPUS_DIR) + "/mail"))
+        if (entry.is_regular_file()) paths.push_back(entry.path().string());
+    ASSERT_GT(paths.size(), 100u);
+    ScratchDir dir;
+    const std::string longHeader = "Subject: " + std::string(platform::kFirstHeadPieceBytes * 3, 'x') + "\r\n";
+    const std::string crafted[] = {
+        "From: a\nSubject: bare line feeds\n\nbody\n",
+        "From: a\r\nSubject: s\r\n\r\nbody\r\n",
+        "From: a\r\nSubject: no empty line\r\n",
+        "\r\nSubject: after an empty first line\r\n",
+        "From: a\r\nSubject: an empty line of a lone carriage return\r\n\r\r\nDate: in the body\r\n",
+        "From: a\r\nSubject: folded\r\n  on\r\n\tlines\r\n\r\nbody",
+        longHeader + "From: past the first piece\r\n\r\nbody",
+    };
+    // Lines that would be header fields if the header went on, past the
+    // first pieces read.
+    const std::string fieldsAfter = test::Times("X-Filler: " + std::string(200, 'y') + "\r\n", 400) + "Date: late\r\n";
+    int n = 0;
+    for (const std::string& bytes : crafted) {
+        paths.push_back(dir.Path() + "m" + std::to_string(n++));
+        WriteFile(paths.back(), bytes + fieldsAfter + "\r\nbody");
+    }
+    for (const std::string& path : paths) {
+        EXPECT_EQ(SummariesOf(path, MessageExtent::Header), SummariesOf(path, MessageExtent::Whole)) << path;
+    }
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ TEST(FileReading, AFileShortenedByALinuxProcessKeepsTheBytesRead) {
     if (GetFileAttributesA(truncate.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "not under Wine";
     const std::string unixPath = "/tmp/tarnwick-shortened-" + std::to_string(GetCurrentProcessId()) + ".eml";
     const std::string path = "Z:" + unixPath;
-    for (size_t size : {size_t(1000), size_t(256 * 1024 + 1), size_t(4) << 20}) {
+    for (size_t size : {size_t(1000), size_t(256 * 1024 + 1), size_t(4) << 20, size_t(17) << 20}) {
         std::string bytes(size, '\0');
         for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + i % 26);
         HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
