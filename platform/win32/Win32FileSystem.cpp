@@ -41,6 +41,26 @@ void DirectoryListing::End() {
     pendingFirst_ = false;
 }
 
+namespace {
+
+// Reads up to size bytes into out, at most kReadPieceBytes a call; got is
+// how many arrived (fewer at the end of the file). Under Wine a read holds
+// the process's lock on its memory map until it returns, so one read of a
+// big message would stop every other thread that allocates or starts.
+constexpr DWORD kReadPieceBytes = 1024 * 1024;
+bool ReadInPieces(HANDLE file, char* out, DWORD size, DWORD& got) {
+    got = 0;
+    while (got < size) {
+        DWORD n = 0;
+        if (!ReadFile(file, out + got, std::min(size - got, kReadPieceBytes), &n, nullptr)) return false;
+        if (n == 0) break;   // the end of the file
+        got += n;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool MappedFile::Open(const std::string& path) {
     Close();
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -50,7 +70,7 @@ bool MappedFile::Open(const std::string& path) {
     std::unique_ptr<char[]> bytes;
     DWORD got = 0;
     if (size != INVALID_FILE_SIZE && size != 0) bytes.reset(new (std::nothrow) char[size]);
-    const bool read = bytes && ReadFile(file, bytes.get(), size, &got, nullptr) && got == size;
+    const bool read = bytes && ReadInPieces(file, bytes.get(), size, got) && got == size;
     CloseHandle(file);
     if (!read) return false;
     read_ = std::move(bytes);
@@ -76,9 +96,9 @@ bool ReadFileHead(const std::string& path, std::string& bytes, bool (*enough)(co
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(piece, 0x40000000));
         DWORD got = 0;
         bytes.resize(had + want);
-        ok = ReadFile(file, &bytes[had], want, &got, nullptr) != 0;
+        ok = ReadInPieces(file, &bytes[had], want, got);
         bytes.resize(had + got);
-        if (got == 0) break;   // the end of the file
+        if (got < want) break;   // the end of the file
     }
     CloseHandle(file);
     return ok && !bytes.empty();
